@@ -1,0 +1,84 @@
+#include "engine/beat_ring.h"
+
+#include <algorithm>
+
+#include "engine/engine_params.h"
+
+namespace {
+constexpr int64_t kSize = EngineParams::beatRingSize;
+
+int64_t Fill(int64_t write, int64_t read) {
+    const int64_t d = write - read;
+    return d < 0 ? d + kSize : d;
+}
+
+int64_t Advance(int64_t index, int64_t count) { return (index + count) % kSize; }
+}  // namespace
+
+int64_t BeatRingFill() {
+    return Fill(engine.beatRingWrite.load(std::memory_order_acquire),
+                engine.beatRingRead.load(std::memory_order_acquire));
+}
+
+int64_t ReadBeatRing(float* destination, int64_t count) {
+    if (engine.beatRingPriming.load(std::memory_order_acquire)) return 0;
+    const int64_t start = engine.beatRingRead.load(std::memory_order_acquire);
+    const int64_t write = engine.beatRingWrite.load(std::memory_order_acquire);
+    if (Fill(write, start) < count) {
+        engine.beatRingPriming.store(true, std::memory_order_release);
+        return 0;
+    }
+    const int64_t first = std::min(count, kSize - start);
+    std::copy_n(engine.beatRing + start, first, destination);
+    std::copy_n(engine.beatRing, count - first, destination + first);
+
+    // A trim by the producer may have moved the read index meanwhile. Keep
+    // whichever position is further on, so no sample is delivered twice and
+    // none is delivered after a later one.
+    const int64_t next = Advance(start, count);
+    int64_t seen = start;
+    while (!engine.beatRingRead.compare_exchange_weak(seen, next, std::memory_order_acq_rel,
+                                                      std::memory_order_acquire)) {
+        if (Fill(seen, start) >= count) break;
+    }
+    return count;
+}
+
+void WriteBeatRing(const float* source, int64_t count) {
+    const int64_t write = engine.beatRingWrite.load(std::memory_order_relaxed);
+    const int64_t first = std::min(count, kSize - write);
+    std::copy_n(source, first, engine.beatRing + write);
+    std::copy_n(source + first, count - first, engine.beatRing);
+    engine.beatRingWrite.store(Advance(write, count), std::memory_order_release);
+
+    // Reading the fill every time also acquires the consumer's read index,
+    // which orders the next lap's writes after its reads of those slots.
+    const bool reached = BeatRingFill() >= engine.beatRingPrefill.load(std::memory_order_relaxed);
+    if (reached && engine.beatRingPriming.load(std::memory_order_acquire)) {
+        engine.beatRingPriming.store(false, std::memory_order_release);
+    }
+}
+
+int64_t TrimBeatRing(int64_t limit) {
+    const int64_t write = engine.beatRingWrite.load(std::memory_order_relaxed);
+    int64_t read = engine.beatRingRead.load(std::memory_order_acquire);
+    for (;;) {
+        const int64_t excess = Fill(write, read) - limit;
+        if (excess <= 0) return 0;
+        const int64_t drop = (excess + 1) & ~int64_t{1};  // whole stereo frames
+        if (engine.beatRingRead.compare_exchange_weak(read, Advance(read, drop), std::memory_order_acq_rel,
+                                                      std::memory_order_acquire)) {
+            return drop;
+        }
+    }
+}
+
+void SetBeatPrefill(int32_t samples) {
+    engine.beatRingPrefill = std::min<int32_t>(kSize / 2, std::max(EngineParams::beatPrefillMin, samples));
+}
+
+void ResetBeatRing() {
+    engine.beatRingWrite = 0;
+    engine.beatRingRead = 0;
+    engine.beatRingPriming = true;
+}

@@ -1,0 +1,124 @@
+#pragma once
+// The one process-wide block of engine state shared by the user interface,
+// the device threads and the audio callback. Everything the callback touches
+// is here, sized at compile time, so the real-time path never allocates.
+//
+// Thread rules: a value written on one thread and read on another is an
+// atomic. Parameters use the default (on x86 a plain move for loads); ring
+// indices are published with release after the samples are stored and read
+// with acquire; counters are relaxed increments.
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/biquad.h"
+
+struct EngineParams {
+    static constexpr int sampleRate = 48000;
+    static constexpr uint32_t maxBlockFrames = 1024;
+    static constexpr int64_t beatRingSize = 96000;  // one second of stereo, not a power of two
+    static constexpr uint32_t bridgeRingSize = 16384;
+    static constexpr uint32_t bridgeRingMask = 0x3FFF;
+    static constexpr uint32_t bridgeLatencyCut = 576;  // 12 ms of microphone backlog at most
+    static constexpr uint64_t recordRingSize = 0x100000;
+    static constexpr uint64_t recordRingMask = 0xFFFFF;
+    static constexpr int32_t beatPrefillMin = 960;
+
+    // User parameters, engine units.
+    std::atomic<float> vocalVolume{100.0f};  // percent
+    std::atomic<float> beatVolume{0.32f};    // linear
+    std::atomic<float> harmonyVolume{24.0f};  // percent
+    std::atomic<float> balanceAmount{0.55f};
+    std::atomic<float> balanceThresholdDb{-19.2f};
+    std::atomic<float> balanceRatio{3.925f};
+    std::atomic<float> balanceMakeup{1.6080f};  // 10^0.20625
+    std::atomic<float> bodyAmount{0.55f};
+    std::atomic<float> optoAmount{0.0f};
+    std::atomic<float> bodyPlusAmount{0.38f};
+    std::atomic<float> smoothAmount{0.55f};
+    std::atomic<float> warmthAmount{0.45f};
+    std::atomic<float> airDb{0.0f};
+    std::atomic<float> reverbLevel{0.18f};
+    std::atomic<float> echoLevel{0.08f};
+
+    // Switches and routing.
+    std::atomic<int32_t> studioMode{0};      // 0 VOCAL + BEAT, 1 BEAT ONLY
+    std::atomic<int32_t> micChannelMode{1};  // 0 input 1, 1 input 2, 2 both, else silence
+    std::atomic<int32_t> inputChannels{0};
+    std::atomic<bool> fxEnabled{true};
+    std::atomic<bool> harmonyEnabled{false};
+    std::atomic<bool> tuneEnabled{true};
+    std::atomic<int32_t> tuneMode{1};
+    std::atomic<float> retuneRate{0.0012f};
+    int32_t scaleNotes[12] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    int32_t scaleRoot = 0;
+    std::atomic<int32_t> recordMode{0};  // 0 REC MIX, 1 REC VOCAL
+    std::atomic<bool> recorderActive{false};
+    std::atomic<bool> writerKeepRunning{false};
+    std::atomic<bool> micBridgeEnabled{false};
+    std::atomic<bool> micBridgeRunning{false};
+
+    // Published analysis values.
+    std::atomic<float> detectedNote{-1.0f};
+    std::atomic<int32_t> harmonyKeyRoot{0};
+    std::atomic<bool> harmonyKeyMinor{false};
+    std::atomic<float> harmonyKeyConfidence{0.0f};
+
+    // Master bus. glueEnv belongs to the audio thread alone.
+    std::atomic<float> glueAmount{0.6f};
+    std::atomic<float> glueThreshold{0.54f};
+    std::atomic<float> glueMakeup{1.18f};
+    std::atomic<float> masterOutputGain{1.0f};
+    float glueEnv = 0.0f;
+    float glueAttack = 0.0f;   // set by InitMasterGlue
+    float glueRelease = 0.0f;
+    static constexpr float glueRatio = 2.5f;
+    static constexpr float masterCeiling = 0.912f;
+
+    // Microphone high-pass, ahead of everything in the vocal path.
+    Biquad micHighPass;
+
+    // Meters: linear peaks with hold and decay per update.
+    std::atomic<float> micPeak{0.0f};
+    std::atomic<float> vocalPeak{0.0f};
+    std::atomic<float> beatPeak{0.0f};
+    std::atomic<float> cablePeak{0.0f};
+
+    // Health counters.
+    std::atomic<uint64_t> callbackBlocks{0};
+    std::atomic<uint64_t> callbackStatusEvents{0};
+    std::atomic<uint64_t> bridgeUnderruns{0};
+    std::atomic<uint64_t> bridgeFramesConsumed{0};
+    std::atomic<uint64_t> bridgeFramesCaptured{0};
+    std::atomic<uint64_t> recordFramesPushed{0};
+    std::atomic<uint64_t> recordFramesDropped{0};
+    std::atomic<uint64_t> nonFiniteSamples{0};  // microphone or bus samples replaced with silence
+    std::atomic<uint32_t> bridgeFillFrames{0};
+
+    // Beat ring: the beat pump produces, the callback or the Mini render thread consumes.
+    float beatRing[beatRingSize] = {};
+    std::atomic<int64_t> beatRingWrite{0};
+    std::atomic<int64_t> beatRingRead{0};
+    std::atomic<bool> beatRingPriming{true};
+    std::atomic<int32_t> beatRingPrefill{beatPrefillMin};
+    float beatBlock[beatRingSize] = {};
+
+    // Bridge ring: mono microphone samples from the Direct Mic Bridge thread.
+    float bridgeRing[bridgeRingSize] = {};
+    std::atomic<uint32_t> bridgeWriteIndex{0};
+    std::atomic<uint32_t> bridgeReadIndex{0};
+
+    // Record ring: 16-bit stereo frames for the WAV writer; indices only grow.
+    int16_t recordRing[recordRingSize] = {};
+    std::atomic<uint64_t> recordWriteIndex{0};
+    std::atomic<uint64_t> recordReadIndex{0};
+};
+
+extern EngineParams engine;
+
+// Start-up: puts every field back to its value before configuration and
+// computes the coefficients for 48000 Hz. UI thread, no stream running.
+void InitEngine();
+
+// One-pole coefficient for time constant t seconds at the engine rate.
+float OnePoleCoefficient(float seconds);

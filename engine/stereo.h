@@ -1,0 +1,6 @@
+#pragma once
+
+struct StereoSample {
+    float left = 0.0f;
+    float right = 0.0f;
+};

@@ -1,0 +1,185 @@
+// Gates, wrap-around, latency cuts and drop counting of the three rings.
+
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include "engine/beat_ring.h"
+#include "engine/bridge_ring.h"
+#include "engine/record_ring.h"
+#include "tests/support/engine_fixture.h"
+
+namespace {
+std::vector<float> Sequence(size_t count, float first) {
+    std::vector<float> v(count);
+    std::iota(v.begin(), v.end(), first);
+    return v;
+}
+
+void Write(const std::vector<float>& v) { WriteBeatRing(v.data(), static_cast<int64_t>(v.size())); }
+
+// --- beat ring -----------------------------------------------------------
+
+TEST_F(EngineTest, BeatRingStaysSilentUntilThePrefillIsReached) {
+    std::vector<float> out(960, -1.0f);
+    Write(Sequence(959, 0));
+    EXPECT_TRUE(engine.beatRingPriming);
+    EXPECT_EQ(ReadBeatRing(out.data(), 2), 0);
+    Write(Sequence(1, 959));
+    EXPECT_FALSE(engine.beatRingPriming);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960), 960);
+    EXPECT_EQ(out[0], 0.0f);
+    EXPECT_EQ(out[959], 959.0f);
+}
+
+TEST_F(EngineTest, ShortBeatRingReadCopiesNothingAndShutsTheGateUntilTheProducerReopensIt) {
+    Write(Sequence(961, 0));
+    std::vector<float> out(960, -1.0f);
+    ASSERT_EQ(ReadBeatRing(out.data(), 2), 2);
+    ASSERT_EQ(BeatRingFill(), 959);
+    std::fill(out.begin(), out.end(), -1.0f);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960), 0);
+    EXPECT_EQ(out[0], -1.0f);
+    EXPECT_EQ(engine.beatRingRead, 2);
+    EXPECT_TRUE(engine.beatRingPriming);
+
+    // Data that arrives without the producer's gate check does not reopen it.
+    engine.beatRingWrite = engine.beatRingWrite + 2000;
+    EXPECT_EQ(ReadBeatRing(out.data(), 960), 0);
+    Write(Sequence(2, 0));
+    EXPECT_EQ(ReadBeatRing(out.data(), 960), 960);
+}
+
+TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchThatReachesTheTarget) {
+    SetBeatPrefill(4800);
+    Write(Sequence(4000, 0));
+    EXPECT_TRUE(engine.beatRingPriming);
+    Write(Sequence(1024, 4000));
+    EXPECT_FALSE(engine.beatRingPriming);
+    std::vector<float> out(4800);
+    EXPECT_EQ(ReadBeatRing(out.data(), 4800), 4800);
+    EXPECT_EQ(out[4799], 4799.0f);
+}
+
+TEST_F(EngineTest, BeatRingKeepsOrderAcrossItsNonPowerOfTwoWrap) {
+    float next = 0;
+    float expected = 0;
+    std::vector<float> out(1000);
+    // Three laps of a 96000-sample ring in batches that do not divide it.
+    for (int round = 0; round < 300; ++round) {
+        Write(Sequence(1000, next));
+        next += 1000;
+        ASSERT_EQ(ReadBeatRing(out.data(), 1000), 1000) << round;
+        for (float v : out) ASSERT_EQ(v, expected++);
+        if (round % 7 == 0) {
+            Write(Sequence(234, next));
+            next += 234;
+            std::vector<float> extra(234);
+            ASSERT_EQ(ReadBeatRing(extra.data(), 234), 234);
+            for (float v : extra) ASSERT_EQ(v, expected++);
+        }
+    }
+    EXPECT_LT(engine.beatRingWrite, EngineParams::beatRingSize);
+}
+
+TEST_F(EngineTest, BeatRingTrimDropsTheOldestWholeFrames) {
+    Write(Sequence(6725, 0));
+    EXPECT_EQ(TrimBeatRing(6720), 6);  // 5 over, rounded up to a whole frame
+    EXPECT_EQ(BeatRingFill(), 6719);
+    std::vector<float> out(2);
+    ASSERT_EQ(ReadBeatRing(out.data(), 2), 2);
+    EXPECT_EQ(out[0], 6.0f);
+    EXPECT_EQ(TrimBeatRing(19200), 0);
+}
+
+TEST_F(EngineTest, ResetBeatRingRearmsThePrefillGate) {
+    Write(Sequence(2000, 0));
+    ResetBeatRing();
+    EXPECT_EQ(BeatRingFill(), 0);
+    EXPECT_TRUE(engine.beatRingPriming);
+}
+
+// --- bridge ring ---------------------------------------------------------
+
+TEST_F(EngineTest, BridgeBacklogIsCutTo576SamplesBeforeReading) {
+    const std::vector<float> mic = Sequence(1000, 0);
+    ASSERT_EQ(WriteBridgeRing(mic.data(), 1000), 1000u);
+    std::vector<float> block(128, -1.0f);
+    EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 128u);
+    EXPECT_EQ(block[0], 424.0f);  // the 424 oldest were dropped
+    EXPECT_EQ(block[127], 551.0f);
+    EXPECT_EQ(engine.bridgeFillFrames, 448u);
+    EXPECT_EQ(engine.bridgeUnderruns, 0u);
+    EXPECT_EQ(engine.bridgeFramesConsumed, 128u);
+}
+
+TEST_F(EngineTest, ShortBridgeReadIsOneUnderrunAndLeavesTheRestUntouched) {
+    const std::vector<float> mic = Sequence(50, 1);
+    WriteBridgeRing(mic.data(), 50);
+    std::vector<float> block(128, 0.0f);
+    EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 50u);
+    EXPECT_EQ(block[49], 50.0f);
+    EXPECT_EQ(block[50], 0.0f);
+    EXPECT_EQ(engine.bridgeUnderruns, 1u);
+    EXPECT_EQ(engine.bridgeFillFrames, 0u);
+}
+
+TEST_F(EngineTest, FullBridgeRingKeepsOneSlotFreeAndCountsEveryOfferedSample) {
+    const std::vector<float> mic = Sequence(20000, 0);
+    EXPECT_EQ(WriteBridgeRing(mic.data(), 20000), 16383u);
+    EXPECT_EQ(engine.bridgeFramesCaptured, 20000u);
+    EXPECT_EQ(engine.bridgeFillFrames, 16383u);
+}
+
+TEST_F(EngineTest, BridgeRingWrapsWithItsMask) {
+    std::vector<float> block(500);
+    float expected = 0;
+    for (int round = 0; round < 100; ++round) {  // about three laps
+        const std::vector<float> mic = Sequence(500, static_cast<float>(round * 500));
+        ASSERT_EQ(WriteBridgeRing(mic.data(), 500), 500u);
+        ASSERT_EQ(ReadBridgeBlock(block.data(), 500), 500u);
+        for (float v : block) ASSERT_EQ(v, expected++);
+    }
+}
+
+// --- record ring ---------------------------------------------------------
+
+std::vector<int16_t> DrainRecord() {
+    std::vector<int16_t> out(EngineParams::recordRingSize);
+    out.resize(ReadRecordRing(out.data(), out.size()));
+    return out;
+}
+
+TEST_F(EngineTest, RecorderTapClampsAndTruncatesTowardZero) {
+    engine.recorderActive = true;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    PushRecorderFrame(0.5f, -0.5f);
+    PushRecorderFrame(1.5f, -2.0f);
+    PushRecorderFrame(-0.00003f, 0.99999f);
+    PushRecorderFrame(nan, -inf);
+    const std::vector<int16_t> got = DrainRecord();
+    const std::vector<int16_t> want = {16383, -16383, 32767, -32767, 0, 32766, 0, 0};
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(engine.recordFramesPushed, 4u);
+}
+
+TEST_F(EngineTest, RecorderTapDoesNothingWhileInactive) {
+    PushRecorderFrame(0.5f, 0.5f);
+    EXPECT_EQ(engine.recordWriteIndex, 0u);
+    EXPECT_EQ(engine.recordFramesPushed, 0u);
+}
+
+TEST_F(EngineTest, FullRecordRingDropsAndCountsFramesAndRecoversWhenDrained) {
+    engine.recorderActive = true;
+    for (int i = 0; i < 524288 + 3; ++i) PushRecorderFrame(0.1f, 0.1f);
+    EXPECT_EQ(engine.recordFramesPushed, 524288u);
+    EXPECT_EQ(engine.recordFramesDropped, 3u);
+    int16_t some[100];
+    EXPECT_EQ(ReadRecordRing(some, 99), 98u);  // whole frames only
+    for (int i = 0; i < 50; ++i) PushRecorderFrame(0.1f, 0.1f);
+    EXPECT_EQ(engine.recordFramesPushed, 524288u + 49u);
+    EXPECT_EQ(engine.recordFramesDropped, 4u);
+}
+}  // namespace

@@ -1,0 +1,30 @@
+#pragma once
+// Every engine test starts from the state the program has right after
+// start-up, with the engine's own defaults.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/engine_params.h"
+#include "engine/studio_callback.h"
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { InitEngine(); }
+};
+
+// Runs one block; returns the stereo output. input may be empty (null pointer).
+inline std::vector<float> RunBlock(const std::vector<float>& input, unsigned nFrames, unsigned status = 0) {
+    std::vector<float> out(2 * nFrames, 99.0f);
+    StudioCallback(out.data(), input.empty() ? nullptr : const_cast<float*>(input.data()), nFrames, 0.0, status,
+                   nullptr);
+    return out;
+}
+
+// Interleaves per-channel constant values into an input block.
+inline std::vector<float> ConstantInput(unsigned nFrames, std::vector<float> channelValues) {
+    std::vector<float> in;
+    for (unsigned i = 0; i < nFrames; ++i) in.insert(in.end(), channelValues.begin(), channelValues.end());
+    return in;
+}

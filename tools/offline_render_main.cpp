@@ -1,0 +1,162 @@
+// sonavela-render: runs a recorded take through the Studio engine offline,
+// block by block as the sound card would, and writes what the outputs would
+// play (and, on request, what the recorder would capture).
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "tools/render_take.h"
+#include "tools/wav_files.h"
+
+namespace {
+const char* const kUsage =
+    "usage: sonavela-render --vocal VOCAL.wav [--beat BEAT.wav] --out OUT.wav [options]\n"
+    "  --record REC.wav        also write what the recorder tap captures (16-bit)\n"
+    "  --rec-mode mix|vocal    REC MIX (default) or REC VOCAL\n"
+    "  --block N               frames per block, 16..4096 (sound cards use 64..1024; default 128)\n"
+    "  --mic-channel N         0 = Cong 1, 1 = Cong 2 (default), 2 = Song Ca\n"
+    "  --studio-mode N         0 = VOCAL + BEAT (default), 1 = BEAT ONLY\n"
+    "  --vocal-volume P        percent 0..150 (default 100)\n"
+    "  --beat-volume P         percent 0..100 (default 32)\n"
+    "  --master-glue P         percent 0..100 (default 60)\n"
+    "  --master-db DB          -6..+8 (default 0)\n"
+    "Inputs must be 48000 Hz WAV files; convert others first, e.g. sox in.wav -r 48000 out.wav\n";
+
+bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& args) {
+    for (int i = 1; i < argc; i += 2) {
+        const std::string key = argv[i];
+        if (key.rfind("--", 0) != 0 || i + 1 >= argc) return false;
+        args[key.substr(2)] = argv[i + 1];
+    }
+    return args.count("vocal") == 1 && args.count("out") == 1;
+}
+
+bool ParseNumber(const std::map<std::string, std::string>& args, const char* key, float& value) {
+    const auto it = args.find(key);
+    if (it == args.end()) return true;
+    char* end = nullptr;
+    const float v = std::strtof(it->second.c_str(), &end);
+    if (end == it->second.c_str() || *end != '\0' || !std::isfinite(v)) {
+        std::fprintf(stderr, "sonavela-render: --%s wants a number, not \"%s\"\n", key, it->second.c_str());
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool ParseSettings(const std::map<std::string, std::string>& args, RenderSettings& s) {
+    float block = static_cast<float>(s.blockFrames);
+    float mic = static_cast<float>(s.micChannelMode);
+    float mode = static_cast<float>(s.studioMode);
+    if (!ParseNumber(args, "block", block) || !ParseNumber(args, "mic-channel", mic) ||
+        !ParseNumber(args, "studio-mode", mode) || !ParseNumber(args, "vocal-volume", s.vocalVolumePercent) ||
+        !ParseNumber(args, "beat-volume", s.beatVolumePercent) ||
+        !ParseNumber(args, "master-glue", s.masterGluePercent) || !ParseNumber(args, "master-db", s.masterOutputDb)) {
+        return false;
+    }
+    if (block < 16 || block > 4096) {
+        std::fprintf(stderr, "sonavela-render: --block must be 16..4096 frames\n");
+        return false;
+    }
+    const auto recMode = args.find("rec-mode");
+    if (recMode != args.end() && recMode->second != "mix" && recMode->second != "vocal") {
+        std::fprintf(stderr, "sonavela-render: --rec-mode is mix or vocal\n");
+        return false;
+    }
+    s.blockFrames = static_cast<uint32_t>(block);
+    s.micChannelMode = static_cast<int32_t>(mic);
+    s.studioMode = std::clamp(static_cast<int32_t>(mode), 0, 1);
+    s.recordMode = recMode != args.end() && recMode->second == "vocal" ? 1 : 0;
+    s.record = args.count("record") == 1;
+    return true;
+}
+
+bool LoadTake(const std::string& path, WavData& wav) {
+    std::string error;
+    if (!ReadWav(path, wav, error)) {
+        std::fprintf(stderr, "sonavela-render: %s\n", error.c_str());
+        return false;
+    }
+    if (wav.sampleRate != 48000) {
+        std::fprintf(stderr, "sonavela-render: %s is %u Hz; the engine runs at 48000 Hz (sox %s -r 48000 converted.wav)\n",
+                     path.c_str(), wav.sampleRate, path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The beat bus is stereo: a mono beat plays on both sides, extra channels are left out.
+std::vector<float> StereoBeat(const WavData& wav) {
+    std::vector<float> stereo;
+    const size_t frames = wav.samples.size() / wav.channels;
+    stereo.reserve(frames * 2);
+    for (size_t i = 0; i < frames; ++i) {
+        const float left = wav.samples[i * wav.channels];
+        stereo.push_back(left);
+        stereo.push_back(wav.channels > 1 ? wav.samples[i * wav.channels + 1] : left);
+    }
+    return stereo;
+}
+
+float Peak(const std::vector<float>& samples) {
+    float peak = 0.0f;
+    for (float s : samples) peak = std::max(peak, std::fabs(s));
+    return peak;
+}
+
+bool WriteResults(const std::map<std::string, std::string>& args, const RenderResult& result) {
+    std::string error;
+    if (!WriteFloatWav(args.at("out"), result.output, 2, error) ||
+        (args.count("record") == 1 && !WritePcm16Wav(args.at("record"), result.recorded, 2, error))) {
+        std::fprintf(stderr, "sonavela-render: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+void PrintSummary(const std::map<std::string, std::string>& args, const RenderResult& result) {
+    std::printf("[OK] rendered %.2f s in %llu blocks, output peak %.3f\n", static_cast<double>(result.output.size() / 2) / 48000.0,
+                static_cast<unsigned long long>(result.blocks), Peak(result.output));
+    std::printf("[OK] output: %s\n", args.at("out").c_str());
+    if (args.count("record") == 1) {
+        std::printf("[OK] recording: %s (%zu frames, %llu dropped)\n", args.at("record").c_str(),
+                    result.recorded.size() / 2, static_cast<unsigned long long>(result.recordFramesDropped));
+    }
+    if (result.nonFiniteSamples > 0) {
+        std::printf("[WARN] %llu non-finite samples were silenced by the master bus\n",
+                    static_cast<unsigned long long>(result.nonFiniteSamples));
+    }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::map<std::string, std::string> args;
+    RenderSettings settings;
+    if (!ParseArguments(argc, argv, args)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (!ParseSettings(args, settings)) return 2;
+
+    WavData vocal;
+    WavData beat;
+    if (!LoadTake(args["vocal"], vocal) || (args.count("beat") == 1 && !LoadTake(args["beat"], beat))) return 1;
+    RenderInput input;
+    input.vocal = std::move(vocal.samples);
+    input.vocalChannels = vocal.channels;
+    if (beat.channels > 0) input.beat = StereoBeat(beat);
+
+    RenderResult result;
+    std::string error;
+    if (!RenderTake(settings, input, result, error)) {
+        std::fprintf(stderr, "sonavela-render: %s\n", error.c_str());
+        return 1;
+    }
+    if (!WriteResults(args, result)) return 1;
+    PrintSummary(args, result);
+    return 0;
+}

@@ -1,0 +1,86 @@
+#include "tools/render_take.h"
+
+#include <algorithm>
+
+#include "engine/beat_ring.h"
+#include "engine/engine_params.h"
+#include "engine/master_bus.h"
+#include "engine/record_ring.h"
+#include "engine/studio_callback.h"
+
+namespace {
+constexpr uint32_t kMaxInputChannels = 2;
+
+void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
+    InitEngine();
+    engine.inputChannels = static_cast<int32_t>(inputChannels);
+    engine.micChannelMode = s.micChannelMode;
+    engine.studioMode = s.studioMode;
+    engine.recordMode = s.recordMode;
+    engine.vocalVolume = std::clamp(s.vocalVolumePercent, 0.0f, 150.0f);
+    engine.beatVolume = std::clamp(s.beatVolumePercent, 0.0f, 100.0f) / 100.0f;
+    SetMasterGlue(s.masterGluePercent / 100.0f);
+    SetMasterOutputDb(s.masterOutputDb);
+    engine.recorderActive = s.record;
+}
+
+// The beat as the pump would deliver it: the next count samples, silence past the end.
+void FeedBeat(const std::vector<float>& beat, size_t& position, size_t count, std::vector<float>& scratch) {
+    scratch.assign(count, 0.0f);
+    if (position < beat.size()) {
+        std::copy_n(beat.begin() + static_cast<std::ptrdiff_t>(position), std::min(count, beat.size() - position),
+                    scratch.begin());
+    }
+    position += count;
+    WriteBeatRing(scratch.data(), static_cast<int64_t>(count));
+}
+
+// Repacks a block of the take into the stream's input layout.
+void FillInputBlock(const RenderInput& in, uint32_t channels, size_t frame, uint32_t n, std::vector<float>& block) {
+    block.assign(static_cast<size_t>(n) * channels, 0.0f);
+    const size_t frames = in.vocal.size() / in.vocalChannels;
+    for (uint32_t i = 0; i < n && frame + i < frames; ++i) {
+        for (uint32_t c = 0; c < channels; ++c) block[i * channels + c] = in.vocal[(frame + i) * in.vocalChannels + c];
+    }
+}
+
+void DrainRecorder(std::vector<int16_t>& recorded) {
+    int16_t chunk[8192];
+    while (uint64_t got = ReadRecordRing(chunk, std::size(chunk))) recorded.insert(recorded.end(), chunk, chunk + got);
+}
+}  // namespace
+
+bool RenderTake(const RenderSettings& settings, const RenderInput& input, RenderResult& result, std::string& error) {
+    if (settings.blockFrames < 1 || settings.blockFrames > 4096) {
+        error = "block size must be 1..4096 frames";
+        return false;
+    }
+    if (input.vocalChannels < 1) {
+        error = "the vocal take has no channels";
+        return false;
+    }
+    const uint32_t channels = std::min(input.vocalChannels, kMaxInputChannels);
+    const size_t frames = std::max(input.vocal.size() / input.vocalChannels, input.beat.size() / 2);
+    ApplySettings(settings, channels);
+
+    result = RenderResult{};
+    result.output.assign(frames * 2, 0.0f);
+    std::vector<float> inBlock;
+    std::vector<float> beatScratch;
+    size_t beatPosition = 0;
+    // A primed ring, so the beat lines up with the voice from the first frame.
+    FeedBeat(input.beat, beatPosition, static_cast<size_t>(engine.beatRingPrefill.load()), beatScratch);
+    for (size_t frame = 0; frame < frames;) {
+        const auto n = static_cast<uint32_t>(std::min<size_t>(settings.blockFrames, frames - frame));
+        FeedBeat(input.beat, beatPosition, 2 * static_cast<size_t>(n), beatScratch);
+        FillInputBlock(input, channels, frame, n, inBlock);
+        StudioCallback(result.output.data() + 2 * frame, inBlock.data(), n, 0.0, 0, nullptr);
+        DrainRecorder(result.recorded);
+        frame += n;
+    }
+    result.blocks = engine.callbackBlocks;
+    result.nonFiniteSamples = engine.nonFiniteSamples;
+    result.recordFramesDropped = engine.recordFramesDropped;
+    engine.recorderActive = false;
+    return true;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Drives StudioCallback over a whole take exactly as a stream would, block
+// by block, with the beat arriving through the beat ring as the beat pump
+// delivers it. Used by the offline renderer and by tests of the whole chain.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RenderSettings {
+    uint32_t blockFrames = 128;
+    int32_t micChannelMode = 1;  // the engine's default input: "Cong 2", input 1 on a mono take
+    int32_t studioMode = 0;
+    int32_t recordMode = 0;
+    bool record = false;
+    float vocalVolumePercent = 100.0f;
+    float beatVolumePercent = 32.0f;
+    float masterGluePercent = 60.0f;
+    float masterOutputDb = 0.0f;
+};
+
+struct RenderInput {
+    std::vector<float> vocal;  // interleaved, vocalChannels per frame
+    uint32_t vocalChannels = 1;
+    std::vector<float> beat;   // interleaved stereo; may be empty
+};
+
+struct RenderResult {
+    std::vector<float> output;      // interleaved stereo, what the outputs played
+    std::vector<int16_t> recorded;  // interleaved stereo, what the recorder tap produced
+    uint64_t blocks = 0;
+    uint64_t nonFiniteSamples = 0;
+    uint64_t recordFramesDropped = 0;
+};
+
+bool RenderTake(const RenderSettings& settings, const RenderInput& input, RenderResult& result, std::string& error);
