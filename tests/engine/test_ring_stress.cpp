@@ -15,16 +15,17 @@ namespace {
 constexpr int kTotal = 3'000'000;
 
 struct OrderCheck {
+    bool gapless;  // false where the producer may drop the end of a packet into a full ring
     float last = -1.0f;
     long long delivered = 0;
     long long faults = 0;
 
-    // Samples of one read are consecutive; across reads they only move forward.
+    // Samples only move forward; within one read of a gapless ring they are consecutive.
     void Block(const float* v, size_t n) {
         if (n == 0) return;
         if (v[0] <= last) ++faults;
         for (size_t i = 1; i < n; ++i) {
-            if (v[i] != v[i - 1] + 1.0f) ++faults;
+            if (gapless ? v[i] != v[i - 1] + 1.0f : v[i] <= v[i - 1]) ++faults;
         }
         last = v[n - 1];
         delivered += static_cast<long long>(n);
@@ -45,7 +46,7 @@ TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
         }
         done = true;
     });
-    OrderCheck check;
+    OrderCheck check{true};
     std::vector<float> block(256);
     while (!done.load()) {
         if (ReadBeatRing(block.data(), 256) == 256) check.Block(block.data(), 256);
@@ -69,7 +70,7 @@ TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {
         }
         done = true;
     });
-    OrderCheck check;
+    OrderCheck check{false};
     std::vector<float> block(128);
     while (!done.load()) {
         const uint32_t got = ReadBridgeBlock(block.data(), 128);
