@@ -7,23 +7,23 @@ root=$PWD
 scripts/install_deps.sh
 
 echo ">>> build and unit tests"
-cmake -S . -B build -DSONAVELA_WERROR=ON >/dev/null
+cmake -S . -B build -DSONAVELA_WERROR=ON -DSONAVELA_BENCH=ON >/dev/null
 cmake --build build -j2
-ctest --test-dir build -L unit --output-on-failure
+ctest --test-dir build -L 'unit|stress' --output-on-failure --no-tests=error
 
 echo ">>> integration tests on a PulseAudio test server"
 server=$(mktemp -d /tmp/sonavela-pulse.XXXXXX)
 trap 'scripts/pulse_test_server.sh stop "$server"; rm -rf "$server"' EXIT
 scripts/pulse_test_server.sh start "$server"
-( . "$server/env" && ctest --test-dir build -L integration --output-on-failure )
+( . "$server/env" && ctest --test-dir build -L integration --output-on-failure --no-tests=error )
 
 echo ">>> engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DSONAVELA_SANITIZE=ON -DSONAVELA_WERROR=ON >/dev/null
 cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render
-ctest --test-dir build-asan -L unit --output-on-failure
+ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=error
 
 echo ">>> ring stress tests under ThreadSanitizer"
 cmake -S . -B build-tsan -DSONAVELA_TSAN=ON -DSONAVELA_WERROR=ON >/dev/null
 cmake --build build-tsan -j2 --target ring_stress_tests
-ctest --test-dir build-tsan -L stress --output-on-failure
+ctest --test-dir build-tsan -L stress --output-on-failure --no-tests=error
 echo "[OK] all tests passed"
