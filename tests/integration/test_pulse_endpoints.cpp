@@ -11,17 +11,9 @@
 #include <vector>
 
 #include "platform/audio_endpoints.h"
+#include "tests/support/shell.h"
 
 namespace {
-std::string Shell(const std::string& command) {
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buffer[1024];
-    while (p != nullptr && std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
-    if (p != nullptr) pclose(p);
-    return out;
-}
-
 // Name and Description pairs of `pactl list sinks|sources`, in order.
 std::vector<PlatformEndpoint> PactlView(const char* kind) {
     std::istringstream lines(Shell(std::string("LC_ALL=C pactl list ") + kind));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/shell.h"
 #include "tools/render_take.h"
 
 namespace {
@@ -98,22 +99,9 @@ protected:
     }
 
     static int Run(const std::string& args, std::string& output) {
-        const std::string command = std::string(SONAVELA_RENDER_PATH) + " " + args + " 2>&1";
-        FILE* p = popen(command.c_str(), "r");
-        char buffer[512];
-        output.clear();
-        while (std::fgets(buffer, sizeof buffer, p) != nullptr) output += buffer;
-        const int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    static std::string Shell(const std::string& command) {
-        FILE* p = popen(command.c_str(), "r");
-        std::string out;
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
-        pclose(p);
-        return out;
+        int status = -1;
+        output = Shell(std::string(SONAVELA_RENDER_PATH) + " " + args + " 2>&1", &status);
+        return status;
     }
 };
 
