@@ -11,7 +11,17 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/air_eq.h"
+#include "engine/balance_compressor.h"
 #include "engine/biquad.h"
+#include "engine/body_eq.h"
+#include "engine/body_plus.h"
+#include "engine/de_esser.h"
+#include "engine/echo.h"
+#include "engine/opto_leveler.h"
+#include "engine/pre_leveler.h"
+#include "engine/reverb.h"
+#include "engine/warmth.h"
 
 struct EngineParams {
     static constexpr int sampleRate = 48000;
@@ -75,8 +85,18 @@ struct EngineParams {
     static constexpr float glueRatio = 2.5f;
     static constexpr float masterCeiling = 0.912f;
 
-    // Microphone high-pass, ahead of everything in the vocal path.
-    Biquad micHighPass;
+    // Vocal path states, all owned by the audio thread once the stream runs.
+    Biquad micHighPass;  // ahead of everything in the vocal path
+    PreLeveler preLeveler;
+    BalanceCompressor balance;
+    BodyEq bodyEq;
+    OptoLeveler opto;
+    BodyPlus bodyPlus;
+    DeEsser deEsser;
+    Warmth warmth;
+    AirEq air;
+    Reverb reverb;
+    Echo echo;
 
     // Meters: linear peaks with hold and decay per update.
     std::atomic<float> micPeak{0.0f};
@@ -119,6 +139,3 @@ extern EngineParams engine;
 // Start-up: puts every field back to its value before configuration and
 // computes the coefficients for 48000 Hz. UI thread, no stream running.
 void InitEngine();
-
-// One-pole coefficient for time constant t seconds at the engine rate.
-float OnePoleCoefficient(float seconds);

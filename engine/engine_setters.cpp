@@ -17,13 +17,23 @@ void SetVocalBalance(float amount) {
     engine.balanceMakeup = std::pow(10.0f, 7.5f * a / 20.0f);
 }
 
-// The body EQ and air filters are designed from these amounts by the tone chain.
-void SetVocalBody(float amount) { engine.bodyAmount = Clamp01(amount); }
+void SetVocalBody(float amount) {
+    const float a = Clamp01(amount);
+    engine.bodyAmount = a;
+    DesignBodyEq(engine.bodyEq, a);
+}
+
 void SetVocalSmooth(float amount) { engine.smoothAmount = Clamp01(amount); }
 void SetVocalWarmth(float amount) { engine.warmthAmount = Clamp01(amount); }
 void SetVocalBodyPlus(float amount) { engine.bodyPlusAmount = Clamp01(amount); }
 void SetVocalOpto(float amount) { engine.optoAmount = Clamp01(amount); }
-void SetVocalAir(float, float db) { engine.airDb = ClampParam(db, 0.0f, 10.0f); }
+
+void SetVocalAir(float sampleRate, float db) {
+    const float d = ClampParam(db, 0.0f, 10.0f);
+    engine.airDb = d;
+    DesignAirEq(engine.air, sampleRate, d);
+}
+
 void SetReverbLevel(float amount) { engine.reverbLevel = Clamp01(amount); }
 void SetEchoLevel(float amount) { engine.echoLevel = Clamp01(amount); }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/engine_params.h"
+#include "engine/one_pole.h"
 #include "engine/param_clamp.h"
 
 namespace {

@@ -1,10 +1,48 @@
 #include "engine/vocal_bus.h"
 
+#include <cmath>
+
+#include "engine/engine_params.h"
+#include "engine/tone_chain.h"
+
+namespace {
+bool IsFinite(const VocalVoices& v) {
+    // A sum of finite values stays finite in audio ranges; inf - inf is NaN.
+    return std::isfinite(v.dry + v.harmonyLow + v.harmonyHigh + v.reverb.left + v.reverb.right + v.echo.left +
+                         v.echo.right);
+}
+
+void CountNonFinite() { engine.nonFiniteSamples.fetch_add(1, std::memory_order_relaxed); }
+}  // namespace
+
+void ClearVocalPath() {
+    ClearToneChain();
+    ClearReverb(engine.reverb);
+    ClearEcho(engine.echo);
+}
+
 VocalVoices ProcessVocalVoices(float s) {
+    constexpr auto relaxed = std::memory_order_relaxed;
+    if (!std::isfinite(s)) {
+        CountNonFinite();
+        s = 0.0f;
+    }
     VocalVoices v;
-    // The tone chain shapes s here; the harmony voices and the reverb and
-    // echo returns join it once those processors are in the path.
-    v.dry = s;
+    v.dry = ProcessToneChain(s);
+    v.reverb = ProcessReverb(engine.reverb, engine.reverbLevel.load(relaxed),
+                             v.dry + 0.5f * (v.harmonyLow + v.harmonyHigh));
+    v.echo = ProcessEcho(engine.echo, engine.echoLevel.load(relaxed), v.dry);
+    if (!IsFinite(v)) {
+        // An overflow inside a state would otherwise ring in the combs and
+        // the echo lines for good: start the vocal path afresh instead.
+        CountNonFinite();
+        ClearVocalPath();
+        return {};
+    }
+    if (!engine.fxEnabled.load(relaxed)) {
+        v.reverb = {};
+        v.echo = {};
+    }
     return v;
 }
 

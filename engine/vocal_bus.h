@@ -13,8 +13,12 @@ struct VocalVoices {
     StereoSample echo;
 };
 
-// Tone chain, harmony, reverb and echo for one sample, in that order.
+// Tone chain, harmony, reverb and echo for one sample, in that order. The
+// effects run whatever fxEnabled says; it only mutes their returns.
 VocalVoices ProcessVocalVoices(float s);
+
+// Clears every vocal state (tone chain, reverb, echo), keeps the settings.
+void ClearVocalPath();
 
 // gain is vocalVolume / 100.
 StereoSample MixVocal(const VocalVoices& v, float gain);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "tools/render_take.h"
 #include "tools/wav_files.h"
@@ -24,6 +25,10 @@ const char* const kUsage =
     "  --beat-volume P         percent 0..100 (default 32)\n"
     "  --master-glue P         percent 0..100 (default 60)\n"
     "  --master-db DB          -6..+8 (default 0)\n"
+    "  --balance --body --opto --body-plus --smooth --warmth --reverb --echo P\n"
+    "                          vocal stages in percent 0..100 (defaults 55 55 0 38 55 45 18 8)\n"
+    "  --air DB                LAM SANG 0..10 dB (default 2.8)\n"
+    "  --fx on|off             reverb and echo returns (default on)\n"
     "Inputs must be 48000 Hz WAV files; convert others first, e.g. sox in.wav -r 48000 out.wav\n";
 
 bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& args) {
@@ -52,12 +57,33 @@ bool ParseSettings(const std::map<std::string, std::string>& args, RenderSetting
     float block = static_cast<float>(s.blockFrames);
     float mic = static_cast<float>(s.micChannelMode);
     float mode = static_cast<float>(s.studioMode);
-    if (!ParseNumber(args, "block", block) || !ParseNumber(args, "mic-channel", mic) ||
-        !ParseNumber(args, "studio-mode", mode) || !ParseNumber(args, "vocal-volume", s.vocalVolumePercent) ||
-        !ParseNumber(args, "beat-volume", s.beatVolumePercent) ||
-        !ParseNumber(args, "master-glue", s.masterGluePercent) || !ParseNumber(args, "master-db", s.masterOutputDb)) {
+    const std::pair<const char*, float*> numbers[] = {
+        {"block", &block},
+        {"mic-channel", &mic},
+        {"studio-mode", &mode},
+        {"vocal-volume", &s.vocalVolumePercent},
+        {"beat-volume", &s.beatVolumePercent},
+        {"master-glue", &s.masterGluePercent},
+        {"master-db", &s.masterOutputDb},
+        {"balance", &s.tone.balance},
+        {"body", &s.tone.body},
+        {"opto", &s.tone.opto},
+        {"body-plus", &s.tone.bodyPlus},
+        {"smooth", &s.tone.smooth},
+        {"warmth", &s.tone.warmth},
+        {"air", &s.tone.airDb},
+        {"reverb", &s.tone.reverb},
+        {"echo", &s.tone.echo},
+    };
+    for (const auto& [key, value] : numbers) {
+        if (!ParseNumber(args, key, *value)) return false;
+    }
+    const auto fx = args.find("fx");
+    if (fx != args.end() && fx->second != "on" && fx->second != "off") {
+        std::fprintf(stderr, "sonavela-render: --fx is on or off\n");
         return false;
     }
+    s.tone.fxEnabled = fx == args.end() || fx->second == "on";
     if (block < 16 || block > 4096) {
         std::fprintf(stderr, "sonavela-render: --block must be 16..4096 frames\n");
         return false;
@@ -127,7 +153,7 @@ void PrintSummary(const std::map<std::string, std::string>& args, const RenderRe
                     result.recorded.size() / 2, static_cast<unsigned long long>(result.recordFramesDropped));
     }
     if (result.nonFiniteSamples > 0) {
-        std::printf("[WARN] %llu non-finite samples were silenced by the master bus\n",
+        std::printf("[WARN] %llu non-finite samples were replaced with silence\n",
                     static_cast<unsigned long long>(result.nonFiniteSamples));
     }
 }

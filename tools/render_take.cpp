@@ -4,12 +4,26 @@
 
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
+#include "engine/engine_setters.h"
 #include "engine/master_bus.h"
 #include "engine/record_ring.h"
 #include "engine/studio_callback.h"
 
 namespace {
 constexpr uint32_t kMaxInputChannels = 2;
+
+void ApplyTone(const VocalToneSettings& t) {
+    SetVocalBalance(t.balance / 100.0f);
+    SetVocalBody(t.body / 100.0f);
+    SetVocalOpto(t.opto / 100.0f);
+    SetVocalBodyPlus(t.bodyPlus / 100.0f);
+    SetVocalSmooth(t.smooth / 100.0f);
+    SetVocalWarmth(t.warmth / 100.0f);
+    SetVocalAir(EngineParams::sampleRate, t.airDb);
+    SetReverbLevel(t.reverb / 100.0f);
+    SetEchoLevel(t.echo / 100.0f);
+    engine.fxEnabled = t.fxEnabled;
+}
 
 void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     InitEngine();
@@ -21,6 +35,7 @@ void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     engine.beatVolume = std::clamp(s.beatVolumePercent, 0.0f, 100.0f) / 100.0f;
     SetMasterGlue(s.masterGluePercent / 100.0f);
     SetMasterOutputDb(s.masterOutputDb);
+    ApplyTone(s.tone);
     engine.recorderActive = s.record;
 }
 

@@ -7,6 +7,20 @@
 #include <string>
 #include <vector>
 
+// The vocal column's controls in their UI units (percent, air in dB).
+struct VocalToneSettings {
+    float balance = 55.0f;
+    float body = 55.0f;
+    float opto = 0.0f;
+    float bodyPlus = 38.0f;
+    float smooth = 55.0f;
+    float warmth = 45.0f;
+    float airDb = 2.8f;
+    float reverb = 18.0f;
+    float echo = 8.0f;
+    bool fxEnabled = true;
+};
+
 struct RenderSettings {
     uint32_t blockFrames = 128;
     int32_t micChannelMode = 1;  // the engine's default input: "Cong 2", input 1 on a mono take
@@ -17,6 +31,7 @@ struct RenderSettings {
     float beatVolumePercent = 32.0f;
     float masterGluePercent = 60.0f;
     float masterOutputDb = 0.0f;
+    VocalToneSettings tone;
 };
 
 struct RenderInput {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/engine_params.h"
+#include "engine/engine_setters.h"
 #include "engine/studio_callback.h"
 
 class EngineTest : public ::testing::Test {
@@ -27,4 +28,18 @@ inline std::vector<float> ConstantInput(unsigned nFrames, std::vector<float> cha
     std::vector<float> in;
     for (unsigned i = 0; i < nFrames; ++i) in.insert(in.end(), channelValues.begin(), channelValues.end());
     return in;
+}
+
+// Every user stage at 0 and the effect returns off: the vocal path is then
+// the high-pass and the pre-leveler alone.
+inline void NeutralVocalChain() {
+    SetVocalBalance(0.0f);
+    SetVocalBody(0.0f);
+    SetVocalOpto(0.0f);
+    SetVocalBodyPlus(0.0f);
+    SetVocalSmooth(0.0f);
+    SetVocalWarmth(0.0f);
+    SetVocalAir(48000.0f, 0.0f);
+    SetReverbLevel(0.0f);
+    SetEchoLevel(0.0f);
 }

@@ -1,0 +1,15 @@
+#pragma once
+// Index and length helpers for the fixed-size delay lines of the effects.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+inline void AdvanceDelayIndex(uint32_t& index, uint32_t length) {
+    if (++index == length) index = 0;
+}
+
+// floor(samples), at least 1 and at most the compiled capacity of the line.
+inline uint32_t DelayLength(double samples, uint32_t capacity) {
+    return std::clamp<uint32_t>(static_cast<uint32_t>(std::floor(samples)), 1, capacity);
+}
