@@ -3,18 +3,8 @@
 #include <cmath>
 
 void DesignAirEq(AirEq& air, float sampleRate, float airDb) {
-    const float presenceDb = 0.55f * airDb;
-    const float shelfDb = 0.85f * airDb;
-    if (std::fabs(presenceDb) < 0.001f) {
-        DesignFlat(air.presence);
-    } else {
-        DesignPeaking(air.presence, sampleRate, 5800.0f, 0.75f, presenceDb);
-    }
-    if (std::fabs(shelfDb) < 0.001f) {
-        DesignFlat(air.shelf);
-    } else {
-        DesignHighShelf(air.shelf, sampleRate, 10500.0f, shelfDb);
-    }
+    DesignPeaking(air.presence, sampleRate, 5800.0f, 0.75f, 0.55f * airDb);
+    DesignHighShelf(air.shelf, sampleRate, 10500.0f, 0.85f * airDb);
 }
 
 void ClearAirEq(AirEq& air) {

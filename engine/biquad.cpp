@@ -14,6 +14,11 @@ void Store(Biquad& f, double b0, double b1, double b2, double a1, double a2, dou
 }
 
 double Omega(float sampleRate, float frequency) { return 2.0 * M_PI * frequency / sampleRate; }
+
+// A 0 dB bell or shelf is flat in theory but not in float arithmetic: exact
+// unity coefficients pass the signal through bit for bit.
+bool Negligible(float gainDb) { return std::fabs(gainDb) < 0.001f; }
+void DesignFlat(Biquad& f) { Store(f, 1.0, 0.0, 0.0, 0.0, 0.0, 1.0); }
 }  // namespace
 
 void DesignHighPass(Biquad& f, float sampleRate, float frequency, float q) {
@@ -24,6 +29,7 @@ void DesignHighPass(Biquad& f, float sampleRate, float frequency, float q) {
 }
 
 void DesignPeaking(Biquad& f, float sampleRate, float frequency, float q, float gainDb) {
+    if (Negligible(gainDb)) return DesignFlat(f);
     const double a = std::pow(10.0, gainDb / 40.0);
     const double w = Omega(sampleRate, frequency);
     const double cosw = std::cos(w);
@@ -32,6 +38,7 @@ void DesignPeaking(Biquad& f, float sampleRate, float frequency, float q, float 
 }
 
 void DesignHighShelf(Biquad& f, float sampleRate, float frequency, float gainDb) {
+    if (Negligible(gainDb)) return DesignFlat(f);
     const double a = std::pow(10.0, gainDb / 40.0);
     const double w = Omega(sampleRate, frequency);
     const double cosw = std::cos(w);
@@ -41,8 +48,6 @@ void DesignHighShelf(Biquad& f, float sampleRate, float frequency, float gainDb)
           a * ((a + 1.0) + (a - 1.0) * cosw - k), 2.0 * ((a - 1.0) - (a + 1.0) * cosw),
           (a + 1.0) - (a - 1.0) * cosw - k, (a + 1.0) - (a - 1.0) * cosw + k);
 }
-
-void DesignFlat(Biquad& f) { Store(f, 1.0, 0.0, 0.0, 0.0, 0.0, 1.0); }
 
 void ClearBiquad(Biquad& f) {
     f.x1 = f.x2 = f.y1 = f.y2 = 0.0f;

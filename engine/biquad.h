@@ -14,10 +14,10 @@ struct Biquad {
 };
 
 void DesignHighPass(Biquad& f, float sampleRate, float frequency, float q);
+// Under 0.001 dB of gain the bell and the shelf are exactly flat.
 void DesignPeaking(Biquad& f, float sampleRate, float frequency, float q, float gainDb);
 // Shelf slope 1.
 void DesignHighShelf(Biquad& f, float sampleRate, float frequency, float gainDb);
-void DesignFlat(Biquad& f);
 void ClearBiquad(Biquad& f);
 
 inline float ProcessBiquad(Biquad& f, float x) {

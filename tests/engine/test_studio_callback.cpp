@@ -9,14 +9,9 @@
 #include "engine/master_bus.h"
 #include "engine/record_ring.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/signals.h"
 
 namespace {
-std::vector<float> Sine(unsigned frames, double hz, float level, unsigned start = 0) {
-    std::vector<float> v(frames);
-    for (unsigned i = 0; i < frames; ++i) v[i] = level * static_cast<float>(std::sin(2.0 * M_PI * hz * (start + i) / 48000.0));
-    return v;
-}
-
 void FeedBeat(unsigned frames, float left, float right) {
     std::vector<float> beat;
     for (unsigned i = 0; i < frames; ++i) {

@@ -1,0 +1,2 @@
+// placeholder
+#include <gtest/gtest.h>
