@@ -112,7 +112,7 @@ struct EngineParams {
     std::atomic<uint64_t> bridgeFramesCaptured{0};
     std::atomic<uint64_t> recordFramesPushed{0};
     std::atomic<uint64_t> recordFramesDropped{0};
-    std::atomic<uint64_t> nonFiniteSamples{0};  // microphone or bus samples replaced with silence
+    std::atomic<uint64_t> nonFiniteSamples{0};  // corrupt microphone or bus samples replaced with silence
     std::atomic<uint32_t> bridgeFillFrames{0};
 
     // Beat ring: the beat pump produces, the callback or the Mini render thread consumes.

@@ -1,6 +1,7 @@
 #include "engine/reverb.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "engine/delay_line.h"
@@ -21,7 +22,6 @@ uint32_t ScaledLength(uint32_t base, float sampleRate, uint32_t capacity) {
     return DelayLength(static_cast<double>(base) * sampleRate / 44100.0, capacity);
 }
 
-
 float RunComb(ReverbComb& c, float input) {
     const float y = c.line[c.index];
     c.damp = kDamping * c.damp + (1.0f - kDamping) * y;
@@ -35,6 +35,12 @@ float RunAllPass(ReverbAllPass& a, float input) {
     a.line[a.index] = y * kAllPassFeedback + input;
     AdvanceDelayIndex(a.index, a.length);
     return y - input;
+}
+
+float BlockDc(Reverb& r, float x) {
+    r.dcOut = x - r.dcIn + r.kDcBlock * r.dcOut;
+    r.dcIn = x;
+    return r.dcOut;
 }
 
 float RunChannel(Reverb& r, int ch, float input) {
@@ -59,6 +65,7 @@ void InitReverb(Reverb& r, float sampleRate) {
     r.kInput = LowPassCoefficient(135.0f);
     r.kToneLow = LowPassCoefficient(1150.0f);
     r.kToneHigh = LowPassCoefficient(5800.0f);
+    r.kDcBlock = std::exp(-2.0f * static_cast<float>(M_PI) * 5.0f / sampleRate);
     ClearReverb(r);
 }
 
@@ -79,12 +86,13 @@ void ClearReverb(Reverb& r) {
     std::fill(std::begin(r.preDelay), std::end(r.preDelay), 0.0f);
     r.preDelayIndex = 0;
     r.inputLowPass = 0.0f;
+    r.dcIn = r.dcOut = 0.0f;
     r.toneLow[0] = r.toneLow[1] = r.toneHigh[0] = r.toneHigh[1] = 0.0f;
 }
 
 StereoSample ProcessReverb(Reverb& r, float level, float x) {
     // Most of the content under 135 Hz stays out of the tail.
-    const float shaped = x - 0.88f * RunLowPass(r.inputLowPass, x, r.kInput);
+    const float shaped = BlockDc(r, x - 0.88f * RunLowPass(r.inputLowPass, x, r.kInput));
     const float delayed = r.preDelay[r.preDelayIndex];
     r.preDelay[r.preDelayIndex] = shaped;
     AdvanceDelayIndex(r.preDelayIndex, r.preDelayLength);

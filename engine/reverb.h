@@ -2,6 +2,9 @@
 // "VANG LUX / SÁNG": eight damped combs and six all-passes per channel
 // (right lines slightly longer for width), a 135 Hz input cut so the tail
 // stays clear of the low end, 8 ms of pre-delay and a gentle output tone.
+// The input cut keeps 12% of DC, which the combs would ring up above the
+// level of the voice itself (an offset the warmth's even harmonics make),
+// so a 5 Hz DC blocker follows it.
 // The lines are sized at compile time for the engine rate, so start-up
 // never allocates and nothing is ever resized.
 
@@ -33,9 +36,10 @@ struct Reverb {
     uint32_t preDelayLength;
     uint32_t preDelayIndex;
     float inputLowPass;
+    float dcIn, dcOut;  // the DC blocker ahead of the pre-delay
     float toneLow[2];
     float toneHigh[2];
-    float kInput, kToneLow, kToneHigh;
+    float kInput, kToneLow, kToneHigh, kDcBlock;
 };
 
 // Sets the line lengths for the rate (capped at the compiled sizes) and clears.

@@ -15,6 +15,8 @@
 
 namespace {
 constexpr uint32_t kSlice = EngineParams::maxBlockFrames;
+// +18 dBFS: far beyond what any converter delivers, far below what overflows.
+constexpr float kMaxMicSample = 8.0f;
 
 // Block scratch of the audio thread: the high-passed microphone, and the
 // bridge copy that the pitch-corrected vocal later overwrites.
@@ -58,9 +60,10 @@ float CaptureMic(const float* input, int32_t channels, uint32_t nFrames) {
     float peak = 0.0f;
     for (uint32_t i = 0; i < nFrames; ++i) {
         float x = bridge ? vocalBlock[i] : SelectAsioMic(input, channels, mode, i);
-        if (!std::isfinite(x)) {
-            // One bad sample from a driver would otherwise stay in the filter
-            // states and silence the voice for good.
+        if (!(std::fabs(x) <= kMaxMicSample)) {
+            // One bad sample from a driver (NaN, infinite, or so large that
+            // the high-pass overflows on it) would otherwise stay in the
+            // filter states and silence the voice for good.
             engine.nonFiniteSamples.fetch_add(1, std::memory_order_relaxed);
             x = 0.0f;
         }

@@ -128,6 +128,21 @@ TEST_F(VocalEffects, ReverbAtLevelZeroIsSilentWhileItsTailBuilds) {
     }
 }
 
+TEST_F(VocalEffects, ReverbKeepsAnOffsetOutOfItsTail) {
+    // An offset (the warmth's even harmonics make one) must not ring in the
+    // combs, whose lowest resonance sits at DC.
+    auto tailRms = [](const std::vector<float>& in) {
+        auto r = std::make_unique<Reverb>();
+        InitReverb(*r, 48000.0f);
+        const auto [left, right] = RunStereo([&](float x) { return ProcessReverb(*r, 1.0f, x); }, in);
+        return std::hypot(RmsOf(left, 4 * 48000, 5 * 48000), RmsOf(right, 4 * 48000, 5 * 48000));
+    };
+    const double offset = tailRms(std::vector<float>(5 * 48000, 0.5f));
+    const double tone = tailRms(Sine(5 * 48000, 1000.0, 0.5f));
+    RecordProperty("dc_below_tone_db", std::to_string(Db(offset / tone)));
+    EXPECT_LT(Db(offset / tone), -40.0);
+}
+
 TEST_F(VocalEffects, EchoRepeatsAfter165And205MsThenCrossesSidesOnEveryPass) {
     auto e = std::make_unique<Echo>();
     InitEcho(*e, 48000.0f);
@@ -245,7 +260,8 @@ TEST_F(VocalEffects, BadSamplesAreSilencedAndNeverStickInTheTails) {
     };
     const std::vector<float> reference = play(0.0f);
     constexpr float kInf = std::numeric_limits<float>::infinity();
-    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), kInf, -kInf}) {
+    // A huge finite sample is as corrupt: the high-pass would overflow on it.
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), kInf, -kInf, 3e38f, -1e20f, 9.0f}) {
         SCOPED_TRACE(testing::Message() << "bad sample " << bad);
         const std::vector<float> out = play(bad);
         EXPECT_EQ(engine.nonFiniteSamples, 1u);
