@@ -20,4 +20,7 @@ void InitEngine() {
     InitEcho(engine.echo, EngineParams::sampleRate);
     DesignHighPass(engine.micHighPass, EngineParams::sampleRate, 75.0f, 0.7071f);
     SetVocalAir(EngineParams::sampleRate, 2.8f);
+    ClearAutoTune(engine.autoTune);
+    ClearHarmony(engine.harmony);
+    ResetKeyDetector();
 }

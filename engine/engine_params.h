@@ -12,12 +12,14 @@
 #include <cstdint>
 
 #include "engine/air_eq.h"
+#include "engine/auto_tune.h"
 #include "engine/balance_compressor.h"
 #include "engine/biquad.h"
 #include "engine/body_eq.h"
 #include "engine/body_plus.h"
 #include "engine/de_esser.h"
 #include "engine/echo.h"
+#include "engine/harmony.h"
 #include "engine/opto_leveler.h"
 #include "engine/pre_leveler.h"
 #include "engine/reverb.h"
@@ -73,6 +75,7 @@ struct EngineParams {
     std::atomic<int32_t> harmonyKeyRoot{0};
     std::atomic<bool> harmonyKeyMinor{false};
     std::atomic<float> harmonyKeyConfidence{0.0f};
+    std::atomic<bool> keyResetPending{false};  // the audio thread clears the key histogram
 
     // Master bus. glueEnv belongs to the audio thread alone.
     std::atomic<float> glueAmount{0.6f};
@@ -87,6 +90,7 @@ struct EngineParams {
 
     // Vocal path states, all owned by the audio thread once the stream runs.
     Biquad micHighPass;  // ahead of everything in the vocal path
+    AutoTune autoTune;
     PreLeveler preLeveler;
     BalanceCompressor balance;
     BodyEq bodyEq;
@@ -97,6 +101,7 @@ struct EngineParams {
     AirEq air;
     Reverb reverb;
     Echo echo;
+    Harmony harmony;
 
     // Meters: linear peaks with hold and decay per update.
     std::atomic<float> micPeak{0.0f};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/auto_tune.h"
 #include "engine/beat_ring.h"
 #include "engine/bridge_ring.h"
 #include "engine/denormals.h"
@@ -75,8 +76,7 @@ float CaptureMic(const float* input, int32_t channels, uint32_t nFrames) {
 
 void RunVocalAndBeat(float* out, const float* input, int32_t channels, uint32_t nFrames) {
     UpdateMeter(engine.micPeak, CaptureMic(input, channels, nFrames));
-    // Pitch correction reads micBlock and writes vocalBlock.
-    std::copy_n(micBlock, nFrames, vocalBlock);
+    ProcessAutoTune(micBlock, vocalBlock, nFrames);
 
     const float gain = engine.vocalVolume.load(std::memory_order_relaxed) / 100.0f;
     const float beatVolume = engine.beatVolume.load(std::memory_order_relaxed);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/engine_params.h"
+#include "engine/harmony.h"
 #include "engine/tone_chain.h"
 
 namespace {
@@ -19,6 +20,7 @@ void ClearVocalPath() {
     ClearToneChain();
     ClearReverb(engine.reverb);
     ClearEcho(engine.echo);
+    ClearHarmony(engine.harmony);
 }
 
 VocalVoices ProcessVocalVoices(float s) {
@@ -29,6 +31,11 @@ VocalVoices ProcessVocalVoices(float s) {
     }
     VocalVoices v;
     v.dry = ProcessToneChain(s);
+    if (engine.harmonyEnabled.load(relaxed)) {
+        const HarmonyVoices h = ProcessHarmony(v.dry);
+        v.harmonyLow = h.low;
+        v.harmonyHigh = h.high;
+    }
     v.reverb = ProcessReverb(engine.reverb, engine.reverbLevel.load(relaxed),
                              v.dry + 0.5f * (v.harmonyLow + v.harmonyHigh));
     v.echo = ProcessEcho(engine.echo, engine.echoLevel.load(relaxed), v.dry);

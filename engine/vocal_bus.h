@@ -17,7 +17,8 @@ struct VocalVoices {
 // effects run whatever fxEnabled says; it only mutes their returns.
 VocalVoices ProcessVocalVoices(float s);
 
-// Clears every vocal state (tone chain, reverb, echo), keeps the settings.
+// Clears every vocal state after the pitch correction (tone chain,
+// harmony voices, reverb, echo); keeps the settings and the learned key.
 void ClearVocalPath();
 
 // gain is vocalVolume / 100.

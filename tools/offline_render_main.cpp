@@ -29,6 +29,10 @@ const char* const kUsage =
     "                          vocal stages in percent 0..100 (defaults 55 55 0 38 55 45 18 8)\n"
     "  --air DB                LAM SANG 0..10 dB (default 2.8)\n"
     "  --fx on|off             reverb and echo returns (default on)\n"
+    "  --tune on|off           auto-tune (default on); detection runs every fourth block\n"
+    "  --tune-mode N           1 = Bolero Ngot Ngao (default), 2 = Studio Natural, 3 = Hard-Tune Robot\n"
+    "  --harmony on|off        HARMONY 3D voices (default off)\n"
+    "  --harmony-volume P      percent 8..45 (default 24)\n"
     "Inputs must be 48000 Hz WAV files; convert others first, e.g. sox in.wav -r 48000 out.wav\n";
 
 bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& args) {
@@ -50,6 +54,17 @@ bool ParseNumber(const std::map<std::string, std::string>& args, const char* key
         return false;
     }
     value = v;
+    return true;
+}
+
+bool ParseSwitch(const std::map<std::string, std::string>& args, const char* key, bool& value) {
+    const auto it = args.find(key);
+    if (it == args.end()) return true;
+    if (it->second != "on" && it->second != "off") {
+        std::fprintf(stderr, "sonavela-render: --%s is on or off\n", key);
+        return false;
+    }
+    value = it->second == "on";
     return true;
 }
 
@@ -78,12 +93,13 @@ bool ParseSettings(const std::map<std::string, std::string>& args, RenderSetting
     for (const auto& [key, value] : numbers) {
         if (!ParseNumber(args, key, *value)) return false;
     }
-    const auto fx = args.find("fx");
-    if (fx != args.end() && fx->second != "on" && fx->second != "off") {
-        std::fprintf(stderr, "sonavela-render: --fx is on or off\n");
+    float tuneMode = static_cast<float>(s.pitch.tuneMode);
+    if (!ParseNumber(args, "tune-mode", tuneMode) || !ParseNumber(args, "harmony-volume", s.pitch.harmonyVolume) ||
+        !ParseSwitch(args, "fx", s.tone.fxEnabled) || !ParseSwitch(args, "tune", s.pitch.tuneEnabled) ||
+        !ParseSwitch(args, "harmony", s.pitch.harmonyEnabled)) {
         return false;
     }
-    s.tone.fxEnabled = fx == args.end() || fx->second == "on";
+    s.pitch.tuneMode = static_cast<int32_t>(tuneMode);
     if (block < 16 || block > 4096) {
         std::fprintf(stderr, "sonavela-render: --block must be 16..4096 frames\n");
         return false;

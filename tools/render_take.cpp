@@ -25,6 +25,13 @@ void ApplyTone(const VocalToneSettings& t) {
     engine.fxEnabled = t.fxEnabled;
 }
 
+void ApplyPitch(const PitchSettings& p) {
+    SetTuneMode(p.tuneMode);
+    if (IsTuneEnabled() != p.tuneEnabled) ToggleTune();
+    engine.harmonyEnabled = p.harmonyEnabled;
+    engine.harmonyVolume = std::clamp(p.harmonyVolume, 8.0f, 45.0f);
+}
+
 void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     InitEngine();
     engine.inputChannels = static_cast<int32_t>(inputChannels);
@@ -36,6 +43,7 @@ void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     SetMasterGlue(s.masterGluePercent / 100.0f);
     SetMasterOutputDb(s.masterOutputDb);
     ApplyTone(s.tone);
+    ApplyPitch(s.pitch);
     engine.recorderActive = s.record;
 }
 

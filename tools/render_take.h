@@ -21,6 +21,14 @@ struct VocalToneSettings {
     bool fxEnabled = true;
 };
 
+// The pitch column: auto-tune and the harmony voices.
+struct PitchSettings {
+    bool tuneEnabled = true;
+    int32_t tuneMode = 1;  // 1 Bolero Ngot Ngao, 2 Studio Natural, 3 Hard-Tune
+    bool harmonyEnabled = false;
+    float harmonyVolume = 24.0f;  // percent, 8..45
+};
+
 struct RenderSettings {
     uint32_t blockFrames = 128;
     int32_t micChannelMode = 1;  // the engine's default input: "Cong 2", input 1 on a mono take
@@ -32,6 +40,7 @@ struct RenderSettings {
     float masterGluePercent = 60.0f;
     float masterOutputDb = 0.0f;
     VocalToneSettings tone;
+    PitchSettings pitch;
 };
 
 struct RenderInput {

@@ -30,9 +30,10 @@ inline std::vector<float> ConstantInput(unsigned nFrames, std::vector<float> cha
     return in;
 }
 
-// Every user stage at 0 and the effect returns off: the vocal path is then
-// the high-pass and the pre-leveler alone.
+// Every user stage at 0, the pitch correction and the effect returns off:
+// the vocal path is then the high-pass and the pre-leveler alone.
 inline void NeutralVocalChain() {
+    if (IsTuneEnabled()) ToggleTune();
     SetVocalBalance(0.0f);
     SetVocalBody(0.0f);
     SetVocalOpto(0.0f);
