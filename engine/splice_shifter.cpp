@@ -8,26 +8,30 @@
 
 namespace {
 constexpr int kAlignSpan = 32;
+constexpr int kMaxReach = 120;
 
 float Read(const SpliceShifter& s, float delay) { return ReadBehind(s.ring, kShifterRingMask, s.write, delay); }
 
 // The offset of the new read position whose next 32 samples best match the
-// current read's, so the crossfade joins waveforms in phase.
+// current read's, so the crossfade joins waveforms in phase. A candidate's
+// samples depend only on offset + k, so each is interpolated once.
 float AlignedDelay(const SpliceShifter& s, float target, float period) {
-    const int reach = std::clamp(static_cast<int>(period / 2.0f), 10, 120);
+    const int reach = std::clamp(static_cast<int>(period / 2.0f), 10, kMaxReach);
     float current[kAlignSpan];
     for (int k = 0; k < kAlignSpan; ++k) current[k] = Read(s, s.delay + static_cast<float>(k));
+    float candidate[2 * kMaxReach + kAlignSpan];
+    for (int j = 0; j < 2 * reach + kAlignSpan; ++j) candidate[j] = Read(s, target + static_cast<float>(j - reach));
     float bestScore = -INFINITY;
-    int best = -reach;
-    for (int o = -reach; o <= reach; ++o) {
+    int best = 0;
+    for (int o = 0; o <= 2 * reach; ++o) {
         float score = 0.0f;
-        for (int k = 0; k < kAlignSpan; ++k) score += Read(s, target + static_cast<float>(o + k)) * current[k];
+        for (int k = 0; k < kAlignSpan; ++k) score += candidate[o + k] * current[k];
         if (score > bestScore) {
             bestScore = score;
             best = o;
         }
     }
-    return target + static_cast<float>(best);
+    return target + static_cast<float>(best - reach);
 }
 
 // A splice starts whenever the delay has reached the end it is moving
