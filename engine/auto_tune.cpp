@@ -51,11 +51,14 @@ void Detect(AutoTune& t) {
     Unvoiced(t);
 }
 
+// The delay settles back only once the pitch is let go: the hold runs out
+// one detection before the correction is released.
 void Shift(AutoTune& t, const float* in, float* out, uint32_t nFrames) {
     const float rate = engine.retuneRate.load(std::memory_order_relaxed);
+    const bool released = engine.detectedNote.load(std::memory_order_relaxed) < 0.0f;
     for (uint32_t i = 0; i < nFrames; ++i) {
         t.ratio += (t.targetRatio - t.ratio) * rate;
-        out[i] = ProcessSpliceShifter(t.shifter, in[i], t.ratio, t.period, t.hold == 0);
+        out[i] = ProcessSpliceShifter(t.shifter, in[i], t.ratio, t.period, released);
     }
 }
 }  // namespace

@@ -13,6 +13,8 @@ constexpr int kMinLag = 16;     // 750 Hz at 12 kHz
 constexpr float kDetectorRate = 12000.0f;
 constexpr float kThreshold = 0.22f;
 constexpr float kQuietRms = 0.005f;
+constexpr float kClearDip = 0.01f;
+constexpr float kMuchDeeper = 0.25f;
 
 // Oldest first, the newest being four samples behind the write position.
 void Decimate(const PitchHistory& h, float* x) {
@@ -41,17 +43,32 @@ void NormalisedDifference(const float* x, float* dn) {
     }
 }
 
+int LocalMinimumFrom(const float* dn, int tau) {
+    while (tau + 1 <= kMaxLag && dn[tau] > dn[tau + 1]) ++tau;
+    return tau;
+}
+
+// In low voices on open vowels strong harmonics near the first formant line
+// up a little before the period and dip under the threshold. Such a dip is
+// shallow, and a much deeper one follows within 40% of its lag (too close
+// to be a multiple of it): that one is the period, checked the same way.
+int SkipFormantDips(const float* dn, int tau) {
+    for (int t = tau + 1; t <= kMaxLag && 5 * t <= 7 * tau && dn[tau] > kClearDip; ++t) {
+        if (dn[t] < dn[tau] * kMuchDeeper) tau = t = LocalMinimumFrom(dn, t);
+    }
+    return tau;
+}
+
 // The first dip under the threshold, followed down to its local minimum; 0 when none.
 int FindLag(const float* dn) {
     int tau = kMinLag;
     while (tau <= kMaxLag && dn[tau] >= kThreshold) ++tau;
     if (tau > kMaxLag) return 0;
-    while (tau + 1 <= kMaxLag && dn[tau] > dn[tau + 1]) ++tau;
-    return tau;
+    return SkipFormantDips(dn, LocalMinimumFrom(dn, tau));
 }
 
 float RefineLag(const float* dn, int tau) {
-    if (tau < kMinLag + 1 || tau > kMaxLag - 1) return static_cast<float>(tau);
+    if (tau < kMinLag || tau > kMaxLag - 1) return static_cast<float>(tau);
     const float denominator = 2.0f * (2.0f * dn[tau] - dn[tau - 1] - dn[tau + 1]);
     if (std::fabs(denominator) <= 1e-6f) return static_cast<float>(tau);
     return static_cast<float>(tau) + (dn[tau + 1] - dn[tau - 1]) / denominator;
