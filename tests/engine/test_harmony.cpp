@@ -50,8 +50,10 @@ HarmonyVoices Step(float s, float note) {
 // after each note; calls onUpdate(n) after the n-th update until it says stop.
 void SingTune(Key key, const std::function<bool(long)>& onUpdate) {
     ScopedDenormalFlush flush;
-    for (size_t n = 0, voiced = 0;; ++n) {
-        const int note = key.tonic + (key.minor ? kMinor : kMajor)[kTune[n % std::size(kTune)]];
+    size_t voiced = 0;
+    for (size_t n = 0;; ++n) {
+        const int degree = kTune[n % std::size(kTune)];
+        const int note = key.tonic + (key.minor ? kMinor : kMajor)[degree];
         for (const float s : Sing(SteadyVoice(HzOfNote(note)), kNote)) {
             Step(s, static_cast<float>(note) + (n % 2 ? 0.3f : -0.3f));
             if (++voiced % kUpdate == 0 && !onUpdate(static_cast<long>(voiced / kUpdate))) return;
