@@ -157,5 +157,11 @@ TEST_F(RenderTool, ExplainsWhatIsWrongWithItsInput) {
     WriteWav(Path("v.wav"), 48000, 1, std::vector<float>(480, 0.1f));
     EXPECT_EQ(Run("--vocal " + Path("v.wav") + " --out " + Path("out.wav") + " --block loud", log), 2);
     EXPECT_NE(log.find("--block wants a number"), std::string::npos) << log;
+    EXPECT_EQ(Run("--vocal " + Path("v.wav") + " --out " + Path("out.wav") + " --harmony yes", log), 2);
+    EXPECT_NE(log.find("--harmony is on or off"), std::string::npos) << log;
+    EXPECT_EQ(Run("--vocal " + Path("v.wav") + " --out " + Path("out.wav") + " --tune off --harmony on --tune-mode 3",
+                  log),
+              0)
+        << log;
 }
 }  // namespace

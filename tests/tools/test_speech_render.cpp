@@ -63,9 +63,10 @@ protected:
 
     void SetUp() override { ASSERT_GT(speechFrames, 24000u) << "espeak-ng and sox must be installed"; }
 
-    RenderResult Render(const VocalToneSettings& tone) const {
+    RenderResult Render(const VocalToneSettings& tone, const PitchSettings& pitch = {}) const {
         RenderSettings s;
         s.tone = tone;
+        s.pitch = pitch;
         RenderInput in;
         in.vocal = take;
         RenderResult r;
@@ -112,7 +113,9 @@ TEST_F(SpeechRender, EveryCornerOfTheControlsStaysFiniteAndQuietsDown) {
             VocalToneSettings t;
             t.balance = t.body = t.opto = t.bodyPlus = t.smooth = t.warmth = t.reverb = t.echo = amount;
             t.airDb = airDb;
-            ExpectSound(Render(t));
+            // The pitch column at its strongest along with the rest.
+            const PitchSettings pitch{true, amount > 0.0f ? 3 : 1, amount > 0.0f, amount > 0.0f ? 45.0f : 8.0f};
+            ExpectSound(Render(t, pitch));
         }
     }
 }
