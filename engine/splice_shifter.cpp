@@ -12,7 +12,7 @@ constexpr int kMaxReach = 120;
 
 float Read(const SpliceShifter& s, float delay) { return ReadBehind(s.ring, kShifterRingMask, s.write, delay); }
 
-// The offset of the new read position whose next 32 samples best match the
+// The offset of the target read position whose next 32 samples best match the
 // current read's, so the crossfade joins waveforms in phase. A candidate's
 // samples depend only on offset + k, so each is interpolated once.
 float AlignedDelay(const SpliceShifter& s, float target, float period) {
