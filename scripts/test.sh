@@ -17,9 +17,9 @@ trap 'scripts/pulse_test_server.sh stop "$server"; rm -rf "$server"' EXIT
 scripts/pulse_test_server.sh start "$server"
 ( . "$server/env" && ctest --test-dir build -L integration --output-on-failure --no-tests=error )
 
-echo ">>> engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+echo ">>> unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DSONAVELA_SANITIZE=ON -DSONAVELA_WERROR=ON >/dev/null
-cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render
+cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render persistence_tests
 ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=error
 
 echo ">>> ring stress tests under ThreadSanitizer"
