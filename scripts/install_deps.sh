@@ -9,3 +9,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+# The Vietnamese locale writes numbers with a decimal comma; the tests check
+# that the settings files do not follow it.
+if ! locale -a 2>/dev/null | grep -qi '^vi_VN\.utf-\?8$'; then
+  if ! command -v localedef >/dev/null || [ ! -e /usr/share/i18n/locales/vi_VN ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq locales >/dev/null
+  fi
+  localedef -i vi_VN -f UTF-8 vi_VN.UTF-8
+fi

@@ -1,0 +1,49 @@
+#include "persistence/text_fields.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+}  // namespace
+
+std::string TruncateUtf8(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    size_t cut = maxBytes;
+    // Back over the continuation bytes of a character the cut would split;
+    // the bound keeps invalid text (a run of stray continuation bytes) cut.
+    for (size_t back = 0; back < 4 && cut > 0 && IsContinuationByte(text[cut]); ++back) --cut;
+    if (IsContinuationByte(text[cut])) cut = maxBytes;
+    return std::string(text.substr(0, cut));
+}
+
+std::string CleanField(std::string_view text, char separator) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == separator || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return out;
+}
+
+std::string FormatNumber(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    return std::string(buffer, result.ptr);
+}
+
+bool ParseNumberPrefix(std::string_view text, double& value) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i < text.size() && text[i] == '+') ++i;
+    const char* begin = text.data() + i;
+    const char* end = text.data() + text.size();
+    // from_chars also reads "nan" and "inf"; a kept number never is one.
+    if (begin == end || !(std::isdigit(static_cast<unsigned char>(*begin)) || *begin == '-' || *begin == '.')) {
+        return false;
+    }
+    double parsed = 0.0;
+    const auto result = std::from_chars(begin, end, parsed);
+    if (result.ec != std::errc() || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Text and numbers as the kept files hold them: numbers always in the
+// classic "C" format whatever the user's locale (a decimal comma would turn
+// 2.8 into 2), text cut only between UTF-8 characters, and a field
+// separator replaced inside values so every entry reads back as written.
+
+#include <string>
+#include <string_view>
+
+// At most maxBytes of text, never ending inside a multi-byte character.
+std::string TruncateUtf8(std::string_view text, size_t maxBytes);
+
+// The text with every `separator` and control character replaced by a space.
+std::string CleanField(std::string_view text, char separator);
+
+// Six significant digits, as "%g" writes them in the "C" locale: -2, 1.5.
+std::string FormatNumber(double value);
+
+// The decimal number at the start of the text (after blanks and a sign);
+// false when there is none or it is not finite.
+bool ParseNumberPrefix(std::string_view text, double& value);
+
+// The text's lines, each without its line feed and one trailing carriage return.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit visit) {
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        visit(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+}
