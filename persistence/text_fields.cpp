@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace {
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
@@ -45,5 +46,12 @@ bool ParseNumberPrefix(std::string_view text, double& value) {
     const auto result = std::from_chars(begin, end, parsed);
     if (result.ec != std::errc() || !std::isfinite(parsed)) return false;
     value = parsed;
+    return true;
+}
+
+bool ParseFloatPrefix(std::string_view text, float& value) {
+    double parsed = 0.0;
+    if (!ParseNumberPrefix(text, parsed) || std::fabs(parsed) > std::numeric_limits<float>::max()) return false;
+    value = static_cast<float>(parsed);
     return true;
 }

@@ -19,6 +19,8 @@ std::string FormatNumber(double value);
 // The decimal number at the start of the text (after blanks and a sign);
 // false when there is none or it is not finite.
 bool ParseNumberPrefix(std::string_view text, double& value);
+// The same for a float: a number beyond the float range is none.
+bool ParseFloatPrefix(std::string_view text, float& value);
 
 // The text's lines, each without its line feed and one trailing carriage return.
 template <typename Visit>

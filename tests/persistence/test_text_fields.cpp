@@ -43,6 +43,10 @@ TEST_F(CommaLocale, NumbersAreWrittenAndReadInTheClassicFormat) {
     EXPECT_DOUBLE_EQ(v, 1.5);
     ASSERT_TRUE(ParseNumberPrefix("-.5", v));
     EXPECT_DOUBLE_EQ(v, -0.5);
+    float f = 0.0f;
+    EXPECT_FALSE(ParseFloatPrefix("1e300", f)) << "beyond the float range";
+    ASSERT_TRUE(ParseFloatPrefix("-3e38", f));
+    EXPECT_FLOAT_EQ(f, -3e38f);
     for (const char* bad : {"", "nan", "-inf", "inf", "1e999", "x2", "+"}) {
         v = 7.0;
         EXPECT_FALSE(ParseNumberPrefix(bad, v)) << bad;
