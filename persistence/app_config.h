@@ -1,0 +1,78 @@
+#pragma once
+// All user settings, kept in "sonavela_config.txt" as key=value lines in
+// the order of the fields below. Read once at start-up, where every value is
+// checked and repaired; rewritten whole after every change.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct AppConfig {
+    int32_t micChannel = 1;  // 0..2; saved from the engine's live micChannelMode
+    float vocalVolume = 100.0f;
+    float vocalBalance = 55.0f;
+    float vocalBody = 55.0f;
+    float vocalSmooth = 50.0f;
+    float vocalWarmth = 45.0f;
+    float vocalBodyPlus = 38.0f;
+    float vocalOpto2a = 0.0f;
+    float vocalAir = 2.8f;
+    float reverb = 18.0f;
+    float echo = 12.0f;
+    float harmonyVolume = 24.0f;
+    float beatVolume = 32.0f;
+    float masterGlue = 60.0f;
+    float masterOutputDb = 4.0f;
+    bool harmonyEnabled = false;
+    bool fxEnabled = true;
+    int32_t tuneMode = 1;
+    bool tuneEnabled = true;
+    std::string miniOutputId;
+    int32_t miniOutputMode = 0;  // 1 "Bluetooth Stable", 0 "Wired/HDMI Sync"
+    std::string wasapiMicInputId;
+    int32_t wasapiMicChannel = 0;
+    std::string recordFolder;  // DefaultAppConfig() fills in the default recordings folder
+    std::string recordName = "Sonavela";
+    int32_t recordMode = 0;
+    int32_t vocalPreset = 6;  // 0..12 built in, 13 a user preset or the custom state
+    std::string activeUserPreset;
+    bool uiAudioDeviceOpen = false;
+    bool uiMicInputOpen = false;
+    bool uiLatencyOpen = false;
+    bool uiSongLibraryOpen = true;
+    bool setupComplete = false;
+    int32_t setupVersion = 1;
+    std::string asioDeviceName;
+    int32_t asioBufferFrames = 128;
+    int32_t studioMode = 0;  // 0 VOCAL + BEAT, 1 BEAT ONLY
+
+    bool operator==(const AppConfig&) const = default;
+};
+
+extern AppConfig appConfig;
+// Set by LoadConfig when the file held a value it could not read; the file
+// as it was is then kept beside it as ".recovered.bak".
+extern bool configRecovered;
+extern std::string recoveryNotice;
+
+// The defaults, with the default recordings folder (computed on the call,
+// so the data folder is never looked up before main).
+AppConfig DefaultAppConfig();
+
+// Starts from the defaults and reads the file over them; a missing or
+// unreadable file leaves the defaults without a notice. Ends by storing
+// mic_channel and studio_mode into the engine.
+void LoadConfig();
+// Writes the whole file atomically; false (and the old file kept) when it
+// cannot be written.
+bool SaveConfig();
+
+// The file's text into `config`; false when some line could not be read
+// (the rest still applied). Values out of range are clamped silently.
+bool ReadConfigText(std::string_view text, AppConfig& config);
+// Every key, one "key=value\n" line each. Control characters in text values
+// become spaces, so each value reads back as written.
+std::string WriteConfigText(const AppConfig& config);
+
+// The start-up hand-over of the loaded values into the engine's parameters.
+void ApplyConfigToEngine(const AppConfig& config);

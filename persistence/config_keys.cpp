@@ -1,0 +1,151 @@
+// The keys of the config file, in file order, each with its load rule.
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <variant>
+
+#include "persistence/app_config.h"
+#include "persistence/config_numbers.h"
+#include "persistence/data_folder.h"
+#include "persistence/text_fields.h"
+
+namespace {
+// An unreadable float keeps the value held before the line (the default or
+// an earlier line of the same key); a value out of range is clamped.
+struct FloatRule {
+    float AppConfig::*field;
+    float lo, hi;
+};
+// `unreadable` unset: keep the value held before the line.
+struct IntRule {
+    int32_t AppConfig::*field;
+    int32_t lo, hi;
+    std::optional<int32_t> unreadable;
+};
+// Any value but one of `allowed` becomes `fallback`.
+struct ChoiceRule {
+    int32_t AppConfig::*field;
+    std::array<int32_t, 4> allowed;
+    int32_t fallback;
+};
+// Read as an integer, non-zero meaning true.
+struct BoolRule {
+    bool AppConfig::*field;
+    bool unreadable;
+};
+// Verbatim unless `repair` says otherwise.
+struct TextRule {
+    std::string AppConfig::*field;
+    std::string (*repair)(std::string value);
+};
+
+std::string RepairRecordFolder(std::string value) {
+    return value.empty() || value == "Sonavela Recordings" ? GetDefaultRecordingsFolder() : value;
+}
+std::string RepairRecordName(std::string value) { return value.empty() ? "Sonavela" : value; }
+
+using Rule = std::variant<FloatRule, IntRule, ChoiceRule, BoolRule, TextRule>;
+
+struct ConfigKey {
+    std::string_view name;
+    Rule rule;
+};
+
+using C = AppConfig;
+const ConfigKey kKeys[] = {
+    {"mic_channel", IntRule{&C::micChannel, 0, 2, std::nullopt}},
+    {"vocal_volume", FloatRule{&C::vocalVolume, 0, 150}},
+    {"vocal_balance", FloatRule{&C::vocalBalance, 0, 100}},
+    {"vocal_body", FloatRule{&C::vocalBody, 0, 100}},
+    {"vocal_smooth", FloatRule{&C::vocalSmooth, 0, 100}},
+    {"vocal_warmth", FloatRule{&C::vocalWarmth, 0, 100}},
+    {"vocal_body_plus", FloatRule{&C::vocalBodyPlus, 0, 100}},
+    {"vocal_opto2a", FloatRule{&C::vocalOpto2a, 0, 100}},
+    {"vocal_air", FloatRule{&C::vocalAir, 0, 10}},
+    {"reverb", FloatRule{&C::reverb, 0, 50}},
+    {"echo", FloatRule{&C::echo, 0, 40}},
+    {"harmony_volume", FloatRule{&C::harmonyVolume, 8, 45}},
+    {"beat_volume", FloatRule{&C::beatVolume, 0, 100}},
+    {"master_glue", FloatRule{&C::masterGlue, 0, 100}},
+    {"master_output_db", FloatRule{&C::masterOutputDb, -6, 8}},
+    {"harmony_enabled", BoolRule{&C::harmonyEnabled, false}},
+    {"fx_enabled", BoolRule{&C::fxEnabled, true}},
+    {"tune_mode", IntRule{&C::tuneMode, 1, 3, 1}},
+    {"tune_enabled", BoolRule{&C::tuneEnabled, true}},
+    {"mini_output_id", TextRule{&C::miniOutputId, nullptr}},
+    {"mini_output_mode", IntRule{&C::miniOutputMode, 0, 1, 0}},
+    {"wasapi_mic_input_id", TextRule{&C::wasapiMicInputId, nullptr}},
+    {"wasapi_mic_channel", IntRule{&C::wasapiMicChannel, 0, 2, 0}},
+    {"record_folder", TextRule{&C::recordFolder, RepairRecordFolder}},
+    {"record_name", TextRule{&C::recordName, RepairRecordName}},
+    {"record_mode", IntRule{&C::recordMode, 0, 1, 0}},
+    {"vocal_preset", IntRule{&C::vocalPreset, 0, 13, 6}},
+    {"active_user_preset", TextRule{&C::activeUserPreset, nullptr}},
+    {"ui_audio_device_open", BoolRule{&C::uiAudioDeviceOpen, false}},
+    {"ui_mic_input_open", BoolRule{&C::uiMicInputOpen, false}},
+    {"ui_latency_open", BoolRule{&C::uiLatencyOpen, false}},
+    {"ui_song_library_open", BoolRule{&C::uiSongLibraryOpen, true}},
+    {"setup_complete", BoolRule{&C::setupComplete, false}},
+    {"setup_version", IntRule{&C::setupVersion, 1, 99, 1}},
+    {"asio_device_name", TextRule{&C::asioDeviceName, nullptr}},
+    {"asio_buffer_frames", ChoiceRule{&C::asioBufferFrames, {64, 128, 256, 512}, 128}},
+    {"studio_mode", IntRule{&C::studioMode, 0, 1, 0}},
+};
+
+void Read(const FloatRule& r, std::string_view value, AppConfig& c, bool& invalid) {
+    c.*r.field = std::clamp(ParseFloatOr(value, c.*r.field, invalid), r.lo, r.hi);
+}
+void Read(const IntRule& r, std::string_view value, AppConfig& c, bool& invalid) {
+    c.*r.field = std::clamp(ParseIntOr(value, r.unreadable.value_or(c.*r.field), invalid), r.lo, r.hi);
+}
+void Read(const ChoiceRule& r, std::string_view value, AppConfig& c, bool& invalid) {
+    const int32_t v = ParseIntOr(value, r.fallback, invalid);
+    c.*r.field = std::find(r.allowed.begin(), r.allowed.end(), v) != r.allowed.end() ? v : r.fallback;
+}
+void Read(const BoolRule& r, std::string_view value, AppConfig& c, bool& invalid) {
+    c.*r.field = ParseIntOr(value, r.unreadable ? 1 : 0, invalid) != 0;
+}
+void Read(const TextRule& r, std::string_view value, AppConfig& c, bool&) {
+    c.*r.field = r.repair != nullptr ? r.repair(std::string(value)) : std::string(value);
+}
+
+std::string Write(const FloatRule& r, const AppConfig& c) { return FormatNumber(c.*r.field); }
+std::string Write(const IntRule& r, const AppConfig& c) { return std::to_string(c.*r.field); }
+std::string Write(const ChoiceRule& r, const AppConfig& c) { return std::to_string(c.*r.field); }
+std::string Write(const BoolRule& r, const AppConfig& c) { return c.*r.field ? "1" : "0"; }
+// Control characters become spaces: a line feed would split the line into
+// a bogus one, a carriage return at the end would be lost on reading.
+std::string Write(const TextRule& r, const AppConfig& c) { return CleanField(c.*r.field, '\n'); }
+
+// A line without '=' makes the file invalid; an unknown key does not.
+void ReadLine(std::string_view line, AppConfig& config, bool& invalid) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        invalid = true;
+        return;
+    }
+    const std::string_view name = line.substr(0, equals);
+    const std::string_view value = line.substr(equals + 1);
+    const auto key = std::find_if(std::begin(kKeys), std::end(kKeys), [&](const ConfigKey& k) { return k.name == name; });
+    if (key != std::end(kKeys)) std::visit([&](const auto& rule) { Read(rule, value, config, invalid); }, key->rule);
+}
+}  // namespace
+
+bool ReadConfigText(std::string_view text, AppConfig& config) {
+    bool invalid = false;
+    ForEachLine(text, [&](std::string_view line) {
+        if (!line.empty()) ReadLine(line, config, invalid);
+    });
+    return !invalid;
+}
+
+std::string WriteConfigText(const AppConfig& config) {
+    std::string text;
+    for (const ConfigKey& key : kKeys) {
+        text.append(key.name).append("=");
+        text += std::visit([&](const auto& rule) { return Write(rule, config); }, key.rule);
+        text += '\n';
+    }
+    return text;
+}
