@@ -73,6 +73,3 @@ bool ReadConfigText(std::string_view text, AppConfig& config);
 // Every key, one "key=value\n" line each. Control characters in text values
 // become spaces, so each value reads back as written.
 std::string WriteConfigText(const AppConfig& config);
-
-// The start-up hand-over of the loaded values into the engine's parameters.
-void ApplyConfigToEngine(const AppConfig& config);
