@@ -22,6 +22,9 @@ cmake -S . -B build-asan -DSONAVELA_SANITIZE=ON -DSONAVELA_WERROR=ON >/dev/null
 cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render persistence_tests
 ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=error
 
+echo ">>> fuzzing the file loaders"
+scripts/fuzz.sh 30
+
 echo ">>> ring stress tests under ThreadSanitizer"
 cmake -S . -B build-tsan -DSONAVELA_TSAN=ON -DSONAVELA_WERROR=ON >/dev/null
 cmake --build build-tsan -j2 --target ring_stress_tests

@@ -1,0 +1,137 @@
+// The one-click sounds as the singer meets them: what each preset sets in the
+// engine and what it leaves alone, what the config on disk then says, and how
+// a hand adjustment turns the selection into "CUSTOM".
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/engine_params.h"
+#include "engine/engine_setters.h"
+#include "engine/master_bus.h"
+#include "persistence/data_folder.h"
+#include "persistence/user_presets.h"
+#include "persistence/vocal_presets.h"
+#include "tests/persistence/fresh_process.h"
+
+namespace {
+class VocalPresets : public FreshProcessTest {
+protected:
+    WorkingValues values;
+    void Start() {
+        InitEngine();
+        LoadConfig();
+        ApplyConfigToEngine(appConfig, values);
+    }
+    // The config as the next start reads it.
+    static AppConfig Stored() {
+        AppConfig stored = DefaultAppConfig();
+        EXPECT_TRUE(ReadConfigText(ReadFile(ConfigPath()), stored));
+        return stored;
+    }
+};
+
+TEST_F(VocalPresets, PhongThuSetsTheWholeVocalChain) {
+    if (!InFreshProcess()) return;
+    Start();
+    ASSERT_TRUE(ApplyBuiltinPreset(6, values));
+    EXPECT_NEAR(engine.balanceThresholdDb, -18.96f, 1e-4f);
+    EXPECT_NEAR(engine.balanceRatio, 3.89f, 1e-5f);
+    EXPECT_NEAR(engine.balanceMakeup, std::pow(10.0f, 7.5f * 0.54f / 20.0f), 1e-5f);
+    EXPECT_TRUE(engine.vocalVolume == 95.0f && engine.harmonyVolume == 18.0f && engine.airDb == 4.0f);
+    EXPECT_FLOAT_EQ(engine.bodyAmount, 0.58f);
+    EXPECT_FLOAT_EQ(engine.glueAmount, 0.52f);
+    EXPECT_TRUE(engine.tuneMode == 2 && engine.retuneRate == 0.0025f);
+    EXPECT_TRUE(values.balance == 54.0f && values.masterGlue == 52.0f && values.builtinPreset == 6);
+    const AppConfig stored = Stored();
+    EXPECT_TRUE(stored.vocalPreset == 6 && stored.vocalBalance == 54.0f && stored.vocalSmooth == 64.0f &&
+                stored.vocalAir == 4.0f && stored.harmonyVolume == 18.0f && stored.tuneMode == 2);
+}
+
+TEST_F(VocalPresets, ABuiltinPresetLeavesTheSwitchesBeatAndOutputAlone) {
+    if (!InFreshProcess()) return;
+    Start();
+    ToggleTune();  // off
+    engine.harmonyEnabled = true;
+    engine.beatVolume = 0.7f;
+    SetMasterOutputDb(-3.0f);
+    const float output = engine.masterOutputGain;
+    values.toneSemitones = 2.0f;
+    ASSERT_TRUE(ApplyBuiltinPreset(1, values));  // "BOLERO NGỌT"
+    EXPECT_TRUE(engine.tuneMode == 1 && engine.retuneRate == 0.0012f);
+    EXPECT_FALSE(IsTuneEnabled()) << "a preset's style does not switch auto-tune on";
+    EXPECT_TRUE(engine.harmonyEnabled && engine.beatVolume == 0.7f && engine.masterOutputGain == output);
+    EXPECT_EQ(values.toneSemitones, 2.0f);
+    const AppConfig stored = Stored();
+    EXPECT_TRUE(!stored.tuneEnabled && stored.harmonyEnabled && stored.beatVolume == 32.0f);
+    engine.harmonyEnabled = false;
+    for (int32_t i = 0; i < kBuiltinPresetCount; ++i) {
+        ASSERT_TRUE(ApplyBuiltinPreset(i, values));
+        EXPECT_FALSE(engine.harmonyEnabled) << "no built-in preset switches harmony on";
+        EXPECT_TRUE(engine.fxEnabled);
+        EXPECT_EQ(Stored().vocalPreset, i);
+    }
+}
+
+TEST_F(VocalPresets, IndexesOutsideTheTableDoNothing) {
+    if (!InFreshProcess()) return;
+    Start();
+    const WorkingValues before = values;
+    for (int32_t index : {-1, 13, 14, 1000}) {
+        EXPECT_FALSE(ApplyBuiltinPreset(index, values));
+        EXPECT_FALSE(ApplyUserPreset(index, values));
+    }
+    EXPECT_FALSE(ChooseTuneStyle(0, values) || ChooseTuneStyle(4, values));
+    EXPECT_TRUE(values.balance == before.balance && values.builtinPreset == before.builtinPreset);
+    EXPECT_FALSE(std::filesystem::exists(ConfigPath())) << "nothing was saved";
+    EXPECT_STREQ(BuiltinPresetName(13), "CUSTOM");
+    EXPECT_STREQ(BuiltinPresetName(9), "GIỌNG NỮ SÁNG");
+    EXPECT_STREQ(BuiltinPresetName(14), "");
+    EXPECT_STREQ(TuneStyleLabel(3), "Hard-Tune Robot / Vinahouse");
+}
+
+TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActive) {
+    if (!InFreshProcess()) return;
+    Start();
+    UserPreset mine{.name = "Bolero Hòa", .vocalVolume = 110, .balance = 70, .bodyPlus = 61, .opto2a = 33,
+                    .air = 6.5f, .harmonyVolume = 40, .masterGlue = 20, .tuneMode = 3, .fxEnabled = false,
+                    .tuneEnabled = false, .harmonyEnabled = true};
+    userPresets = {UserPreset{.name = "other"}, mine};
+    ASSERT_TRUE(ApplyUserPreset(1, values));
+    EXPECT_TRUE(engine.harmonyEnabled && !engine.fxEnabled && !IsTuneEnabled() && engine.tuneMode == 3);
+    EXPECT_TRUE(engine.vocalVolume == 110.0f && engine.harmonyVolume == 40.0f && engine.airDb == 6.5f);
+    EXPECT_FLOAT_EQ(engine.bodyPlusAmount, 0.61f);
+    EXPECT_FLOAT_EQ(engine.optoAmount, 0.33f);
+    EXPECT_TRUE(values.userPreset == 1 && values.builtinPreset == kCustomPreset && values.opto2a == 33.0f);
+    AppConfig stored = Stored();
+    EXPECT_TRUE(stored.vocalPreset == 13 && stored.activeUserPreset == "Bolero Hòa" && stored.harmonyEnabled &&
+                !stored.fxEnabled && !stored.tuneEnabled && stored.vocalVolume == 110.0f);
+    // A built-in preset afterwards ends the user preset.
+    ASSERT_TRUE(ApplyBuiltinPreset(0, values));
+    stored = Stored();
+    EXPECT_TRUE(stored.activeUserPreset.empty() && stored.vocalPreset == 0 && values.userPreset == -1);
+    EXPECT_TRUE(engine.harmonyEnabled) << "and leaves harmony as it was";
+}
+
+TEST_F(VocalPresets, AHandAdjustmentShowsCustomAndIsRestoredAsCustom) {
+    if (!InFreshProcess()) return;
+    Start();
+    userPresets = {UserPreset{.name = "mine"}};
+    ASSERT_TRUE(ApplyUserPreset(0, values));
+    // The "LÀM SÁNG" slider moves: the interface marks CUSTOM, then sets and saves its own key.
+    MarkPresetCustom(values);
+    values.air = 9.0f;
+    SetVocalAir(EngineParams::sampleRate, values.air);
+    appConfig.vocalAir = values.air;
+    SaveConfig();
+    EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == kCustomPreset);
+    ASSERT_TRUE(ChooseTuneStyle(3, values));
+    EXPECT_TRUE(engine.tuneMode == 3 && engine.retuneRate == 0.032f);
+    // The next start: the moved values themselves, shown as CUSTOM.
+    LoadConfig();
+    WorkingValues restarted;
+    ApplyConfigToEngine(appConfig, restarted);
+    EXPECT_TRUE(restarted.builtinPreset == kCustomPreset && appConfig.activeUserPreset.empty());
+    EXPECT_TRUE(restarted.air == 9.0f && engine.airDb == 9.0f && appConfig.tuneMode == 3);
+}
+}  // namespace
