@@ -140,16 +140,11 @@ UserPreset CurrentPreset(std::string name, const WorkingValues& values) {
             .harmonyEnabled = engine.harmonyEnabled};
 }
 
-void SelectBuiltin(int32_t index, WorkingValues& values) {
-    values.builtinPreset = index;
-    appConfig.vocalPreset = index;
-}
-
 // No user preset active, the selection a built-in one; the sound stays.
 void FallBackToBuiltin(WorkingValues& values) {
     values.userPreset = -1;
     appConfig.activeUserPreset.clear();
-    SelectBuiltin(kFallbackBuiltinPreset, values);
+    SelectBuiltinPreset(kFallbackBuiltinPreset, values);
     SaveConfig();
 }
 }  // namespace
@@ -223,7 +218,7 @@ int32_t SaveCurrentAsUserPreset(std::string_view typedName, WorkingValues& value
     userPresets[static_cast<size_t>(index)] = CurrentPreset(name, values);
     SaveUserPresets();
     values.userPreset = index;
-    SelectBuiltin(kCustomPreset, values);
+    SelectBuiltinPreset(kCustomPreset, values);
     appConfig.activeUserPreset = std::move(name);
     SyncConfigFromEngine(values);
     SaveConfig();

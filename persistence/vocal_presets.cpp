@@ -33,11 +33,6 @@ void ClearActiveUserPreset(WorkingValues& values) {
     appConfig.activeUserPreset.clear();
 }
 
-void SelectBuiltin(int32_t index, WorkingValues& values) {
-    values.builtinPreset = index;
-    appConfig.vocalPreset = index;
-}
-
 void SyncAndSave(const WorkingValues& values) {
     SyncConfigFromEngine(values);
     SaveConfig();
@@ -63,7 +58,7 @@ bool ApplyBuiltinPreset(int32_t index, WorkingValues& values) {
     SetTuneMode(preset->tuneMode);
     engine.fxEnabled = preset->fxEnabled;
     ClearActiveUserPreset(values);
-    SelectBuiltin(index, values);
+    SelectBuiltinPreset(index, values);
     SyncAndSave(values);
     return true;
 }
@@ -76,7 +71,7 @@ bool ApplyUserPreset(int32_t index, WorkingValues& values) {
     if (IsTuneEnabled() != preset.tuneEnabled) ToggleTune();
     engine.fxEnabled = preset.fxEnabled;
     engine.harmonyEnabled = preset.harmonyEnabled;
-    SelectBuiltin(kCustomPreset, values);
+    SelectBuiltinPreset(kCustomPreset, values);
     values.userPreset = index;
     appConfig.activeUserPreset = preset.name;
     SyncAndSave(values);
@@ -85,7 +80,7 @@ bool ApplyUserPreset(int32_t index, WorkingValues& values) {
 
 void MarkPresetCustom(WorkingValues& values) {
     ClearActiveUserPreset(values);
-    SelectBuiltin(kCustomPreset, values);
+    SelectBuiltinPreset(kCustomPreset, values);
 }
 
 bool ChooseTuneStyle(int32_t mode, WorkingValues& values) {

@@ -52,6 +52,11 @@ VocalSound CurrentVocalSound(const WorkingValues& v) {
             v.opto2a,           v.air,     v.reverb, v.echo,   engine.harmonyVolume, v.masterGlue};
 }
 
+void SelectBuiltinPreset(int32_t index, WorkingValues& values) {
+    values.builtinPreset = index;
+    appConfig.vocalPreset = index;
+}
+
 void SyncConfigFromEngine(const WorkingValues& v) {
     AppConfig& c = appConfig;
     c.vocalVolume = engine.vocalVolume;

@@ -52,6 +52,9 @@ void ApplyVocalSound(const VocalSound& sound, WorkingValues& values);
 // The same quantities as they stand now.
 VocalSound CurrentVocalSound(const WorkingValues& values);
 
+// The built-in preset selected (13 for CUSTOM), in the mirrors and the config.
+void SelectBuiltinPreset(int32_t index, WorkingValues& values);
+
 // The current sound and switches into the config: the levels, the ten
 // mirrors, tune_mode, fx_enabled, tune_enabled and harmony_enabled.
 void SyncConfigFromEngine(const WorkingValues& values);
