@@ -18,6 +18,7 @@
 #include "persistence/user_presets.h"
 #include "persistence/vocal_presets.h"
 #include "tests/persistence/fresh_process.h"
+#include "tests/persistence/stored_config.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -61,12 +62,6 @@ protected:
         return userPresets;
     }
     static std::string Stored() { return ReadFile(UserPresetsPath()); }
-    // The config as the next start reads it.
-    static AppConfig StoredConfig() {
-        AppConfig stored = DefaultAppConfig();
-        EXPECT_TRUE(ReadConfigText(ReadFile(ConfigPath()), stored));
-        return stored;
-    }
 };
 
 TEST_F(UserPresetsFile, TypedNamesAreCleanedBeforeTheyAreKept) {

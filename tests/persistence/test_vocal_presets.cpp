@@ -13,6 +13,7 @@
 #include "persistence/user_presets.h"
 #include "persistence/vocal_presets.h"
 #include "tests/persistence/fresh_process.h"
+#include "tests/persistence/stored_config.h"
 
 namespace {
 class VocalPresets : public FreshProcessTest {
@@ -22,12 +23,6 @@ protected:
         InitEngine();
         LoadConfig();
         ApplyConfigToEngine(appConfig, values);
-    }
-    // The config as the next start reads it.
-    static AppConfig Stored() {
-        AppConfig stored = DefaultAppConfig();
-        EXPECT_TRUE(ReadConfigText(ReadFile(ConfigPath()), stored));
-        return stored;
     }
 };
 
@@ -43,7 +38,7 @@ TEST_F(VocalPresets, PhongThuSetsTheWholeVocalChain) {
     EXPECT_FLOAT_EQ(engine.glueAmount, 0.52f);
     EXPECT_TRUE(engine.tuneMode == 2 && engine.retuneRate == 0.0025f);
     EXPECT_TRUE(values.balance == 54.0f && values.masterGlue == 52.0f && values.builtinPreset == 6);
-    const AppConfig stored = Stored();
+    const AppConfig stored = StoredConfig();
     EXPECT_TRUE(stored.vocalPreset == 6 && stored.vocalBalance == 54.0f && stored.vocalSmooth == 64.0f &&
                 stored.vocalAir == 4.0f && stored.harmonyVolume == 18.0f && stored.tuneMode == 2);
 }
@@ -62,14 +57,14 @@ TEST_F(VocalPresets, ABuiltinPresetLeavesTheSwitchesBeatAndOutputAlone) {
     EXPECT_FALSE(IsTuneEnabled()) << "a preset's style does not switch auto-tune on";
     EXPECT_TRUE(engine.harmonyEnabled && engine.beatVolume == 0.7f && engine.masterOutputGain == output);
     EXPECT_EQ(values.toneSemitones, 2.0f);
-    const AppConfig stored = Stored();
+    const AppConfig stored = StoredConfig();
     EXPECT_TRUE(!stored.tuneEnabled && stored.harmonyEnabled && stored.beatVolume == 32.0f);
     engine.harmonyEnabled = false;
     for (int32_t i = 0; i < kBuiltinPresetCount; ++i) {
         ASSERT_TRUE(ApplyBuiltinPreset(i, values));
         EXPECT_FALSE(engine.harmonyEnabled) << "no built-in preset switches harmony on";
         EXPECT_TRUE(engine.fxEnabled);
-        EXPECT_EQ(Stored().vocalPreset, i);
+        EXPECT_EQ(StoredConfig().vocalPreset, i);
     }
 }
 
@@ -103,12 +98,12 @@ TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActive) {
     EXPECT_FLOAT_EQ(engine.bodyPlusAmount, 0.61f);
     EXPECT_FLOAT_EQ(engine.optoAmount, 0.33f);
     EXPECT_TRUE(values.userPreset == 1 && values.builtinPreset == kCustomPreset && values.opto2a == 33.0f);
-    AppConfig stored = Stored();
+    AppConfig stored = StoredConfig();
     EXPECT_TRUE(stored.vocalPreset == 13 && stored.activeUserPreset == "Bolero Hòa" && stored.harmonyEnabled &&
                 !stored.fxEnabled && !stored.tuneEnabled && stored.vocalVolume == 110.0f);
     // A built-in preset afterwards ends the user preset.
     ASSERT_TRUE(ApplyBuiltinPreset(0, values));
-    stored = Stored();
+    stored = StoredConfig();
     EXPECT_TRUE(stored.activeUserPreset.empty() && stored.vocalPreset == 0 && values.userPreset == -1);
     EXPECT_TRUE(engine.harmonyEnabled) << "and leaves harmony as it was";
 }
