@@ -34,7 +34,7 @@ struct BoolRule {
     bool AppConfig::*field;
     bool unreadable;
 };
-// Verbatim unless `repair` says otherwise.
+// Verbatim but for control characters, unless `repair` says otherwise.
 struct TextRule {
     std::string AppConfig::*field;
     std::string (*repair)(std::string value);
@@ -106,8 +106,11 @@ void Read(const ChoiceRule& r, std::string_view value, AppConfig& c, bool& inval
 void Read(const BoolRule& r, std::string_view value, AppConfig& c, bool& invalid) {
     c.*r.field = ParseIntOr(value, r.unreadable ? 1 : 0, invalid) != 0;
 }
+// Control characters are read as a save would write them (spaces) before the
+// repair, so a value means the same after the next save as it did when loaded.
 void Read(const TextRule& r, std::string_view value, AppConfig& c, bool&) {
-    c.*r.field = r.repair != nullptr ? r.repair(std::string(value)) : std::string(value);
+    std::string text = CleanField(value, '\n');
+    c.*r.field = r.repair != nullptr ? r.repair(std::move(text)) : std::move(text);
 }
 
 std::string Write(const FloatRule& r, const AppConfig& c) { return FormatNumber(c.*r.field); }
