@@ -39,9 +39,7 @@ class UserPresetsFile : public FreshProcessTest {
 protected:
     WorkingValues values;
     void Start() {
-        InitEngine();
-        LoadConfig();
-        ApplyConfigToEngine(appConfig, values);
+        StartFromStoredConfig(values);
         LoadUserPresets();
     }
     // Each value its own, so a field written in the wrong place shows.

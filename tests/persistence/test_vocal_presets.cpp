@@ -19,11 +19,7 @@ namespace {
 class VocalPresets : public FreshProcessTest {
 protected:
     WorkingValues values;
-    void Start() {
-        InitEngine();
-        LoadConfig();
-        ApplyConfigToEngine(appConfig, values);
-    }
+    void Start() { StartFromStoredConfig(values); }
 };
 
 TEST_F(VocalPresets, PhongThuSetsTheWholeVocalChain) {
