@@ -15,9 +15,12 @@
 
 namespace {
 const char* const kUsage =
-    "usage: sonavela-render --vocal VOCAL.wav [--beat BEAT.wav] --out OUT.wav [options]\n"
-    "  --record REC.wav        also write what the recorder tap captures (16-bit)\n"
+    "usage: sonavela-render --vocal VOCAL.wav [--beat BEAT.wav] [--out OUT.wav] [--record-folder DIR] [options]\n"
+    "  --out OUT.wav           what the outputs play (32-bit float)\n"
+    "  --record-folder DIR     record the take there as the recorder does (16-bit WAV)\n"
+    "  --record-name NAME      the recording's name (default Take): NAME_Mix_YYYYMMDD_hhmmss.wav\n"
     "  --rec-mode mix|vocal    REC MIX (default) or REC VOCAL\n"
+    "  --pace fast|realtime    as fast as possible (default), or at the sound card's pace\n"
     "  --block N               frames per block, 16..4096 (sound cards use 64..1024; default 128)\n"
     "  --mic-channel N         0 = Cong 1, 1 = Cong 2 (default), 2 = Song Ca\n"
     "  --studio-mode N         0 = VOCAL + BEAT (default), 1 = BEAT ONLY\n"
@@ -41,7 +44,7 @@ bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& a
         if (key.rfind("--", 0) != 0 || i + 1 >= argc) return false;
         args[key.substr(2)] = argv[i + 1];
     }
-    return args.count("vocal") == 1 && args.count("out") == 1;
+    return args.count("vocal") == 1 && (args.count("out") == 1 || args.count("record-folder") == 1);
 }
 
 bool ParseNumber(const std::map<std::string, std::string>& args, const char* key, float& value) {
@@ -109,11 +112,18 @@ bool ParseSettings(const std::map<std::string, std::string>& args, RenderSetting
         std::fprintf(stderr, "sonavela-render: --rec-mode is mix or vocal\n");
         return false;
     }
+    const auto pace = args.find("pace");
+    if (pace != args.end() && pace->second != "fast" && pace->second != "realtime") {
+        std::fprintf(stderr, "sonavela-render: --pace is fast or realtime\n");
+        return false;
+    }
     s.blockFrames = static_cast<uint32_t>(block);
     s.micChannelMode = static_cast<int32_t>(mic);
     s.studioMode = std::clamp(static_cast<int32_t>(mode), 0, 1);
     s.recordMode = recMode != args.end() && recMode->second == "vocal" ? 1 : 0;
-    s.record = args.count("record") == 1;
+    if (args.count("record-folder") == 1) s.recordFolder = args.at("record-folder");
+    if (args.count("record-name") == 1) s.recordName = args.at("record-name");
+    s.realTimePace = pace != args.end() && pace->second == "realtime";
     return true;
 }
 
@@ -152,8 +162,7 @@ float Peak(const std::vector<float>& samples) {
 
 bool WriteResults(const std::map<std::string, std::string>& args, const RenderResult& result) {
     std::string error;
-    if (!WriteFloatWav(args.at("out"), result.output, 2, error) ||
-        (args.count("record") == 1 && !WritePcm16Wav(args.at("record"), result.recorded, 2, error))) {
+    if (args.count("out") == 1 && !WriteFloatWav(args.at("out"), result.output, 2, error)) {
         std::fprintf(stderr, "sonavela-render: %s\n", error.c_str());
         return false;
     }
@@ -163,10 +172,14 @@ bool WriteResults(const std::map<std::string, std::string>& args, const RenderRe
 void PrintSummary(const std::map<std::string, std::string>& args, const RenderResult& result) {
     std::printf("[OK] rendered %.2f s in %llu blocks, output peak %.3f\n", static_cast<double>(result.output.size() / 2) / 48000.0,
                 static_cast<unsigned long long>(result.blocks), Peak(result.output));
-    std::printf("[OK] output: %s\n", args.at("out").c_str());
-    if (args.count("record") == 1) {
-        std::printf("[OK] recording: %s (%zu frames, %llu dropped)\n", args.at("record").c_str(),
-                    result.recorded.size() / 2, static_cast<unsigned long long>(result.recordFramesDropped));
+    if (args.count("out") == 1) std::printf("[OK] output: %s\n", args.at("out").c_str());
+    if (!result.recordingPath.empty()) {
+        std::printf("[%s] recording: %s (%llu frames pushed, %llu dropped)\n", result.recordingComplete ? "OK" : "FAIL",
+                    result.recordingPath.c_str(), static_cast<unsigned long long>(result.recordFramesPushed),
+                    static_cast<unsigned long long>(result.recordFramesDropped));
+    }
+    if (!result.recordingComplete && !result.recordingFailReason.empty()) {
+        std::printf("[FAIL] the recording was cut short: %s\n", result.recordingFailReason.c_str());
     }
     if (result.nonFiniteSamples > 0) {
         std::printf("[WARN] %llu non-finite samples were replaced with silence\n",
@@ -200,5 +213,5 @@ int main(int argc, char** argv) {
     }
     if (!WriteResults(args, result)) return 1;
     PrintSummary(args, result);
-    return 0;
+    return settings.recordFolder.empty() || result.recordingComplete ? 0 : 1;
 }

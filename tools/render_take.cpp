@@ -1,13 +1,15 @@
 #include "tools/render_take.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "engine/master_bus.h"
-#include "engine/record_ring.h"
 #include "engine/studio_callback.h"
+#include "recording/recorder.h"
 
 namespace {
 constexpr uint32_t kMaxInputChannels = 2;
@@ -44,7 +46,6 @@ void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     SetMasterOutputDb(s.masterOutputDb);
     ApplyTone(s.tone);
     ApplyPitch(s.pitch);
-    engine.recorderActive = s.record;
 }
 
 // The beat as the pump would deliver it: the next count samples, silence past the end.
@@ -67,9 +68,29 @@ void FillInputBlock(const RenderInput& in, uint32_t channels, size_t frame, uint
     }
 }
 
-void DrainRecorder(std::vector<int16_t>& recorded) {
-    int16_t chunk[8192];
-    while (uint64_t got = ReadRecordRing(chunk, std::size(chunk))) recorded.insert(recorded.end(), chunk, chunk + got);
+// Offline there is no deadline, so a block waits until the ring has room for it.
+void WaitForRecordRoom(uint32_t frames) {
+    while (engine.recorderActive.load(std::memory_order_acquire) &&
+           engine.recordWriteIndex.load() - engine.recordReadIndex.load() + 2 * uint64_t{frames} >
+               EngineParams::recordRingSize) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void Pace(const RenderSettings& s, std::chrono::steady_clock::time_point start, size_t frame, uint32_t frames) {
+    if (s.realTimePace) {
+        std::this_thread::sleep_until(start + std::chrono::microseconds(frame * 1000000 / EngineParams::sampleRate));
+    } else if (!s.recordFolder.empty()) {
+        WaitForRecordRoom(frames);
+    }
+}
+
+void FinishRecording(RenderResult& result) {
+    result.recordingComplete = StopRecording();
+    result.recordingPath = recorder.lastSavedPath;
+    result.recordingFailReason = RecordingFailReason();
+    result.recordFramesPushed = engine.recordFramesPushed;
+    result.recordFramesDropped = engine.recordFramesDropped;
 }
 }  // namespace
 
@@ -85,6 +106,11 @@ bool RenderTake(const RenderSettings& settings, const RenderInput& input, Render
     const uint32_t channels = std::min(input.vocalChannels, kMaxInputChannels);
     const size_t frames = std::max(input.vocal.size() / input.vocalChannels, input.beat.size() / 2);
     ApplySettings(settings, channels);
+    if (!settings.recordFolder.empty() &&
+        !StartRecording(settings.recordMode, settings.recordFolder, settings.recordName)) {
+        error = "cannot record into " + settings.recordFolder + ": " + RecordingFailReason();
+        return false;
+    }
 
     result = RenderResult{};
     result.output.assign(frames * 2, 0.0f);
@@ -93,17 +119,17 @@ bool RenderTake(const RenderSettings& settings, const RenderInput& input, Render
     size_t beatPosition = 0;
     // A primed ring, so the beat lines up with the voice from the first frame.
     FeedBeat(input.beat, beatPosition, static_cast<size_t>(engine.beatRingPrefill.load()), beatScratch);
+    const auto start = std::chrono::steady_clock::now();
     for (size_t frame = 0; frame < frames;) {
         const auto n = static_cast<uint32_t>(std::min<size_t>(settings.blockFrames, frames - frame));
+        Pace(settings, start, frame, n);
         FeedBeat(input.beat, beatPosition, 2 * static_cast<size_t>(n), beatScratch);
         FillInputBlock(input, channels, frame, n, inBlock);
         StudioCallback(result.output.data() + 2 * frame, inBlock.data(), n, 0.0, 0, nullptr);
-        DrainRecorder(result.recorded);
         frame += n;
     }
     result.blocks = engine.callbackBlocks;
     result.nonFiniteSamples = engine.nonFiniteSamples;
-    result.recordFramesDropped = engine.recordFramesDropped;
-    engine.recorderActive = false;
+    if (!settings.recordFolder.empty()) FinishRecording(result);
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Drives StudioCallback over a whole take exactly as a stream would, block
 // by block, with the beat arriving through the beat ring as the beat pump
-// delivers it. Used by the offline renderer and by tests of the whole chain.
+// delivers it, and the recorder writing the take when asked. Used by the offline renderer and by tests of the whole chain.
 
 #include <cstdint>
 #include <string>
@@ -34,7 +34,11 @@ struct RenderSettings {
     int32_t micChannelMode = 1;  // the engine's default input: "Cong 2", input 1 on a mono take
     int32_t studioMode = 0;
     int32_t recordMode = 0;
-    bool record = false;
+    std::string recordFolder;  // when set, the take is recorded there through the recorder
+    std::string recordName = "Take";
+    // Blocks at the sound card's pace, so the recorder's writer runs as it does live; otherwise as
+    // fast as the engine goes, waiting only for room in the record ring.
+    bool realTimePace = false;
     float vocalVolumePercent = 100.0f;
     float beatVolumePercent = 32.0f;
     float masterGluePercent = 60.0f;
@@ -51,9 +55,12 @@ struct RenderInput {
 
 struct RenderResult {
     std::vector<float> output;      // interleaved stereo, what the outputs played
-    std::vector<int16_t> recorded;  // interleaved stereo, what the recorder tap produced
     uint64_t blocks = 0;
     uint64_t nonFiniteSamples = 0;
+    std::string recordingPath;
+    bool recordingComplete = false;
+    std::string recordingFailReason;
+    uint64_t recordFramesPushed = 0;
     uint64_t recordFramesDropped = 0;
 };
 

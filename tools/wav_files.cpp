@@ -59,8 +59,3 @@ bool WriteFloatWav(const std::string& path, const std::vector<float>& interleave
                    std::string& error) {
     return WriteWav<float>(path, interleaved, channels, SF_FORMAT_FLOAT, sf_write_float, error);
 }
-
-bool WritePcm16Wav(const std::string& path, const std::vector<int16_t>& interleaved, uint32_t channels,
-                   std::string& error) {
-    return WriteWav<int16_t>(path, interleaved, channels, SF_FORMAT_PCM_16, sf_write_short, error);
-}

@@ -16,5 +16,3 @@ struct WavData {
 bool ReadWav(const std::string& path, WavData& wav, std::string& error);
 bool WriteFloatWav(const std::string& path, const std::vector<float>& interleaved, uint32_t channels,
                    std::string& error);
-bool WritePcm16Wav(const std::string& path, const std::vector<int16_t>& interleaved, uint32_t channels,
-                   std::string& error);

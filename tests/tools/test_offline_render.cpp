@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/shell.h"
+#include "tests/support/wav_reader.h"
 #include "tools/render_take.h"
 
 namespace {
@@ -35,22 +36,29 @@ RenderResult Render(const RenderSettings& s, const RenderInput& in) {
     return r;
 }
 
+std::vector<short> Recorded(const RenderResult& r) {
+    EXPECT_TRUE(r.recordingComplete) << r.recordingFailReason;
+    return ReadPcm16(r.recordingPath).samples;
+}
+
 TEST(OfflineRender, OutputDoesNotDependOnTheBlockSize) {
+    const fs::path folder = fs::temp_directory_path() / ("sonavela-blocks-" + std::to_string(::getpid()));
     const RenderInput in = Take(20000);
     RenderSettings s;
     s.pitch.tuneEnabled = false;  // pitch detection runs per block, so it is timed by the block size
-    s.record = true;
+    s.recordFolder = folder.string();
     s.blockFrames = 64;
     const RenderResult small = Render(s, in);
     for (uint32_t block : {100u, 1024u, 4096u}) {
         s.blockFrames = block;
         const RenderResult other = Render(s, in);
         EXPECT_EQ(other.output, small.output) << block;
-        EXPECT_EQ(other.recorded, small.recorded) << block;
+        EXPECT_EQ(Recorded(other), Recorded(small)) << block;
     }
     EXPECT_EQ(small.output.size(), 40000u);
-    EXPECT_EQ(small.recorded.size(), 40000u);
+    EXPECT_EQ(Recorded(small).size(), 40000u);
     EXPECT_EQ(small.blocks, (20000u + 63u) / 64u);
+    fs::remove_all(folder);
 }
 
 TEST(OfflineRender, BeatLinesUpWithTheVoiceFromTheFirstFrame) {
@@ -115,17 +123,20 @@ TEST_F(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
 
     std::string log;
     ASSERT_EQ(Run("--vocal " + Path("vocal.wav") + " --beat " + Path("beat.wav") + " --out " + Path("out.wav") +
-                      " --record " + Path("rec.wav") + " --block 256",
+                      " --record-folder " + Path("recs") + " --record-name Song --block 256",
                   log),
               0)
         << log;
     EXPECT_NE(log.find("[OK] output: " + Path("out.wav")), std::string::npos) << log;
+    ASSERT_EQ(std::distance(fs::directory_iterator(Path("recs")), fs::directory_iterator()), 1);
+    const std::string rec = fs::directory_iterator(Path("recs"))->path().string();
+    EXPECT_NE(log.find("[OK] recording: " + rec + " (48000 frames pushed, 0 dropped)"), std::string::npos) << log;
 
     // An independent reader agrees on the shape of both files.
-    EXPECT_EQ(Shell("soxi -r " + Path("rec.wav")), "48000\n");
-    EXPECT_EQ(Shell("soxi -c " + Path("rec.wav")), "2\n");
-    EXPECT_EQ(Shell("soxi -b " + Path("rec.wav")), "16\n");
-    EXPECT_EQ(Shell("soxi -s " + Path("rec.wav")), "48000\n");
+    EXPECT_EQ(Shell("soxi -r '" + rec + "'"), "48000\n");
+    EXPECT_EQ(Shell("soxi -c '" + rec + "'"), "2\n");
+    EXPECT_EQ(Shell("soxi -b '" + rec + "'"), "16\n");
+    EXPECT_EQ(Shell("soxi -s '" + rec + "'"), "48000\n");
     EXPECT_EQ(Shell("soxi -s " + Path("out.wav")), "48000\n");
 
     SF_INFO info{};

@@ -1,0 +1,73 @@
+#include "platform/record_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+bool Fail(std::string& reason) {
+    reason = std::strerror(errno);
+    return false;
+}
+}  // namespace
+
+bool CreateRecordFile(const std::string& path, RecordFileHandle& file, bool& nameTaken, std::string& reason) {
+    nameTaken = false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        nameTaken = errno == EEXIST;
+        return Fail(reason);
+    }
+    file.descriptor = fd;
+    return true;
+}
+
+bool AppendRecordFile(RecordFileHandle& file, const void* data, size_t bytes, size_t& written, std::string& reason) {
+    written = 0;
+    const auto* p = static_cast<const char*>(data);
+    while (written < bytes) {
+        const ssize_t n = ::write(file.descriptor, p + written, bytes - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Fail(reason);
+        if (n == 0) {
+            reason = "the file system accepted no more data";
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool WriteRecordFileAt(RecordFileHandle& file, uint64_t offset, const void* data, size_t bytes, std::string& reason) {
+    const auto* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::pwrite(file.descriptor, p + done, bytes - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return Fail(reason);
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool TruncateRecordFile(RecordFileHandle& file, uint64_t size, std::string& reason) {
+    return ::ftruncate(file.descriptor, static_cast<off_t>(size)) == 0 || Fail(reason);
+}
+
+bool SyncRecordFile(RecordFileHandle& file, std::string& reason) {
+    return ::fdatasync(file.descriptor) == 0 || Fail(reason);
+}
+
+bool CloseRecordFile(RecordFileHandle& file, std::string& reason) {
+    const int fd = file.descriptor;
+    file.descriptor = -1;
+    // On Linux the descriptor is gone even when close reports an error, so it is never retried.
+    return ::close(fd) == 0 || Fail(reason);
+}
+
+void RemoveRecordFile(const std::string& path) { ::unlink(path.c_str()); }

@@ -1,0 +1,184 @@
+#include "recording/recorder.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "engine/engine_params.h"
+#include "engine/record_ring.h"
+#include "persistence/data_folder.h"
+#include "platform/local_time.h"
+#include "platform/thread_name.h"
+#include "recording/record_folder.h"
+#include "recording/record_name.h"
+#include "recording/wav_header.h"
+
+RecorderState recorder;
+
+namespace {
+constexpr uint64_t kWriterChunkSamples = 16384;
+constexpr uint64_t kHeaderEveryFrames = 240000;  // 5 s
+constexpr uint32_t kMaxNameAttempts = 10000;
+
+void MarkFailed(const char* what, const std::string& reason) {
+    if (recorder.failed.load(std::memory_order_acquire)) return;
+    recorder.failReason = std::string(what) + ": " + reason;
+    recorder.failed.store(true, std::memory_order_release);
+}
+
+// Syncs the data first, so the header on disk never announces more than the disk holds.
+bool RewriteHeader() {
+    std::string reason;
+    const auto header = BuildWavHeader(recorder.dataBytes.load(std::memory_order_relaxed));
+    if (SyncRecordFile(recorder.file, reason) &&
+        WriteRecordFileAt(recorder.file, 0, header.data(), header.size(), reason) &&
+        SyncRecordFile(recorder.file, reason)) {
+        return true;
+    }
+    MarkFailed("Loi cap nhat header WAV", reason);
+    return false;
+}
+
+// Keeps only the whole frames that reached the file, then announces them.
+void EndAfterFailedWrite(const std::string& reason) {
+    MarkFailed("Loi ghi file", reason);
+    engine.recorderActive.store(false, std::memory_order_release);
+    const uint64_t whole = recorder.dataBytes.load(std::memory_order_relaxed) / kWavFrameBytes * kWavFrameBytes;
+    std::string ignored;
+    if (TruncateRecordFile(recorder.file, kWavHeaderBytes + whole, ignored)) recorder.dataBytes.store(whole);
+    RewriteHeader();
+}
+
+bool WriteSamples(const int16_t* samples, uint64_t count) {
+    size_t written = 0;
+    std::string reason;
+    const bool ok = AppendRecordFile(recorder.file, samples, count * sizeof(int16_t), written, reason);
+    recorder.dataBytes.fetch_add(written, std::memory_order_relaxed);
+    if (!ok) EndAfterFailedWrite(reason);
+    return ok;
+}
+
+void WavWriterThread() {
+    NameThisThread("sonavela-rec");
+    int16_t buffer[kWriterChunkSamples];
+    for (;;) {
+        const bool keepRunning = recorder.writerKeepRunning.load(std::memory_order_acquire);
+        const uint64_t count = ReadRecordRing(buffer, kWriterChunkSamples);
+        if (count == 0) {
+            if (!keepRunning) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        if (!WriteSamples(buffer, count)) return;
+        const uint64_t frames = recorder.dataBytes.load(std::memory_order_relaxed) / kWavFrameBytes;
+        if (frames - recorder.headerFramesMark >= kHeaderEveryFrames) {
+            if (!RewriteHeader()) {
+                engine.recorderActive.store(false, std::memory_order_release);
+                return;
+            }
+            recorder.headerFramesMark = frames;
+        }
+    }
+}
+
+void ResetForNewTake() {
+    engine.recordWriteIndex = 0;
+    engine.recordReadIndex = 0;
+    engine.recordFramesPushed = 0;
+    engine.recordFramesDropped = 0;
+    recorder.dataBytes = 0;
+    recorder.headerFramesMark = 0;
+    recorder.failed = false;
+    recorder.failReason.clear();
+}
+
+// Creates the first free name of this second: attempt 2 gets "_2" before ".wav".
+bool CreateTakeFile(const std::string& folder, int32_t mode, const std::string& name, std::string& reason) {
+    const LocalTime now = LocalTimeNow();
+    for (uint32_t attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+        const std::string path = JoinRecordPath(folder, RecordFileName(name, mode, now, attempt));
+        bool nameTaken = false;
+        if (CreateRecordFile(path, recorder.file, nameTaken, reason)) {
+            recorder.filePath = path;
+            return true;
+        }
+        if (!nameTaken) return false;
+    }
+    reason = "every name of this second is taken";
+    return false;
+}
+
+void AbandonTakeFile() {
+    std::string ignored;
+    CloseRecordFile(recorder.file, ignored);
+    RemoveRecordFile(recorder.filePath);
+    recorder.filePath.clear();
+}
+
+bool WriteEmptyHeader(std::string& reason) {
+    const auto header = BuildWavHeader(0);
+    size_t written = 0;
+    return AppendRecordFile(recorder.file, header.data(), header.size(), written, reason) &&
+           SyncRecordFile(recorder.file, reason);
+}
+
+bool StartWriterThread() {
+    try {
+        recorder.writerThread = std::thread(WavWriterThread);
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+}  // namespace
+
+bool StartRecording(int32_t mode, const std::string& folder, const std::string& name) {
+    if (engine.recorderActive.load(std::memory_order_acquire)) return false;
+    StopRecording();
+    ResetForNewTake();
+    const std::string target = folder.empty() ? GetDefaultRecordingsFolder() : folder;
+    std::string reason;
+    if (!EnsureRecordFolder(target, reason)) {
+        MarkFailed("Khong tao duoc thu muc", reason);
+        return false;
+    }
+    if (!CreateTakeFile(target, mode, name, reason)) {
+        recorder.filePath.clear();
+        MarkFailed("Khong tao duoc file", reason);
+        return false;
+    }
+    if (!WriteEmptyHeader(reason)) {
+        AbandonTakeFile();
+        MarkFailed("Khong ghi duoc header WAV", reason);
+        return false;
+    }
+    engine.recordMode.store(mode == 1 ? 1 : 0, std::memory_order_relaxed);
+    recorder.writerKeepRunning.store(true, std::memory_order_release);
+    engine.recorderActive.store(true, std::memory_order_release);
+    if (!StartWriterThread()) {
+        engine.recorderActive.store(false, std::memory_order_release);
+        recorder.writerKeepRunning.store(false, std::memory_order_release);
+        AbandonTakeFile();
+        MarkFailed("Khong chay duoc luong ghi file", "the system refused a new thread");
+        return false;
+    }
+    return true;
+}
+
+bool StopRecording() {
+    engine.recorderActive.store(false, std::memory_order_release);
+    recorder.writerKeepRunning.store(false, std::memory_order_release);
+    if (recorder.writerThread.joinable()) {
+        if (recorder.writerThread.get_id() == std::this_thread::get_id()) return false;
+        recorder.writerThread.join();
+    }
+    if (!IsRecordFileOpen(recorder.file)) return true;
+    RewriteHeader();
+    std::string reason;
+    if (!CloseRecordFile(recorder.file, reason)) MarkFailed("Loi dong file", reason);
+    if (!recorder.filePath.empty()) recorder.lastSavedPath = recorder.filePath;
+    return !RecordingFailed();
+}
+
+bool RecordingFailed() { return recorder.failed.load(std::memory_order_acquire); }
+
+std::string RecordingFailReason() { return RecordingFailed() ? recorder.failReason : std::string(); }

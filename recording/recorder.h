@@ -1,0 +1,45 @@
+#pragma once
+// Records what the Studio stream produces (REC MIX or REC VOCAL) to a
+// 48 kHz / 16-bit / stereo WAV file. The callback's recorder tap fills the
+// record ring; a writer thread drains it into the file and rewrites the
+// header every 5 s of written audio, after pushing the data to the disk, so
+// a crash or power loss leaves a playable file missing at most its last 5 s.
+//
+// A failed write stops the take where it failed: the file keeps a header
+// that matches the whole frames in it, the tap stops, and the failure and
+// its reason are kept for the panel until the next start.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "platform/record_file.h"
+
+struct RecorderState {
+    std::atomic<bool> writerKeepRunning{false};
+    std::thread writerThread;
+    RecordFileHandle file;      // open while a take is written; the writer owns it then
+    std::string filePath;       // the take being written
+    std::string lastSavedPath;  // the last take finished
+    std::atomic<uint64_t> dataBytes{0};  // sample bytes that reached the file
+    uint64_t headerFramesMark = 0;       // written frames at the last header rewrite
+    std::atomic<bool> failed{false};
+    std::string failReason;  // set once, before failed is raised
+};
+
+extern RecorderState recorder;
+
+// False when a take is already running, or when the folder or the file
+// cannot be made (then nothing else has changed and RecordingFailReason
+// says why). A free file name is chosen: an existing file is never replaced.
+bool StartRecording(int32_t mode, const std::string& folder, const std::string& name);
+// Ends the take (the writer first drains the ring) and closes the file.
+// True when the file holds the whole take as recorded, or nothing was
+// recording; false when the take was cut short or could not be finished.
+bool StopRecording();
+
+// The last start failed, or its take was cut short.
+bool RecordingFailed();
+// Why; empty when nothing failed.
+std::string RecordingFailReason();
