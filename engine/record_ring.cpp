@@ -26,6 +26,10 @@ void PushRecorderFrame(float left, float right) {
     engine.recordFramesPushed.fetch_add(1, std::memory_order_relaxed);
 }
 
+uint64_t RecordRingPending() {
+    return engine.recordWriteIndex.load(std::memory_order_acquire) - engine.recordReadIndex.load(std::memory_order_relaxed);
+}
+
 uint64_t ReadRecordRing(int16_t* destination, uint64_t maxSamples) {
     const uint64_t read = engine.recordReadIndex.load(std::memory_order_relaxed);
     const uint64_t write = engine.recordWriteIndex.load(std::memory_order_acquire);

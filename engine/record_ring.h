@@ -8,6 +8,8 @@
 // are recorded as silence; a full ring drops and counts the frame.
 void PushRecorderFrame(float left, float right);
 
+// Consumer. Samples waiting in the ring.
+uint64_t RecordRingPending();
 // Consumer. Moves up to maxSamples (a multiple of two) into destination and
 // returns how many it moved.
 uint64_t ReadRecordRing(int16_t* destination, uint64_t maxSamples);

@@ -15,7 +15,8 @@
 RecorderState recorder;
 
 namespace {
-constexpr uint64_t kWriterChunkSamples = 16384;
+constexpr uint64_t kWriterChunkSamples = 16384;  // 170 ms of audio
+constexpr auto kWriterNap = std::chrono::milliseconds(10);
 constexpr uint64_t kHeaderEveryFrames = 240000;  // 5 s
 constexpr uint32_t kMaxNameAttempts = 10000;
 
@@ -62,12 +63,13 @@ void WavWriterThread() {
     int16_t buffer[kWriterChunkSamples];
     for (;;) {
         const bool keepRunning = recorder.writerKeepRunning.load(std::memory_order_acquire);
-        const uint64_t count = ReadRecordRing(buffer, kWriterChunkSamples);
-        if (count == 0) {
-            if (!keepRunning) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // Whole chunks while recording: a few large writes a second instead of hundreds of small ones.
+        if (keepRunning && RecordRingPending() < kWriterChunkSamples) {
+            std::this_thread::sleep_for(kWriterNap);
             continue;
         }
+        const uint64_t count = ReadRecordRing(buffer, kWriterChunkSamples);
+        if (count == 0) break;
         if (!WriteSamples(buffer, count)) return;
         const uint64_t frames = recorder.dataBytes.load(std::memory_order_relaxed) / kWavFrameBytes;
         if (frames - recorder.headerFramesMark >= kHeaderEveryFrames) {
