@@ -26,6 +26,13 @@ void PushRecorderFrame(float left, float right) {
     engine.recordFramesPushed.fetch_add(1, std::memory_order_relaxed);
 }
 
+void ResetRecordRing() {
+    engine.recordWriteIndex = 0;
+    engine.recordReadIndex = 0;
+    engine.recordFramesPushed = 0;
+    engine.recordFramesDropped = 0;
+}
+
 uint64_t RecordRingPending() {
     return engine.recordWriteIndex.load(std::memory_order_acquire) - engine.recordReadIndex.load(std::memory_order_relaxed);
 }

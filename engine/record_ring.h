@@ -8,6 +8,9 @@
 // are recorded as silence; a full ring drops and counts the frame.
 void PushRecorderFrame(float left, float right);
 
+// Empties the ring and zeroes its counters; only while the tap is off.
+void ResetRecordRing();
+
 // Consumer. Samples waiting in the ring.
 uint64_t RecordRingPending();
 // Consumer. Moves up to maxSamples (a multiple of two) into destination and

@@ -83,10 +83,7 @@ void WavWriterThread() {
 }
 
 void ResetForNewTake() {
-    engine.recordWriteIndex = 0;
-    engine.recordReadIndex = 0;
-    engine.recordFramesPushed = 0;
-    engine.recordFramesDropped = 0;
+    ResetRecordRing();
     recorder.dataBytes = 0;
     recorder.headerFramesMark = 0;
     recorder.failed = false;

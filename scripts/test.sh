@@ -25,8 +25,8 @@ ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=erro
 echo ">>> fuzzing the file loaders"
 scripts/fuzz.sh 30
 
-echo ">>> ring stress tests under ThreadSanitizer"
+echo ">>> ring stress and recorder tests under ThreadSanitizer"
 cmake -S . -B build-tsan -DSONAVELA_TSAN=ON -DSONAVELA_WERROR=ON >/dev/null
-cmake --build build-tsan -j2 --target ring_stress_tests
-ctest --test-dir build-tsan -L stress --output-on-failure --no-tests=error
+cmake --build build-tsan -j2 --target ring_stress_tests recording_tests
+ctest --test-dir build-tsan -L 'unit|stress' --output-on-failure --no-tests=error
 echo "[OK] all tests passed"

@@ -137,6 +137,19 @@ protected:
         ASSERT_EQ(ptrace(PTRACE_DETACH, tid, nullptr, nullptr), 0);
     }
 
+    // Records a take at the sound card's pace into folder/into, holding the
+    // writer still for `hold` after its first second; returns the log.
+    std::string RecordWithWriterHeld(const fs::path& vocal, const char* into, std::chrono::seconds hold) {
+        Spawn(vocal, into, "realtime");
+        const pid_t writer = WriterThread();
+        EXPECT_GT(writer, 0);
+        if (writer <= 0) return "";
+        std::this_thread::sleep_for(1s);
+        HoldThread(writer, hold);
+        EXPECT_EQ(WaitForExit(30s), 0) << Log();
+        return Log();
+    }
+
     static uint64_t Counter(const std::string& log, const std::string& after) {
         const size_t at = log.find(after);
         return at == std::string::npos ? ~uint64_t{0} : std::stoull(log.substr(at + after.size()));
@@ -191,13 +204,7 @@ TEST_F(RecordingProcess, AFullDiskEndsTheTakeWithAValidFileAndSaysSo) {
 TEST_F(RecordingProcess, AStalledWriterLosesNothingWhileTheRingHasRoom) {
     const fs::path vocal = Take(9);
     const std::vector<short> reference = Reference(vocal);
-    Spawn(vocal, "stalled", "realtime");
-    const pid_t writer = WriterThread();
-    ASSERT_GT(writer, 0);
-    std::this_thread::sleep_for(1s);
-    HoldThread(writer, 6s);  // 6 s of a 10.9 s ring
-    ASSERT_EQ(WaitForExit(30s), 0) << Log();
-    const std::string log = Log();
+    const std::string log = RecordWithWriterHeld(vocal, "stalled", 6s);  // 6 s of a 10.9 s ring
     EXPECT_EQ(Counter(log, "frames pushed, "), 0u) << log;
     EXPECT_EQ(ReadPcm16(OnlyFile("stalled")).samples, reference);
 }
@@ -205,13 +212,7 @@ TEST_F(RecordingProcess, AStalledWriterLosesNothingWhileTheRingHasRoom) {
 TEST_F(RecordingProcess, AnOverflowDropsAndCountsExactlyTheFramesThatDidNotFit) {
     const fs::path vocal = Take(16);
     const std::vector<short> reference = Reference(vocal);
-    Spawn(vocal, "overflow", "realtime");
-    const pid_t writer = WriterThread();
-    ASSERT_GT(writer, 0);
-    std::this_thread::sleep_for(1s);
-    HoldThread(writer, 13s);
-    ASSERT_EQ(WaitForExit(30s), 0) << Log();
-    const std::string log = Log();
+    const std::string log = RecordWithWriterHeld(vocal, "overflow", 13s);
     const uint64_t pushed = Counter(log, "recording: " + OnlyFile("overflow") + " (");
     const uint64_t dropped = Counter(log, "frames pushed, ");
     const std::vector<short> file = ReadPcm16(OnlyFile("overflow")).samples;
