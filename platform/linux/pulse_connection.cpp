@@ -103,3 +103,14 @@ bool WaitPulseOperation(PulseConnection& connection, pa_operation* operation) {
     pa_operation_unref(operation);
     return done;
 }
+
+bool WaitPulseStreamReady(PulseConnection& connection, pa_stream* stream) {
+    Deadline deadline{&connection};
+    pa_time_event* timer = ArmDeadline(deadline);
+    pa_stream_state_t state;
+    while ((state = pa_stream_get_state(stream)) != PA_STREAM_READY && PA_STREAM_IS_GOOD(state) && !deadline.passed) {
+        pa_threaded_mainloop_wait(connection.loop);
+    }
+    DisarmDeadline(connection, timer);
+    return state == PA_STREAM_READY;
+}

@@ -17,3 +17,7 @@ void DisconnectPulse(PulseConnection& connection);
 // Waits, with the loop locked, until the operation ends; false if it did not
 // complete (server gone, or the time limit passed). Consumes the operation.
 bool WaitPulseOperation(PulseConnection& connection, pa_operation* operation);
+
+// Waits, with the loop locked, until the stream is ready; false when it
+// failed or the time limit passed. The stream's state callback must signal the loop.
+bool WaitPulseStreamReady(PulseConnection& connection, pa_stream* stream);

@@ -2,7 +2,22 @@
 
 ScriptedPlatform scripted;
 
-void ResetScriptedPlatform() { scripted = ScriptedPlatform{}; }
+void ResetScriptedPlatform() {
+    scripted.render = ScriptedEndpoints{};
+    scripted.capture = ScriptedEndpoints{};
+    scripted.captureStream = ScriptedCapture{};
+    ScriptedRender& r = scripted.renderStream;
+    r.openFails = r.floatRefused = r.endpointFormatUsed = false;
+    r.endpointFormat = StreamFormat{};
+    r.opens = 0;
+    r.openedId.clear();
+    r.open = false;
+    r.spacePerCall = 0;
+    r.lost = false;
+    r.framesWritten = 0;
+    const std::lock_guard<std::mutex> lock(r.writtenLock);
+    r.written.clear();
+}
 
 bool ListPlatformEndpoints(EndpointFlow flow, std::vector<PlatformEndpoint>& endpoints, std::string& defaultId,
                            std::string& reason) {

@@ -53,3 +53,19 @@ inline double RmsOf(const std::vector<float>& x, size_t from, size_t to) {
 }
 
 inline double Db(double ratio) { return 20.0 * std::log10(ratio); }
+
+// The frequency of a steady tone from its rising zero crossings, located
+// between samples by linear interpolation.
+inline double EstimateFrequency(const std::vector<float>& x, size_t from, size_t to, double rate = kTestRate) {
+    double first = -1.0, last = -1.0;
+    int crossings = 0;
+    for (size_t i = from + 1; i < to && i < x.size(); ++i) {
+        if (x[i - 1] < 0.0f && x[i] >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+            if (first < 0.0) first = at;
+            last = at;
+            ++crossings;
+        }
+    }
+    return crossings < 2 ? 0.0 : rate * (crossings - 1) / (last - first);
+}

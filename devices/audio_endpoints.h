@@ -1,0 +1,39 @@
+#pragma once
+// The system's active outputs and inputs, which one of each is selected,
+// and the name tests the device policy relies on. UI thread only; the
+// streams get an endpoint id by value when they open.
+
+#include <string>
+#include <vector>
+
+struct AudioEndpoint {
+    std::string id;    // stable across runs; what the config stores
+    std::string name;  // what a person reads
+};
+
+struct EndpointLists {
+    std::vector<AudioEndpoint> outputEndpoints;
+    int selectedOutputIndex = -1;
+    std::vector<AudioEndpoint> inputEndpoints;
+    int selectedInputIndex = -1;
+};
+
+extern EndpointLists endpointLists;
+
+// Rebuilds the outputs and selects the stored "mini_output_id", else the
+// system default, else the first; the config is saved when the stored id changes.
+void RefreshOutputEndpoints();
+// Rebuilds the inputs and selects the stored "wasapi_mic_input_id", else the
+// best microphone by name; the new id is kept in memory only.
+void RefreshInputEndpoints();
+
+// The selected entry, or none when the index is out of range.
+const AudioEndpoint* SelectedOutput();
+const AudioEndpoint* SelectedInput();
+
+int ScoreMicName(const std::string& name);
+bool IsK10Name(const std::string& name);
+bool HasK10Output();
+int FindK10OutputIndex();
+bool IsAsio4AllName(const std::string& driverName);
+bool IsAsio4AllWithK10(const std::string& driverName);

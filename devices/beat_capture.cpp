@@ -1,0 +1,130 @@
+#include "devices/beat_capture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "devices/player_mode.h"
+#include "engine/beat_ring.h"
+#include "engine/beat_tone.h"
+#include "engine/engine_params.h"
+#include "platform/audio_endpoints.h"
+#include "platform/audio_streams.h"
+
+BeatCapture beatCapture;
+
+namespace {
+constexpr uint32_t kScratchFrames = 48000;
+constexpr uint32_t kReceiveFrames = 512;
+constexpr uint32_t kCaptureBufferFrames = 2400;  // 50 ms
+constexpr int64_t kStudioLimit = 6720;           // 70 ms of stereo
+constexpr int64_t kMiniLimit = 19200;            // 200 ms
+constexpr float kPeakDecay = 0.94f;
+
+void DecayCablePeak() { engine.cablePeak.store(engine.cablePeak.load(std::memory_order_relaxed) * kPeakDecay); }
+
+// Filters n stereo frames into the scratch buffer and returns their peak.
+float FilterIntoScratch(const float* samples, uint32_t n) {
+    float peak = 0.0f;
+    float* out = beatCapture.stereoScratch.data();
+    for (uint32_t i = 0; i < n; ++i) {
+        const float left = samples[2 * i];
+        const float right = samples[2 * i + 1];
+        peak = std::max({peak, std::fabs(left), std::fabs(right)});
+        out[2 * i] = ProcessBiquad(beatCapture.beatHighPassL, left);
+        out[2 * i + 1] = ProcessBiquad(beatCapture.beatHighPassR, right);
+    }
+    return peak;
+}
+
+// Whatever the shifter has ready goes to the ring in batches of 512 frames;
+// then the backlog is trimmed to the mode's latency limit.
+void MoveShifterOutputToRing() {
+    float* scratch = beatCapture.stereoScratch.data();
+    while (const uint32_t got = ReceiveBeatFrames(scratch, kReceiveFrames)) {
+        WriteBeatRing(scratch, 2 * static_cast<int64_t>(got));
+    }
+    beatCapture.samplesTrimmed += static_cast<uint64_t>(TrimBeatRing(miniPlayerActive ? kMiniLimit : kStudioLimit));
+}
+
+void TakePacket(const float* samples, uint32_t frames) {
+    const uint32_t n = std::min(frames, kScratchFrames);
+    const float peak = FilterIntoScratch(samples, n);
+    const float held = engine.cablePeak.load(std::memory_order_relaxed);
+    engine.cablePeak.store(peak > held ? peak : held * kPeakDecay);
+    PutBeatFrames(beatCapture.stereoScratch.data(), n);
+    MoveShifterOutputToRing();
+    ++beatCapture.packets;
+    beatCapture.framesCaptured += n;
+}
+
+void LoseStream() {
+    CloseBeatCapture();
+    ++beatCapture.streamsLost;
+}
+}  // namespace
+
+void InitBeatCapture() {
+    beatCapture.stereoScratch.assign(2 * kScratchFrames, 0.0f);
+    beatCapture.packets = beatCapture.framesCaptured = beatCapture.silentPackets = 0;
+    beatCapture.samplesTrimmed = beatCapture.streamsLost = 0;
+    for (Biquad* f : {&beatCapture.beatHighPassL, &beatCapture.beatHighPassR}) {
+        DesignHighPass(*f, EngineParams::sampleRate, 40.0f, 0.7071f);
+        ClearBiquad(*f);
+    }
+    InitBeatPitchShifter();
+}
+
+bool FindCableEndpoint(std::string& id, std::string& name) {
+    std::vector<PlatformEndpoint> outputs;
+    std::string defaultId;
+    std::string reason;
+    if (!ListPlatformEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return false;
+    for (const PlatformEndpoint& e : outputs) {
+        if (e.name.find("CABLE") != std::string::npos) {
+            id = e.id;
+            name = e.name;
+            std::printf("[OK] Da tim thay: %s\n", name.c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool OpenBeatCapture() {
+    CloseBeatCapture();
+    std::string name;
+    if (!FindCableEndpoint(beatCapture.cableId, name)) return false;
+    std::string reason;
+    beatCapture.stream = OpenCaptureStream(beatCapture.cableId, true, StreamFormat{}, kCaptureBufferFrames, reason);
+    beatCapture.beatCaptureReady = beatCapture.stream != nullptr;
+    return beatCapture.beatCaptureReady;
+}
+
+void CloseBeatCapture() {
+    CloseCaptureStream(beatCapture.stream);
+    beatCapture.stream = nullptr;
+    beatCapture.beatCaptureReady = false;
+}
+
+void PumpBeat() {
+    if (!beatCapture.beatCaptureReady || beatCapture.stream == nullptr || beatCapture.stereoScratch.empty()) {
+        DecayCablePeak();
+        return;
+    }
+    for (;;) {
+        const void* data = nullptr;
+        uint32_t frames = 0;
+        if (!PeekCapturePacket(beatCapture.stream, data, frames)) {
+            LoseStream();
+            return;
+        }
+        if (frames == 0) return;
+        if (data == nullptr) {
+            ++beatCapture.silentPackets;  // the shifter is not fed silence the system made up
+        } else {
+            TakePacket(static_cast<const float*>(data), frames);
+        }
+        ReleaseCapturePacket(beatCapture.stream);
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The karaoke beat, captured from what a browser plays into the virtual
+// cable's output, high-passed at 40 Hz, key-shifted by Tone Control and
+// queued in the beat ring. No thread of its own: the UI thread pumps it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/biquad.h"
+
+struct CaptureStream;
+
+struct BeatCapture {
+    CaptureStream* stream = nullptr;  // the loopback of the cable's output
+    std::string cableId;
+    bool beatCaptureReady = false;
+    std::vector<float> stereoScratch;  // 48000 stereo frames, allocated once
+    Biquad beatHighPassL;
+    Biquad beatHighPassR;
+    // What the pump has seen, for diagnostics and the routing check.
+    uint64_t packets = 0;
+    uint64_t framesCaptured = 0;
+    uint64_t silentPackets = 0;
+    uint64_t samplesTrimmed = 0;
+    uint64_t streamsLost = 0;
+};
+
+extern BeatCapture beatCapture;
+
+// Start-up: the scratch buffer, the filters and the Tone Control shifter.
+void InitBeatCapture();
+// The first output whose name contains "CABLE"; prints "[OK] Da tim thay: <name>".
+bool FindCableEndpoint(std::string& id, std::string& name);
+// (Re)opens the capture on the cable; stores and returns beatCaptureReady.
+bool OpenBeatCapture();
+void CloseBeatCapture();
+// Moves every packet that is ready through the filter and shifter into the
+// beat ring. A lost stream is closed and beatCaptureReady cleared.
+void PumpBeat();

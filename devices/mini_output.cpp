@@ -1,0 +1,180 @@
+#include "devices/mini_output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "devices/audio_endpoints.h"
+#include "engine/beat_ring.h"
+#include "engine/engine_params.h"
+#include "persistence/app_config.h"
+#include "platform/audio_endpoints.h"
+
+MiniOutput miniOutput;
+
+namespace {
+constexpr uint32_t kWiredBufferFrames = 1344;      // 28 ms
+constexpr uint32_t kBluetoothBufferFrames = 3840;  // 80 ms
+constexpr uint32_t kMaxPassFrames = 4096;
+constexpr float kPeakDecay = 0.94f;
+
+// Where to open: the asked endpoint when it is active, else the default, else
+// the first; never the cable. Empty when nothing is left.
+std::string ChooseEndpoint(const std::string& asked) {
+    std::vector<PlatformEndpoint> outputs;
+    std::string defaultId;
+    std::string reason;
+    if (!ListPlatformEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return "";
+    std::string cable;
+    for (const PlatformEndpoint& e : outputs) {
+        if (cable.empty() && e.name.find("CABLE") != std::string::npos) cable = e.id;
+    }
+    const auto usable = [&](const std::string& id) {
+        if (id.empty() || id == cable) return false;
+        return std::any_of(outputs.begin(), outputs.end(), [&](const PlatformEndpoint& e) { return e.id == id; });
+    };
+    if (usable(asked)) return asked;
+    if (usable(defaultId)) return defaultId;
+    for (const PlatformEndpoint& e : outputs) {
+        if (usable(e.id)) return e.id;
+    }
+    return "";
+}
+
+float StoreSample(void* out, size_t index, const StreamFormat& format, float v) {
+    if (format.sample == SampleFormat::Float32) {
+        static_cast<float*>(out)[index] = v;
+        return std::fabs(v);
+    }
+    const float clamped = std::clamp(v, -1.0f, 1.0f);
+    static_cast<int16_t*>(out)[index] = static_cast<int16_t>(clamped * 32767.0f);
+    return std::fabs(clamped);
+}
+
+void UpdateBeatPeak(float peak) {
+    const float held = engine.beatPeak.load(std::memory_order_relaxed);
+    engine.beatPeak.store(peak > held ? peak : held * kPeakDecay, std::memory_order_relaxed);
+}
+
+void MiniRenderThread(RenderStream* stream, StreamFormat format) {
+    std::vector<float> beat(2 * kMaxPassFrames);
+    std::vector<uint8_t> out(size_t{kMaxPassFrames} * BytesPerFrame(format));
+    while (miniOutput.running.load(std::memory_order_acquire)) {
+        uint32_t space = 0;
+        if (!RenderStreamSpace(stream, space)) break;
+        if (space == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            continue;
+        }
+        const uint32_t frames = std::min(space, kMaxPassFrames);
+        if (ReadBeatRing(beat.data(), 2 * static_cast<int64_t>(frames)) == 0) {
+            std::fill_n(beat.begin(), 2 * frames, 0.0f);
+            miniOutput.silentPasses.fetch_add(1, std::memory_order_relaxed);
+        }
+        const float gain = engine.beatVolume.load(std::memory_order_relaxed);
+        UpdateBeatPeak(RenderMiniFrames(beat.data(), frames, format, gain, out.data()));
+        if (!WriteRenderStream(stream, out.data(), frames)) break;
+        miniOutput.framesWritten.fetch_add(frames, std::memory_order_relaxed);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    if (miniOutput.running.exchange(false)) miniOutput.streamLost.store(true);
+}
+
+// Half the buffer of silence, so the device starts without an underrun.
+bool PreRoll(RenderStream* stream, const StreamFormat& format, uint32_t bufferFrames) {
+    const uint32_t n = bufferFrames < 5 ? bufferFrames : bufferFrames / 2;
+    const std::vector<uint8_t> silence(size_t{n} * BytesPerFrame(format), 0);
+    return n == 0 || WriteRenderStream(stream, silence.data(), n);
+}
+
+bool StartRenderThread() {
+    miniOutput.running.store(true, std::memory_order_release);
+    try {
+        miniOutput.thread = std::thread(MiniRenderThread, miniOutput.stream, miniOutput.format);
+        return true;
+    } catch (const std::system_error&) {
+        miniOutput.running.store(false);
+        return false;
+    }
+}
+}  // namespace
+
+float RenderMiniFrames(const float* beat, uint32_t frames, const StreamFormat& format, float gain, void* out) {
+    const uint32_t channels = std::max(1u, format.channels);
+    if (format.sample == SampleFormat::Other) {
+        std::memset(out, 0, size_t{frames} * BytesPerFrame(format));
+        return 0.0f;
+    }
+    const bool isFloat = format.sample == SampleFormat::Float32;
+    float peak = 0.0f;
+    for (uint32_t i = 0; i < frames; ++i) {
+        float l = gain * beat[2 * i];
+        float r = gain * beat[2 * i + 1];
+        if (!isFloat) {
+            l = std::clamp(l, -1.0f, 1.0f);
+            r = std::clamp(r, -1.0f, 1.0f);
+        }
+        const float m = (l + r) * 0.5f;
+        const size_t base = size_t{i} * channels;
+        for (uint32_t c = 0; c < channels; ++c) {
+            peak = std::max(peak, StoreSample(out, base + c, format, c == 0 ? l : c == 1 ? r : m));
+        }
+    }
+    return peak;
+}
+
+void StopMiniOutput() {
+    miniOutput.running.store(false, std::memory_order_release);
+    if (miniOutput.thread.joinable()) miniOutput.thread.join();
+    CloseRenderStream(miniOutput.stream);
+    miniOutput.stream = nullptr;
+    miniOutput.bufferFrames = 0;
+    miniOutput.openedId.clear();
+}
+
+bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
+    StopMiniOutput();
+    const std::string target = ChooseEndpoint(endpointId);
+    if (target.empty()) return false;
+    const uint32_t bufferFrames = bluetooth ? kBluetoothBufferFrames : kWiredBufferFrames;
+    std::string opened;
+    std::string reason;
+    miniOutput.format = StreamFormat{};
+    miniOutput.stream = OpenRenderStream(target, miniOutput.format, false, bufferFrames, opened, reason);
+    if (miniOutput.stream == nullptr) {
+        miniOutput.stream = OpenRenderStream(target, miniOutput.format, true, bufferFrames, opened, reason);
+    }
+    if (miniOutput.stream == nullptr || !PreRoll(miniOutput.stream, miniOutput.format, bufferFrames)) {
+        StopMiniOutput();
+        return false;
+    }
+    miniOutput.bufferFrames = bufferFrames;
+    miniOutput.openedId = opened;
+    miniOutput.streamLost = false;
+    if (!StartRenderThread()) {
+        StopMiniOutput();
+        return false;
+    }
+    return true;
+}
+
+bool OpenSelectedMiniOutput() {
+    RefreshOutputEndpoints();
+    const bool bluetooth = appConfig.miniOutputMode == 1;
+    ResetBeatRing();
+    engine.beatRingPrefill = std::min<int32_t>(bluetooth ? 4800 : 1920, EngineParams::beatRingSize / 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(180));
+    const AudioEndpoint* selected = SelectedOutput();
+    const bool ok = OpenMiniOutput(selected != nullptr ? selected->id : appConfig.miniOutputId, bluetooth);
+    if (ok && !miniOutput.openedId.empty()) {
+        appConfig.miniOutputId = miniOutput.openedId;
+        SaveConfig();
+        RefreshOutputEndpoints();
+    }
+    return ok;
+}
+
+bool IsMiniOutputRunning() { return miniOutput.running.load(std::memory_order_acquire); }

@@ -1,0 +1,28 @@
+#pragma once
+// Tone Control: the beat's key moved by semitones without changing its
+// tempo, by one process-wide SoundTouch instance (48 kHz, stereo, float)
+// in its high-quality stretch profile. Used from the UI thread only, where
+// the beat pump runs.
+
+#include <cstdint>
+
+// Creates and configures the shifter at tone 0; calling it again keeps the
+// shifter and its queued audio.
+void InitBeatPitchShifter();
+// Destroys it (at exit).
+void ShutdownBeatPitchShifter();
+
+// Clamps to -3..+3, gives the shifter the new pitch (queued audio is kept,
+// so the beat plays on) and returns the tone now in effect.
+float SetBeatTone(float semitones);
+float BeatToneSemitones();
+
+// Quick seek off, sequence 55 ms, seek window 20 ms, overlap 15 ms.
+void ApplyBeatHqProfile();
+
+// The beat pump's way through the shifter: interleaved stereo frames in,
+// up to maxFrames out; both do nothing before InitBeatPitchShifter.
+void PutBeatFrames(const float* frames, uint32_t count);
+uint32_t ReceiveBeatFrames(float* frames, uint32_t maxFrames);
+// The frames the shifter holds before its first output, at the current settings.
+int BeatShifterInitialLatencyFrames();
