@@ -20,6 +20,7 @@ constexpr uint32_t kCaptureBufferFrames = 2400;  // 50 ms
 constexpr int64_t kStudioLimit = 6720;           // 70 ms of stereo
 constexpr int64_t kMiniLimit = 19200;            // 200 ms
 constexpr float kPeakDecay = 0.94f;
+constexpr int64_t kPumpFrameSamples = 1600;      // one UI frame at 60 Hz, stereo
 
 void DecayCablePeak() { engine.cablePeak.store(engine.cablePeak.load(std::memory_order_relaxed) * kPeakDecay); }
 
@@ -37,14 +38,24 @@ float FilterIntoScratch(const float* samples, uint32_t n) {
     return peak;
 }
 
+// The shifter delivers a whole sequence at once (about 40 ms), released
+// at a pump two or three UI frames after the one before. The gate waits for
+// one burst and two UI frames of beat, and the latency limit leaves room for
+// one more burst on top, so the consumer does not run dry between bursts and
+// the trim never cuts a burst that just arrived.
+int64_t CushionSamples() { return 2 * static_cast<int64_t>(BeatShifterBurstFrames()) + 2 * kPumpFrameSamples; }
+
 // Whatever the shifter has ready goes to the ring in batches of 512 frames;
 // then the backlog is trimmed to the mode's latency limit.
 void MoveShifterOutputToRing() {
+    const int64_t cushion = CushionSamples();
+    engine.beatRingCushion.store(static_cast<int32_t>(cushion), std::memory_order_relaxed);
     float* scratch = beatCapture.stereoScratch.data();
     while (const uint32_t got = ReceiveBeatFrames(scratch, kReceiveFrames)) {
         WriteBeatRing(scratch, 2 * static_cast<int64_t>(got));
     }
-    beatCapture.samplesTrimmed += static_cast<uint64_t>(TrimBeatRing(miniPlayerActive ? kMiniLimit : kStudioLimit));
+    const int64_t limit = std::max(miniPlayerActive ? kMiniLimit : kStudioLimit, cushion + 2 * BeatShifterBurstFrames());
+    beatCapture.samplesTrimmed += static_cast<uint64_t>(TrimBeatRing(limit));
 }
 
 void TakePacket(const float* samples, uint32_t frames) {

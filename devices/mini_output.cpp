@@ -59,7 +59,21 @@ void UpdateBeatPeak(float peak) {
     engine.beatPeak.store(peak > held ? peak : held * kPeakDecay, std::memory_order_relaxed);
 }
 
-void MiniRenderThread(RenderStream* stream, StreamFormat format) {
+// What one pass plays: as much of the ring as the device takes, and silence
+// only when the ring is dry and the device is about to run out; otherwise
+// the pass waits for the next pump rather than play a gap.
+bool TakeBeat(float* beat, uint32_t space, uint32_t bufferFrames, uint32_t& frames) {
+    const auto available = static_cast<uint32_t>(BeatRingFill() / 2);
+    frames = std::min(space, available);
+    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames)) > 0) return true;
+    if (space < bufferFrames / 2) return false;
+    frames = space;
+    std::fill_n(beat, 2 * frames, 0.0f);
+    miniOutput.silentPasses.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void MiniRenderThread(RenderStream* stream, StreamFormat format, uint32_t bufferFrames) {
     std::vector<float> beat(2 * kMaxPassFrames);
     std::vector<uint8_t> out(size_t{kMaxPassFrames} * BytesPerFrame(format));
     while (miniOutput.running.load(std::memory_order_acquire)) {
@@ -69,10 +83,10 @@ void MiniRenderThread(RenderStream* stream, StreamFormat format) {
             std::this_thread::sleep_for(std::chrono::milliseconds(3));
             continue;
         }
-        const uint32_t frames = std::min(space, kMaxPassFrames);
-        if (ReadBeatRing(beat.data(), 2 * static_cast<int64_t>(frames)) == 0) {
-            std::fill_n(beat.begin(), 2 * frames, 0.0f);
-            miniOutput.silentPasses.fetch_add(1, std::memory_order_relaxed);
+        uint32_t frames = 0;
+        if (!TakeBeat(beat.data(), std::min(space, kMaxPassFrames), bufferFrames, frames)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            continue;
         }
         const float gain = engine.beatVolume.load(std::memory_order_relaxed);
         UpdateBeatPeak(RenderMiniFrames(beat.data(), frames, format, gain, out.data()));
@@ -93,7 +107,7 @@ bool PreRoll(RenderStream* stream, const StreamFormat& format, uint32_t bufferFr
 bool StartRenderThread() {
     miniOutput.running.store(true, std::memory_order_release);
     try {
-        miniOutput.thread = std::thread(MiniRenderThread, miniOutput.stream, miniOutput.format);
+        miniOutput.thread = std::thread(MiniRenderThread, miniOutput.stream, miniOutput.format, miniOutput.bufferFrames);
         return true;
     } catch (const std::system_error&) {
         miniOutput.running.store(false);

@@ -53,7 +53,9 @@ void WriteBeatRing(const float* source, int64_t count) {
 
     // Reading the fill every time also acquires the consumer's read index,
     // which orders the next lap's writes after its reads of those slots.
-    const bool reached = BeatRingFill() >= engine.beatRingPrefill.load(std::memory_order_relaxed);
+    const int32_t target = std::max(engine.beatRingPrefill.load(std::memory_order_relaxed),
+                                    engine.beatRingCushion.load(std::memory_order_relaxed));
+    const bool reached = BeatRingFill() >= target;
     if (reached && engine.beatRingPriming.load(std::memory_order_acquire)) {
         engine.beatRingPriming.store(false, std::memory_order_release);
     }

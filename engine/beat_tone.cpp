@@ -54,3 +54,7 @@ uint32_t ReceiveBeatFrames(float* frames, uint32_t maxFrames) {
 int BeatShifterInitialLatencyFrames() {
     return beatTone.shifter ? beatTone.shifter->getSetting(SETTING_INITIAL_LATENCY) : 0;
 }
+
+int BeatShifterBurstFrames() {
+    return beatTone.shifter ? beatTone.shifter->getSetting(SETTING_NOMINAL_OUTPUT_SEQUENCE) : 0;
+}

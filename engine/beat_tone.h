@@ -26,3 +26,5 @@ void PutBeatFrames(const float* frames, uint32_t count);
 uint32_t ReceiveBeatFrames(float* frames, uint32_t maxFrames);
 // The frames the shifter holds before its first output, at the current settings.
 int BeatShifterInitialLatencyFrames();
+// The frames it delivers at once, one processing sequence.
+int BeatShifterBurstFrames();

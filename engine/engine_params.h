@@ -126,6 +126,9 @@ struct EngineParams {
     std::atomic<int64_t> beatRingRead{0};
     std::atomic<bool> beatRingPriming{true};
     std::atomic<int32_t> beatRingPrefill{beatPrefillMin};
+    // The key shifter delivers in bursts; the gate also waits for one burst
+    // and a pump interval so the ring does not run dry between them.
+    std::atomic<int32_t> beatRingCushion{0};
     float beatBlock[beatRingSize] = {};
 
     // Bridge ring: mono microphone samples from the Direct Mic Bridge thread.

@@ -19,7 +19,7 @@ scripts/pulse_test_server.sh start "$server"
 
 echo ">>> unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DSONAVELA_SANITIZE=ON -DSONAVELA_WERROR=ON >/dev/null
-cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render persistence_tests recording_tests recording_process_tests
+cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render persistence_tests recording_tests recording_process_tests device_tests
 ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=error
 
 echo ">>> fuzzing the file loaders"

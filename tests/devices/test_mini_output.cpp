@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "devices/audio_endpoints.h"
@@ -139,9 +140,19 @@ TEST_F(MiniOutputTest, AnOutputRefusingFloatIsPlayedInItsOwnSixteenBitFormat) {
     EXPECT_EQ(out[2 * 672], 32767);
 }
 
-TEST_F(MiniOutputTest, AnEmptyRingPlaysSilenceAndCountsIt) {
-    scripted.renderStream.spacePerCall = 64;
+TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilence) {
+    scripted.renderStream.spacePerCall = 64;  // the device is nearly full
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(miniOutput.silentPasses.load(), 0u);
+    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u);  // the pre-roll only
+
+    std::vector<float> beat(100, 0.5f);  // 50 frames: less than the device asks for
+    WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
+    engine.beatRingPriming = false;
+    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 50u; }));
+
+    scripted.renderStream.spacePerCall = 1344;  // the device ran empty
     ASSERT_TRUE(Eventually([] { return miniOutput.silentPasses.load() >= 3; }));
     EXPECT_TRUE(IsMiniOutputRunning());
 }
