@@ -119,7 +119,7 @@ bool ConnectCapture(PulseStream& s, const std::string& id, bool loopback, const 
     if (!CreateStream(s, "Sonavela capture", format, reason)) return false;
     pa_buffer_attr attr{};
     attr.maxlength = bufferFrames * s.frameBytes;
-    attr.fragsize = std::max(1u, bufferFrames / 5) * s.frameBytes;
+    attr.fragsize = std::max(1u, bufferFrames / 10) * s.frameBytes;
     attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
     if (pa_stream_connect_record(s.stream, source.c_str(), &attr, kStreamFlags) < 0 ||
         !WaitPulseStreamReady(s.connection, s.stream)) {
