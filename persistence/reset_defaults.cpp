@@ -1,6 +1,7 @@
 #include "persistence/reset_defaults.h"
 
 #include "devices/host_requests.h"
+#include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "persistence/data_folder.h"
 
@@ -10,6 +11,7 @@ bool ResetToDefaults(WorkingValues& values) {
     engine.micChannelMode.exchange(appConfig.micChannel);
     // The mirrors start over too: preset 6, no user preset, tone 0.
     PushConfigToEngine(appConfig, values);
+    values.toneSemitones = SetBeatTone(0.0f);
     // A stream opened output-only for BEAT ONLY has no microphone: the
     // request makes the next frame reopen it with the input, where setting
     // studioMode here would leave the voice silent.

@@ -3,7 +3,9 @@
 // the interface's values with it, the old file kept as ".before_reset.bak"
 // and the Setup Wizard opened at its first step. User presets, the song
 // library and the recordings stay as they are; running devices keep running
-// and take their default choices at their next open.
+// and take their default choices at their next open. The caller then
+// rebuilds the output list (RefreshOutputEndpoints), which the device layer
+// above this one owns.
 
 #include "persistence/working_values.h"
 

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "devices/host_requests.h"
+#include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "engine/master_bus.h"
@@ -36,6 +37,8 @@ protected:
         ApplyConfigToEngine(appConfig, values);
         values.userPreset = 0;
         values.toneSemitones = -2.0f;
+        InitBeatPitchShifter();
+        SetBeatTone(-2.0f);
         values.wizard = {.step = 3, .firstCheckDone = true, .secondCheckDone = true, .visible = false};
         hostRequests.requestedStudioMode = -1;
     }
@@ -59,6 +62,7 @@ TEST_F(ResetDefaults, EverythingReturnsAtOnceAndTheOldFileIsKept) {
     // The interface's values.
     EXPECT_TRUE(values.masterOutputDb == 4.0f && values.balance == 55.0f && values.beatVolume == 32.0f);
     EXPECT_TRUE(values.builtinPreset == 6 && values.userPreset == -1 && values.toneSemitones == 0.0f);
+    EXPECT_EQ(BeatToneSemitones(), 0.0f);  // the beat plays in its own key again
     EXPECT_TRUE(values.wizard.step == 0 && !values.wizard.firstCheckDone && !values.wizard.secondCheckDone &&
                 values.wizard.visible);
     // BEAT ONLY is left to the frame loop, which reopens the stream with its input.
