@@ -1,0 +1,86 @@
+// The beat pump as the UI runs it: one call per frame at 60 frames per
+// second, each bringing 800 frames of beat through the 40 Hz high-pass and
+// the key shifter (+2 semitones) into the ring; and the shifter alone on
+// the same audio, for its share. The capture is scripted, the audio real
+// in shape: chords with a bass line and noise, at karaoke levels.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "devices/beat_capture.h"
+#include "devices/player_mode.h"
+#include "engine/beat_tone.h"
+#include "engine/engine_params.h"
+#include "platform/scripted/scripted_platform.h"
+
+namespace {
+constexpr uint32_t kFramesPerUiFrame = 800;  // 48000 / 60
+
+std::vector<float> Song(uint32_t frames) {
+    std::vector<float> v(2 * static_cast<size_t>(frames));
+    std::mt19937 random(3);
+    std::normal_distribution<float> noise(0.0f, 0.02f);
+    const double chord[] = {261.63, 329.63, 392.0, 65.41};
+    for (uint32_t i = 0; i < frames; ++i) {
+        double s = 0.0;
+        for (double hz : chord) s += 0.12 * std::sin(2.0 * M_PI * hz * i / 48000.0);
+        v[2 * i] = static_cast<float>(s) + noise(random);
+        v[2 * i + 1] = static_cast<float>(s * 0.9) + noise(random);
+    }
+    return v;
+}
+
+void OpenScriptedCable() {
+    ResetScriptedPlatform();
+    scripted.render.endpoints = {{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"}};
+    InitEngine();
+    InitBeatCapture();
+    SetBeatTone(2.0f);
+    miniPlayerActive = false;
+    OpenBeatCapture();
+}
+
+// Seconds of beat handled per second of CPU: 100 / x_real_time is the percent of one core.
+void ReportShareOfRealTime(benchmark::State& state) {
+    state.counters["x_real_time"] = benchmark::Counter(static_cast<double>(kFramesPerUiFrame) / 48000.0,
+                                                       benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_PumpBeatPerUiFrame(benchmark::State& state) {
+    const std::vector<float> song = Song(48000 * 10);
+    OpenScriptedCable();
+    size_t at = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ScriptedPacket packet;
+        packet.samples.assign(song.begin() + static_cast<std::ptrdiff_t>(at),
+                              song.begin() + static_cast<std::ptrdiff_t>(at + 2 * kFramesPerUiFrame));
+        at = (at + 2 * kFramesPerUiFrame) % (song.size() - 2 * kFramesPerUiFrame);
+        scripted.captureStream.packets.push_back(std::move(packet));
+        state.ResumeTiming();
+        PumpBeat();
+    }
+    ReportShareOfRealTime(state);
+    CloseBeatCapture();
+}
+BENCHMARK(BM_PumpBeatPerUiFrame)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+void BM_ShifterAlonePerUiFrame(benchmark::State& state) {
+    const std::vector<float> song = Song(48000 * 10);
+    OpenScriptedCable();
+    std::vector<float> out(2 * 512);
+    size_t at = 0;
+    for (auto _ : state) {
+        PutBeatFrames(song.data() + at, kFramesPerUiFrame);
+        while (ReceiveBeatFrames(out.data(), 512) > 0) {
+        }
+        at = (at + 2 * kFramesPerUiFrame) % (song.size() - 2 * kFramesPerUiFrame);
+    }
+    ReportShareOfRealTime(state);
+    CloseBeatCapture();
+}
+BENCHMARK(BM_ShifterAlonePerUiFrame)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
+}  // namespace
