@@ -3,25 +3,17 @@
 // fed by a producer that writes the beat ring as the pump would.
 
 #include <benchmark/benchmark.h>
-#include <pthread.h>
 
 #include <chrono>
-#include <ctime>
 #include <thread>
 #include <vector>
 
+#include "bench/thread_cpu.h"
 #include "devices/mini_output.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
 
 namespace {
-double ThreadCpuSeconds(std::thread& thread) {
-    clockid_t clock;
-    timespec t{};
-    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0 || clock_gettime(clock, &t) != 0) return 0.0;
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 void BM_MiniRenderThreadCpu(benchmark::State& state) {
     const bool bluetooth = state.range(0) == 1;
     InitEngine();

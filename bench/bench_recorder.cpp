@@ -3,16 +3,15 @@
 // and the writer thread's CPU use while a take is recorded in real time.
 
 #include <benchmark/benchmark.h>
-#include <pthread.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
 
+#include "bench/thread_cpu.h"
 #include "engine/engine_params.h"
 #include "engine/record_ring.h"
 #include "recording/recorder.h"
@@ -62,13 +61,6 @@ void BM_WriterThroughput(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * kFrames * 4);
 }
 BENCHMARK(BM_WriterThroughput)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-
-double ThreadCpuSeconds(std::thread& thread) {
-    clockid_t clock;
-    timespec t{};
-    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0 || clock_gettime(clock, &t) != 0) return 0.0;
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // 128-frame blocks at the sound card's pace for 10 s; the counter is the
 // writer thread's share of one core.
