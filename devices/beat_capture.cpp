@@ -20,7 +20,10 @@ constexpr uint32_t kCaptureBufferFrames = 2400;  // 50 ms
 constexpr int64_t kStudioLimit = 6720;           // 70 ms of stereo
 constexpr int64_t kMiniLimit = 19200;            // 200 ms
 constexpr float kPeakDecay = 0.94f;
-constexpr int64_t kPumpFrameSamples = 1600;      // one UI frame at 60 Hz, stereo
+constexpr double kFirstPumpGap = 1600.0;         // one UI frame at 60 Hz, stereo
+constexpr double kShortestPumpGap = 96.0;        // 1 ms
+constexpr double kLongestPumpGap = 4800.0;       // 50 ms: beyond it the capture itself overflows
+constexpr double kPumpGapDecay = 0.99;           // per pump: a stall is forgotten in about a second
 
 void DecayCablePeak() { engine.cablePeak.store(engine.cablePeak.load(std::memory_order_relaxed) * kPeakDecay); }
 
@@ -39,17 +42,29 @@ float FilterIntoScratch(const float* samples, uint32_t n) {
 }
 
 // The shifter delivers a whole sequence at once (about 40 ms), released
-// at a pump two or three UI frames after the one before. The gate waits for
-// one burst and two UI frames of beat, and the latency limit leaves room for
+// at a pump one or more pump gaps after the one before. The gate waits for
+// one burst and two pump gaps of beat, and the latency limit leaves room for
 // one more burst on top, so the consumer does not run dry between bursts and
 // the trim never cuts a burst that just arrived.
-int64_t CushionSamples() { return 2 * static_cast<int64_t>(BeatShifterBurstFrames()) + 2 * kPumpFrameSamples; }
+int64_t CushionSamples() {
+    return 2 * static_cast<int64_t>(BeatShifterBurstFrames()) + 2 * static_cast<int64_t>(beatCapture.pumpGapSamples);
+}
+
+void TrackPumpGap() {
+    const auto now = std::chrono::steady_clock::now();
+    double gap = kFirstPumpGap;
+    if (beatCapture.lastPump != std::chrono::steady_clock::time_point{}) {
+        gap = std::chrono::duration<double>(now - beatCapture.lastPump).count() * 2.0 * EngineParams::sampleRate;
+    }
+    beatCapture.lastPump = now;
+    gap = std::clamp(gap, kShortestPumpGap, kLongestPumpGap);
+    beatCapture.pumpGapSamples = std::max(gap, beatCapture.pumpGapSamples * kPumpGapDecay);
+}
 
 // Whatever the shifter has ready goes to the ring in batches of 512 frames;
 // then the backlog is trimmed to the mode's latency limit.
 void MoveShifterOutputToRing() {
     const int64_t cushion = CushionSamples();
-    engine.beatRingCushion.store(static_cast<int32_t>(cushion), std::memory_order_relaxed);
     float* scratch = beatCapture.stereoScratch.data();
     while (const uint32_t got = ReceiveBeatFrames(scratch, kReceiveFrames)) {
         WriteBeatRing(scratch, 2 * static_cast<int64_t>(got));
@@ -79,6 +94,8 @@ void InitBeatCapture() {
     beatCapture.stereoScratch.assign(2 * kScratchFrames, 0.0f);
     beatCapture.packets = beatCapture.framesCaptured = beatCapture.silentPackets = 0;
     beatCapture.samplesTrimmed = beatCapture.streamsLost = 0;
+    beatCapture.lastPump = {};
+    beatCapture.pumpGapSamples = 0.0;
     for (Biquad* f : {&beatCapture.beatHighPassL, &beatCapture.beatHighPassR}) {
         DesignHighPass(*f, EngineParams::sampleRate, 40.0f, 0.7071f);
         ClearBiquad(*f);
@@ -104,6 +121,7 @@ bool FindCableEndpoint(std::string& id, std::string& name) {
 
 bool OpenBeatCapture() {
     CloseBeatCapture();
+    beatCapture.lastPump = {};
     std::string name;
     if (!FindCableEndpoint(beatCapture.cableId, name)) return false;
     std::string reason;
@@ -123,6 +141,8 @@ void PumpBeat() {
         DecayCablePeak();
         return;
     }
+    TrackPumpGap();
+    engine.beatRingCushion.store(static_cast<int32_t>(CushionSamples()), std::memory_order_relaxed);
     for (;;) {
         const void* data = nullptr;
         uint32_t frames = 0;

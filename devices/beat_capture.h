@@ -3,6 +3,7 @@
 // cable's output, high-passed at 40 Hz, key-shifted by Tone Control and
 // queued in the beat ring. No thread of its own: the UI thread pumps it.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ struct BeatCapture {
     uint64_t silentPackets = 0;
     uint64_t samplesTrimmed = 0;
     uint64_t streamsLost = 0;
+    // How far apart the pumps come (the recent longest gap, in stereo
+    // samples): the ring's cushion covers it, so a faster pump plays sooner.
+    std::chrono::steady_clock::time_point lastPump{};
+    double pumpGapSamples = 0.0;
 };
 
 extern BeatCapture beatCapture;

@@ -12,6 +12,8 @@
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "platform/audio_endpoints.h"
+#include "platform/thread_name.h"
+#include "platform/thread_priority.h"
 
 MiniOutput miniOutput;
 
@@ -74,6 +76,8 @@ bool TakeBeat(float* beat, uint32_t space, uint32_t bufferFrames, uint32_t& fram
 }
 
 void MiniRenderThread(RenderStream* stream, StreamFormat format, uint32_t bufferFrames) {
+    NameThisThread("sonavela-mini");
+    RaiseThisThreadPriority();  // without it the beat still plays, only less safely under load
     std::vector<float> beat(2 * kMaxPassFrames);
     std::vector<uint8_t> out(size_t{kMaxPassFrames} * BytesPerFrame(format));
     while (miniOutput.running.load(std::memory_order_acquire)) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "devices/beat_capture.h"
 #include "devices/player_mode.h"
@@ -124,7 +126,7 @@ TEST_F(BeatPump, SilentPacketsAreDroppedAndTheRingKeepsItsLatencyLimit) {
     // Studio keeps 70 ms, or the shifter's two bursts and two UI frames when that is more.
     const int64_t burst = 2 * BeatShifterBurstFrames();
     const int64_t studioLimit = std::max<int64_t>(6720, 2 * burst + 3200);
-    EXPECT_EQ(engine.beatRingCushion.load(), burst + 3200);
+    EXPECT_LE(engine.beatRingCushion.load(), burst + 3200);
     EXPECT_LE(BeatRingFill(), studioLimit);
     EXPECT_GT(beatCapture.samplesTrimmed, 0u);
     miniPlayerActive = true;
@@ -133,6 +135,19 @@ TEST_F(BeatPump, SilentPacketsAreDroppedAndTheRingKeepsItsLatencyLimit) {
     EXPECT_GT(BeatRingFill(), studioLimit);
     EXPECT_LE(BeatRingFill(), 19200);
     EXPECT_EQ(BeatRingFill() % 2, 0);
+}
+
+TEST_F(BeatPump, TheCushionFollowsHowOftenThePumpComes) {
+    ASSERT_TRUE(OpenBeatCapture());
+    const int64_t burst = 2 * BeatShifterBurstFrames();
+    for (int i = 0; i < 4; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        PumpBeat();
+    }
+    EXPECT_GE(engine.beatRingCushion.load(), burst + 2 * 2880);  // two gaps of at least 30 ms
+    for (int i = 0; i < 400; ++i) PumpBeat();  // a pump as fast as it goes
+    EXPECT_LT(engine.beatRingCushion.load(), burst + 3200);
+    EXPECT_GE(engine.beatRingCushion.load(), burst + 2 * 96);
 }
 
 TEST_F(BeatPump, WithoutACaptureThePeakDecays) {
