@@ -27,29 +27,29 @@ void SignalStream(pa_stream*, void* userdata) {
     pa_threaded_mainloop_signal(static_cast<PulseConnection*>(userdata)->loop, 0);
 }
 
-pa_sample_spec ToSpec(const StreamFormat& f) {
-    pa_sample_spec spec{};
-    spec.format = f.sample == SampleFormat::Int16 ? PA_SAMPLE_S16LE : PA_SAMPLE_FLOAT32LE;
-    spec.rate = f.rate;
-    spec.channels = static_cast<uint8_t>(f.channels);
-    return spec;
+pa_sample_spec ToSampleSpec(const StreamFormat& f) {
+    pa_sample_spec sampleSpec{};
+    sampleSpec.format = f.sample == SampleFormat::Int16 ? PA_SAMPLE_S16LE : PA_SAMPLE_FLOAT32LE;
+    sampleSpec.rate = f.rate;
+    sampleSpec.channels = static_cast<uint8_t>(f.channels);
+    return sampleSpec;
 }
 
-StreamFormat FromSpec(const pa_sample_spec& spec) {
+StreamFormat FromSampleSpec(const pa_sample_spec& sampleSpec) {
     StreamFormat f;
-    f.rate = spec.rate;
-    f.channels = spec.channels;
-    f.sample = spec.format == PA_SAMPLE_FLOAT32LE ? SampleFormat::Float32
-               : spec.format == PA_SAMPLE_S16LE   ? SampleFormat::Int16
+    f.rate = sampleSpec.rate;
+    f.channels = sampleSpec.channels;
+    f.sample = sampleSpec.format == PA_SAMPLE_FLOAT32LE ? SampleFormat::Float32
+               : sampleSpec.format == PA_SAMPLE_S16LE   ? SampleFormat::Int16
                                                   : SampleFormat::Other;
-    f.bytesPerSample = static_cast<uint32_t>(pa_sample_size(&spec));
+    f.bytesPerSample = static_cast<uint32_t>(pa_sample_size(&sampleSpec));
     return f;
 }
 
 struct SinkQuery {
     PulseConnection* connection;
     std::string monitor;
-    pa_sample_spec spec{};
+    pa_sample_spec sampleSpec{};
     bool found = false;
 };
 
@@ -58,7 +58,7 @@ void OnSink(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
     if (eol == 0 && info != nullptr) {
         query->found = true;
         query->monitor = info->monitor_source_name != nullptr ? info->monitor_source_name : "";
-        query->spec = info->sample_spec;
+        query->sampleSpec = info->sample_spec;
     }
     if (eol != 0) pa_threaded_mainloop_signal(query->connection->loop, 0);
 }
@@ -89,13 +89,13 @@ void Disconnect(PulseStream& s) {
 
 // With the loop locked: a new stream in `format`, reporting its state changes.
 bool CreateStream(PulseStream& s, const char* name, const StreamFormat& format, std::string& reason) {
-    const pa_sample_spec spec = ToSpec(format);
-    s.stream = pa_stream_new(s.connection.context, name, &spec, nullptr);
+    const pa_sample_spec sampleSpec = ToSampleSpec(format);
+    s.stream = pa_stream_new(s.connection.context, name, &sampleSpec, nullptr);
     if (s.stream == nullptr) {
         reason = "the sound server refused a new stream: " + ServerError(s.connection);
         return false;
     }
-    s.frameBytes = static_cast<uint32_t>(pa_frame_size(&spec));
+    s.frameBytes = static_cast<uint32_t>(pa_frame_size(&sampleSpec));
     pa_stream_set_state_callback(s.stream, SignalStream, &s.connection);
     return true;
 }
@@ -136,7 +136,7 @@ bool ConnectPlayback(PulseStream& s, const std::string& id, StreamFormat& format
         reason = "no output named " + (id.empty() ? std::string("(default)") : id);
         return false;
     }
-    if (endpointFormat) format = FromSpec(query.spec);
+    if (endpointFormat) format = FromSampleSpec(query.sampleSpec);
     if (!CreateStream(s, "Sonavela Mini output", format, reason)) return false;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
