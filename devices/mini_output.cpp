@@ -61,15 +61,17 @@ void UpdateBeatPeak(float peak) {
     engine.beatPeak.store(peak > held ? peak : held * kPeakDecay, std::memory_order_relaxed);
 }
 
-// What one pass plays: as much of the ring as the device takes, and silence
-// only when the ring is dry and the device is about to run out; otherwise
-// the pass waits for the next pump rather than play a gap.
+// What one pass plays: as much of the ring as the device takes. When the
+// ring is dry the pass waits for the next pump while the device still holds
+// a quarter of its buffer, and then tops it up to that quarter with silence,
+// so a late pump costs only the audio that is really missing.
 bool TakeBeat(float* beat, uint32_t space, uint32_t bufferFrames, uint32_t& frames) {
     const auto available = static_cast<uint32_t>(BeatRingFill() / 2);
     frames = std::min(space, available);
     if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames)) > 0) return true;
-    if (space < bufferFrames / 2) return false;
-    frames = space;
+    const uint32_t reserveSpace = bufferFrames - bufferFrames / 4;
+    if (space <= reserveSpace) return false;
+    frames = space - reserveSpace;
     std::fill_n(beat, 2 * frames, 0.0f);
     miniOutput.silentPasses.fetch_add(1, std::memory_order_relaxed);
     return true;
