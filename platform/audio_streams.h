@@ -31,6 +31,8 @@ CaptureStream* OpenCaptureStream(const std::string& endpointId, bool loopback, c
 bool PeekCapturePacket(CaptureStream* stream, const void*& data, uint32_t& frames);
 void ReleaseCapturePacket(CaptureStream* stream);
 void CloseCaptureStream(CaptureStream* stream);
+// The channel count of a capture endpoint's own format; false when it is not there.
+bool CaptureEndpointChannels(const std::string& endpointId, uint32_t& channels, std::string& reason);
 
 // Opens and starts playback on endpointId (empty: the system default) with
 // a buffer of bufferFrames. With endpointFormat the stream takes the

@@ -71,6 +71,21 @@ bool QuerySink(PulseConnection& connection, const std::string& name, SinkQuery& 
            query.found;
 }
 
+struct SourceQuery {
+    PulseConnection* connection;
+    uint32_t channels = 0;
+    bool found = false;
+};
+
+void OnSource(pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    auto* query = static_cast<SourceQuery*>(userdata);
+    if (eol == 0 && info != nullptr) {
+        query->found = true;
+        query->channels = info->sample_spec.channels;
+    }
+    if (eol != 0) pa_threaded_mainloop_signal(query->connection->loop, 0);
+}
+
 std::string ServerError(PulseConnection& connection) {
     return pa_strerror(pa_context_errno(connection.context));
 }
@@ -242,4 +257,22 @@ void CloseRenderStream(RenderStream* stream) {
     if (stream == nullptr) return;
     Disconnect(stream->pulse);
     delete stream;
+}
+
+bool CaptureEndpointChannels(const std::string& endpointId, uint32_t& channels, std::string& reason) {
+    channels = 0;
+    PulseConnection connection;
+    if (endpointId.empty() || !ConnectPulse(connection, "Sonavela Studio", reason)) return false;
+    SourceQuery query{&connection};
+    pa_threaded_mainloop_lock(connection.loop);
+    const bool asked = WaitPulseOperation(
+        connection, pa_context_get_source_info_by_name(connection.context, endpointId.c_str(), OnSource, &query));
+    pa_threaded_mainloop_unlock(connection.loop);
+    DisconnectPulse(connection);
+    if (!asked || !query.found) {
+        reason = "no input named " + endpointId;
+        return false;
+    }
+    channels = query.channels;
+    return true;
 }

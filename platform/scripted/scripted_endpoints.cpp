@@ -5,7 +5,20 @@ ScriptedPlatform scripted;
 void ResetScriptedPlatform() {
     scripted.render = ScriptedEndpoints{};
     scripted.capture = ScriptedEndpoints{};
-    scripted.captureStream = ScriptedCapture{};
+    ScriptedCapture& c = scripted.captureStream;
+    c.openFails = false;
+    c.endpointChannels = 2;
+    c.openedFormat = StreamFormat{};
+    c.opens = 0;
+    c.openedId.clear();
+    c.openedLoopback = false;
+    c.open = false;
+    c.lost = false;
+    c.releases = 0;
+    {
+        const std::lock_guard<std::mutex> lock(c.packetsLock);
+        c.packets.clear();
+    }
     ScriptedRender& r = scripted.renderStream;
     r.openFails = r.floatRefused = r.endpointFormatUsed = false;
     r.endpointFormat = StreamFormat{};

@@ -19,7 +19,7 @@ struct ScriptedEndpoints {
     int listCalls = 0;
 };
 
-// One capture packet: stereo float frames, or a gap reported as silence.
+// One capture packet: float frames in the opened channel count, or a gap reported as silence.
 struct ScriptedPacket {
     std::vector<float> samples;
     bool silent = false;
@@ -27,13 +27,17 @@ struct ScriptedPacket {
 
 struct ScriptedCapture {
     bool openFails = false;
+    uint32_t endpointChannels = 2;  // of every capture endpoint
+    StreamFormat openedFormat;
     int opens = 0;
     std::string openedId;  // the endpoint of the last open
     bool openedLoopback = false;
     bool open = false;
     std::deque<ScriptedPacket> packets;
-    bool lost = false;  // every call fails from now on
+    std::atomic<bool> lost{false};  // every call fails from now on
     int releases = 0;
+    // Packets are taken by a capture thread in the bridge tests.
+    std::mutex packetsLock;
 };
 
 struct ScriptedRender {

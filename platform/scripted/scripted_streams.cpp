@@ -2,6 +2,8 @@
 // render stream that takes what the test allows and keeps every byte.
 
 
+#include <algorithm>
+
 #include "platform/scripted/scripted_platform.h"
 
 struct CaptureStream {
@@ -12,10 +14,11 @@ struct RenderStream {
     uint32_t frameBytes = 0;
 };
 
-CaptureStream* OpenCaptureStream(const std::string& endpointId, bool loopback, const StreamFormat&, uint32_t,
+CaptureStream* OpenCaptureStream(const std::string& endpointId, bool loopback, const StreamFormat& format, uint32_t,
                                  std::string& reason) {
     ScriptedCapture& c = scripted.captureStream;
     ++c.opens;
+    c.openedFormat = format;
     c.openedId = endpointId;
     c.openedLoopback = loopback;
     if (c.openFails) {
@@ -33,12 +36,13 @@ bool PeekCapturePacket(CaptureStream* stream, const void*& data, uint32_t& frame
     frames = 0;
     if (c.lost) return false;
     if (!stream->holding) {
+        const std::lock_guard<std::mutex> lock(c.packetsLock);
         if (c.packets.empty()) return true;
         stream->current = std::move(c.packets.front());
         c.packets.pop_front();
         stream->holding = true;
     }
-    frames = static_cast<uint32_t>(stream->current.samples.size() / 2);
+    frames = static_cast<uint32_t>(stream->current.samples.size() / std::max(1u, c.openedFormat.channels));
     if (!stream->current.silent) data = stream->current.samples.data();
     return true;
 }
@@ -46,6 +50,17 @@ bool PeekCapturePacket(CaptureStream* stream, const void*& data, uint32_t& frame
 void ReleaseCapturePacket(CaptureStream* stream) {
     ++scripted.captureStream.releases;
     stream->holding = false;
+}
+
+bool CaptureEndpointChannels(const std::string& endpointId, uint32_t& channels, std::string& reason) {
+    for (const PlatformEndpoint& e : scripted.capture.endpoints) {
+        if (e.id == endpointId) {
+            channels = scripted.captureStream.endpointChannels;
+            return true;
+        }
+    }
+    reason = "scripted: no input named " + endpointId;
+    return false;
 }
 
 void CloseCaptureStream(CaptureStream* stream) {
