@@ -65,7 +65,6 @@ void BridgeThread(CaptureStream* stream, uint32_t channels) {
     NameThisThread("sonavela-mic");
     RaiseThisThreadPriority();
     std::vector<float> a, b;
-    micBridge.bridgeDeviceChannels.store(channels);
     while (micBridge.running.load(std::memory_order_acquire)) {
         const void* data = nullptr;
         uint32_t frames = 0;
@@ -114,6 +113,7 @@ bool OpenMicBridge(const std::string& endpointId) {
     micBridge.openedId = endpointId;
     micBridge.deviceName = EndpointName(endpointId);
     micBridge.deviceLost = false;
+    micBridge.bridgeDeviceChannels = micBridge.format.channels;
     micBridge.running.store(true, std::memory_order_release);
     try {
         micBridge.thread = std::thread(BridgeThread, micBridge.stream, micBridge.format.channels);
