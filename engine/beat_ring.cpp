@@ -22,6 +22,8 @@ int64_t BeatRingFill() {
 
 int64_t ReadBeatRing(float* destination, int64_t count) {
     if (engine.beatRingPriming.load(std::memory_order_acquire)) return 0;
+    // Read before the indices, so it can only overstate what was written since.
+    const int64_t startedBefore = engine.beatRingStarted.load(std::memory_order_acquire);
     const int64_t start = engine.beatRingRead.load(std::memory_order_acquire);
     const int64_t write = engine.beatRingWrite.load(std::memory_order_acquire);
     if (Fill(write, start) < count) {
@@ -31,6 +33,13 @@ int64_t ReadBeatRing(float* destination, int64_t count) {
     const int64_t first = std::min(count, kSize - start);
     std::copy_n(engine.beatRing + start, first, destination);
     std::copy_n(engine.beatRing, count - first, destination + first);
+    // A read-modify-write with release keeps the copy's loads before this count.
+    const int64_t startedSince = engine.beatRingStarted.fetch_add(0, std::memory_order_acq_rel) - startedBefore;
+    if (startedSince > kSize - Fill(write, start)) {
+        // Held up for a whole lap: the copy may mix laps, so it is not delivered.
+        engine.beatRingPriming.store(true, std::memory_order_release);
+        return 0;
+    }
 
     // A trim by the producer may have moved the read index meanwhile. Keep
     // whichever position is further on, so no sample is delivered twice and
@@ -45,6 +54,7 @@ int64_t ReadBeatRing(float* destination, int64_t count) {
 }
 
 void WriteBeatRing(const float* source, int64_t count) {
+    engine.beatRingStarted.fetch_add(count, std::memory_order_acq_rel);  // counted before any slot changes
     const int64_t write = engine.beatRingWrite.load(std::memory_order_relaxed);
     const int64_t first = std::min(count, kSize - write);
     std::copy_n(source, first, engine.beatRing + write);

@@ -129,6 +129,9 @@ struct EngineParams {
     // The key shifter delivers in bursts; the gate also waits for one burst
     // and a pump interval so the ring does not run dry between them.
     std::atomic<int32_t> beatRingCushion{0};
+    // Samples the producer has begun to write, ever: lets a consumer that was
+    // held up for a whole lap tell that its copy was overwritten meanwhile.
+    std::atomic<int64_t> beatRingStarted{0};
     float beatBlock[beatRingSize] = {};
 
     // Bridge ring: mono microphone samples from the Direct Mic Bridge thread.
