@@ -14,6 +14,7 @@
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "platform/scripted/scripted_platform.h"
+#include "tests/devices/device_world.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -24,10 +25,7 @@ const PlatformEndpoint kStereoMix{"mix", "Stereo Mix (Realtek Audio)"};
 class Bridge : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetScriptedPlatform();
-        InitEngine();
-        appConfig = DefaultAppConfig();
-        endpointLists = EndpointLists{};
+        ResetDeviceWorld();
         scripted.capture.endpoints = {kCableOut, kUsbMic};
     }
     void TearDown() override {
@@ -37,10 +35,6 @@ protected:
     static void Queue(std::vector<float> samples) {
         const std::lock_guard<std::mutex> lock(scripted.captureStream.packetsLock);
         scripted.captureStream.packets.push_back({std::move(samples), false});
-    }
-    static bool Eventually(const std::function<bool()>& condition) {
-        for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(5ms);
-        return condition();
     }
     static std::vector<float> Ring(uint32_t count) {
         std::vector<float> out(count, -9.0f);

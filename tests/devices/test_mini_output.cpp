@@ -14,6 +14,7 @@
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "platform/scripted/scripted_platform.h"
+#include "tests/devices/device_world.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -65,20 +66,13 @@ TEST(RenderMiniFrames, OtherFormatsGetSilence) {
 class MiniOutputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetScriptedPlatform();
-        InitEngine();
-        appConfig = DefaultAppConfig();
-        endpointLists = EndpointLists{};
+        ResetDeviceWorld();
         scripted.render.endpoints = {kCable, kSpeakers, kHeadphones};
         scripted.render.defaultId = kSpeakers.id;
     }
     void TearDown() override {
         StopMiniOutput();
         EXPECT_FALSE(miniOutput.thread.joinable());
-    }
-    static bool Eventually(const std::function<bool()>& condition) {
-        for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(5ms);
-        return condition();
     }
 };
 
