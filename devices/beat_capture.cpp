@@ -103,13 +103,15 @@ void InitBeatCapture() {
     InitBeatPitchShifter();
 }
 
+bool IsCableName(const std::string& name) { return name.find("CABLE") != std::string::npos; }
+
 bool FindCableEndpoint(std::string& id, std::string& name) {
     std::vector<PlatformEndpoint> outputs;
     std::string defaultId;
     std::string reason;
     if (!ListPlatformEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return false;
     for (const PlatformEndpoint& e : outputs) {
-        if (e.name.find("CABLE") != std::string::npos) {
+        if (IsCableName(e.name)) {
             id = e.id;
             name = e.name;
             std::printf("[OK] Da tim thay: %s\n", name.c_str());

@@ -35,6 +35,8 @@ extern BeatCapture beatCapture;
 
 // Start-up: the scratch buffer, the filters and the Tone Control shifter.
 void InitBeatCapture();
+// Whether an output is the virtual cable the beat is captured from.
+bool IsCableName(const std::string& name);
 // The first output whose name contains "CABLE"; prints "[OK] Da tim thay: <name>".
 bool FindCableEndpoint(std::string& id, std::string& name);
 // (Re)opens the capture on the cable; stores and returns beatCaptureReady.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devices/audio_endpoints.h"
+#include "devices/beat_capture.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
@@ -32,7 +33,7 @@ std::string ChooseEndpoint(const std::string& asked) {
     if (!ListPlatformEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return "";
     std::string cable;
     for (const PlatformEndpoint& e : outputs) {
-        if (cable.empty() && e.name.find("CABLE") != std::string::npos) cable = e.id;
+        if (cable.empty() && IsCableName(e.name)) cable = e.id;
     }
     const auto usable = [&](const std::string& id) {
         if (id.empty() || id == cable) return false;
