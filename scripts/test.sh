@@ -11,11 +11,13 @@ cmake -S . -B build -DSONAVELA_WERROR=ON -DSONAVELA_BENCH=ON >/dev/null
 cmake --build build -j2
 ctest --test-dir build -L 'unit|stress' --output-on-failure --no-tests=error
 
-echo ">>> integration tests on a PulseAudio test server"
+echo ">>> integration tests on a PulseAudio test server and a JACK dummy server"
 server=$(mktemp -d /tmp/sonavela-pulse.XXXXXX)
-trap 'scripts/pulse_test_server.sh stop "$server"; rm -rf "$server"' EXIT
+jack=$(mktemp -d /tmp/sonavela-jack.XXXXXX)
+trap 'scripts/pulse_test_server.sh stop "$server"; scripts/jack_test_server.sh stop "$jack"; rm -rf "$server" "$jack"' EXIT
 scripts/pulse_test_server.sh start "$server"
-( . "$server/env" && ctest --test-dir build -L integration --output-on-failure --no-tests=error )
+scripts/jack_test_server.sh start "$jack"
+( . "$server/env" && . "$jack/env" && ctest --test-dir build -L integration --output-on-failure --no-tests=error )
 
 echo ">>> unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DSONAVELA_SANITIZE=ON -DSONAVELA_WERROR=ON >/dev/null

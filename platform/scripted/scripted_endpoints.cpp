@@ -5,6 +5,8 @@ ScriptedPlatform scripted;
 void ResetScriptedPlatform() {
     scripted.render = ScriptedEndpoints{};
     scripted.capture = ScriptedEndpoints{};
+    scripted.driverHost = ScriptedDriverHost{};
+    scripted.messages.clear();
     ScriptedCapture& c = scripted.captureStream;
     c.openFails = false;
     c.endpointChannels = 2;

@@ -10,6 +10,8 @@
 
 #include "platform/audio_endpoints.h"
 #include "platform/audio_streams.h"
+#include "platform/message_box.h"
+#include "platform/studio_driver.h"
 
 struct ScriptedEndpoints {
     std::vector<PlatformEndpoint> endpoints;
@@ -55,14 +57,63 @@ struct ScriptedRender {
     std::vector<uint8_t> written;  // every byte written, pre-roll included
 };
 
+// One driver as the host reports it; an empty error text means the call succeeds.
+struct ScriptedDriver {
+    std::string name;
+    uint32_t inputs = 2;
+    uint32_t outputs = 2;
+    bool generic = false;
+    bool probeFails = false;  // with probeError, which may be empty
+    std::string probeError;
+    std::string openError;
+    std::string startError;
+    int openFailures = -1;  // how many opens fail with openError; -1 every one
+    int startFailures = -1;
+    uint32_t grantedFrames = 0;  // 0: whatever is asked
+};
+
+struct ScriptedDriverHost {
+    bool createFails = false;  // with createError, which may be empty
+    std::string createError;
+    bool listFails = false;
+    std::string listError;
+    std::vector<ScriptedDriver> drivers;  // the id is the index
+    bool exists = false;
+    // The stream, as the host holds it.
+    bool open = false;
+    bool running = false;
+    DriverChannels output;
+    bool hasInput = false;
+    DriverChannels input;
+    uint32_t bufferFrames = 0;
+    DriverCallback callback = nullptr;
+    bool failed = false;  // the running stream's device went away
+    std::string failReason;
+    // Every stream call in order: "open 2 in 2 128", "start 2", "stop", "close".
+    std::vector<std::string> calls;
+};
+
+struct ScriptedMessage {
+    std::string text;
+    std::string caption;
+    MessageIcon icon;
+    bool owned;
+};
+
 struct ScriptedPlatform {
     ScriptedEndpoints render;
     ScriptedEndpoints capture;
     ScriptedCapture captureStream;
     ScriptedRender renderStream;
+    ScriptedDriverHost driverHost;
+    std::vector<ScriptedMessage> messages;
 };
 
 extern ScriptedPlatform scripted;
 
 // Back to an empty machine.
 void ResetScriptedPlatform();
+
+// Runs the open stream's callback for `blocks` blocks, as the driver's
+// thread would; false when no stream runs.
+bool RunScriptedDriverBlocks(int blocks);
