@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "devices/studio_host.h"
 #include "persistence/app_config.h"
 #include "platform/audio_endpoints.h"
 
@@ -116,6 +117,9 @@ int FindK10OutputIndex() {
     return -1;
 }
 
-bool IsAsio4AllName(const std::string& driverName) { return Contains(driverName, "ASIO4ALL"); }
+// A driver of the desktop's sound server plays the generic driver's part, whatever its name.
+bool IsAsio4AllName(const std::string& driverName) {
+    return Contains(driverName, "ASIO4ALL") || IsListedGenericDriver(driverName);
+}
 
 bool IsAsio4AllWithK10(const std::string& driverName) { return IsAsio4AllName(driverName) && HasK10Output(); }

@@ -4,19 +4,40 @@
 // device thread does, for at most two seconds.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
 #include "devices/audio_endpoints.h"
+#include "devices/host_requests.h"
+#include "devices/player_mode.h"
+#include "devices/studio_host.h"
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
+#include "persistence/data_folder.h"
 #include "platform/scripted/scripted_platform.h"
+#include "tests/persistence/fresh_process.h"
 
 inline void ResetDeviceWorld() {
     ResetScriptedPlatform();
     InitEngine();
     appConfig = DefaultAppConfig();
     endpointLists = EndpointLists{};
+    studioHost = StudioHost{};
+    hostRequests.requestedStudioMode = -1;
+    hostRequests.requestedBufferFrames = 0;
+    hostRequests.requestedAsioDevice = -1;
+    miniPlayerActive = false;
+    std::filesystem::remove(ConfigPath());
+}
+
+// One value of the config file as the next start would read it.
+inline std::string StoredConfigValue(const std::string& key) {
+    const std::string text = ReadFile(ConfigPath());
+    const size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos && text.rfind(key + "=", 0) != 0) return "<not saved>";
+    const size_t start = (at == std::string::npos ? 0 : at + 1) + key.size() + 1;
+    return text.substr(start, text.find('\n', start) - start);
 }
 
 inline bool Eventually(const std::function<bool()>& condition) {

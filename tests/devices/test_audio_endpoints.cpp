@@ -7,7 +7,7 @@
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
 #include "platform/scripted/scripted_platform.h"
-#include "tests/persistence/fresh_process.h"
+#include "tests/devices/device_world.h"
 
 namespace {
 const PlatformEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
@@ -17,17 +17,8 @@ const PlatformEndpoint kHeadphones{"bt_headphones", "Tai nghe Bluetooth cá»§a HÃ
 
 class Endpoints : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetScriptedPlatform();
-        appConfig = DefaultAppConfig();
-        endpointLists = EndpointLists{};
-        std::filesystem::remove(ConfigPath());
-    }
-    static std::string StoredOutputId() {
-        const std::string text = ReadFile(ConfigPath());
-        const size_t at = text.find("mini_output_id=");
-        return at == std::string::npos ? "<not saved>" : text.substr(at + 15, text.find('\n', at) - at - 15);
-    }
+    void SetUp() override { ResetDeviceWorld(); }
+    static std::string StoredOutputId() { return StoredConfigValue("mini_output_id"); }
 };
 
 TEST_F(Endpoints, AStoredOutputThatIsActiveWinsOverTheDefault) {

@@ -1,0 +1,64 @@
+// Opening and reopening the Studio stream with the input rule: inputs only
+// in VOCAL + BEAT, never on the generic driver while a K10 is plugged in.
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "devices/audio_endpoints.h"
+#include "devices/studio_host.h"
+#include "engine/engine_params.h"
+#include "engine/studio_callback.h"
+#include "persistence/text_fields.h"
+
+namespace {
+constexpr uint32_t kSampleRate = 48000;
+}
+
+void BuildStudioInput(uint32_t driverId, const std::string& driverName, uint32_t driverInputs) {
+    studioHost.studioInputUsed = false;
+    engine.inputChannels = 0;
+    if (IsAsio4AllWithK10(driverName)) return;  // K10 compatibility: output only
+    if (engine.studioMode.load() != 0 || driverInputs == 0) return;
+    const uint32_t channels = std::min(2u, driverInputs);
+    studioHost.studioInputParams = DriverChannels{driverId, channels, 0};
+    studioHost.studioInputUsed = true;
+    engine.inputChannels = static_cast<int32_t>(channels);
+}
+
+bool OpenAndStartStudio(std::string& reason) {
+    const DriverChannels* input = studioHost.studioInputUsed ? &studioHost.studioInputParams : nullptr;
+    if (!OpenDriverStream(studioHost.studioOutputParams, input, kSampleRate, studioHost.studioBufferFrames,
+                          StudioCallback, reason))
+        return false;
+    if (StartDriverStream(reason)) return true;
+    CloseDriverStream();
+    return false;
+}
+
+void CloseStudioStream() {
+    std::string ignored;
+    if (IsDriverStreamRunning()) StopDriverStream(ignored);
+    if (IsDriverStreamOpen()) CloseDriverStream();
+}
+
+bool ReopenStudioStream() {
+    if (!DriverHostExists()) return false;
+    CloseStudioStream();
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    DriverInfo info;
+    std::string reason;
+    const uint32_t id = studioHost.studioOutputParams.deviceId;
+    if (!GetDriverInfo(id, info, reason) || info.outputChannels < 2) {
+        engine.inputChannels = 0;
+        return false;
+    }
+    const std::string name = TruncateUtf8(info.name, kDriverNameBytes);
+    BuildStudioInput(id, name, info.inputChannels);
+    if (!OpenAndStartStudio(reason)) {
+        engine.inputChannels = 0;
+        return false;
+    }
+    ApplyMicSourcePolicy(name);
+    return true;
+}
