@@ -25,6 +25,7 @@
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "platform/audio_streams.h"
+#include "tests/support/private_server.h"
 #include "tests/support/shell.h"
 #include "tests/support/signals.h"
 
@@ -274,36 +275,6 @@ TEST_F(BeatRoad, ACaptureWhoseOutputIsRemovedReportsTheLoss) {
     EXPECT_NE(reason.find("Spare_Cable"), std::string::npos) << reason;
 }
 // A server of this test's own, so stopping it leaves the shared one alone.
-class PrivateServer {
-public:
-    explicit PrivateServer(const fs::path& where) : dir(where) {
-        for (const char* name : {"PULSE_SERVER", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "XDG_CONFIG_HOME"}) {
-            const char* value = std::getenv(name);
-            saved.emplace_back(name, value != nullptr ? value : "");
-        }
-    }
-    bool Start() {
-        int status = -1;
-        Shell(std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh start " + dir.string() + " >/dev/null 2>&1", &status);
-        std::ifstream env(dir / "env");
-        std::string word;
-        while (env >> word) {
-            const size_t eq = word.find('=');
-            if (eq != std::string::npos) setenv(word.substr(0, eq).c_str(), word.substr(eq + 1).c_str(), 1);
-        }
-        return status == 0;
-    }
-    void Stop() { Shell(std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh stop " + dir.string() + " >/dev/null 2>&1"); }
-    ~PrivateServer() {
-        Stop();
-        for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
-    }
-
-private:
-    fs::path dir;
-    std::vector<std::pair<std::string, std::string>> saved;
-};
-
 TEST_F(BeatRoad, AServerRestartIsToldAndTheNextOpensWork) {
     PrivateServer server(dir / "server");
     ASSERT_TRUE(server.Start());
