@@ -323,7 +323,7 @@ void EndServer(pid_t pid) {
 }
 
 // A server of the test's own, so that it can go away.
-class PrivateServer : public StudioDriverRoad {
+class ServerLoss : public StudioDriverRoad {
 protected:
     void SetUp() override {
         StudioDriverRoad::SetUp();
@@ -390,13 +390,13 @@ protected:
     pid_t pid_ = -1;
 };
 
-TEST_F(PrivateServer, ASoundServerThatExitsFailsTheStream) {
+TEST_F(ServerLoss, ASoundServerThatExitsFailsTheStream) {
     ASSERT_TRUE(StartPulse()) << "the private PulseAudio server did not start:\n" << Shell("cat " + Log());
     const ScopedEnv pulse("PULSE_SERVER", server_);
     ExpectTheServersEndFailsTheStream("Loa rieng", false);
 }
 
-TEST_F(PrivateServer, AJackServerThatGoesAwayFailsTheStream) {
+TEST_F(ServerLoss, AJackServerThatGoesAwayFailsTheStream) {
     if (!JackRuns()) GTEST_SKIP() << "no JACK on this machine (scripts/jack_test_server.sh could not start jackd)";
     ASSERT_TRUE(StartJack()) << "the private JACK server did not start:\n" << Shell("cat " + Log());
     const ScopedEnv jack("JACK_DEFAULT_SERVER", kJackName);
