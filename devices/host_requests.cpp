@@ -43,7 +43,7 @@ void HandleStudioModeRequest() {
     StopBridgeForSwitch();
     const int32_t oldMode = engine.studioMode.load();
     SetStudioMode(requested);
-    if (studioHost.asioAvailable && DriverHostExists() && !ReopenStudioStream()) {
+    if (StudioStreamInReach() && !ReopenStudioStream()) {
         SetStudioMode(oldMode);
         const bool restored = ReopenStudioStream();
         ShowMessageBox("Khong the chuyen Studio Mode tren driver hien tai. Sonavela da khoi phuc che do truoc.",
