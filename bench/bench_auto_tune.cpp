@@ -13,7 +13,7 @@
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "engine/harmony.h"
-#include "tests/support/singing.h"
+#include "tools/synth/singing.h"
 
 namespace {
 constexpr unsigned kFrames = 64;

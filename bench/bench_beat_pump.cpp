@@ -1,8 +1,8 @@
 // The beat pump as the UI runs it: one call per frame at 60 frames per
 // second, each bringing 800 frames of beat through the 40 Hz high-pass and
 // the key shifter (+2 semitones) into the ring; and the shifter alone on
-// the same audio, for its share. The capture is scripted, the audio real
-// in shape: chords with a bass line and noise, at karaoke levels.
+// the same audio, for its share. The frame's audio arrives as one capture
+// packet, real in shape: chords with a bass line and noise, at karaoke levels.
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +14,6 @@
 #include "devices/player_mode.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
-#include "platform/scripted/scripted_platform.h"
 
 namespace {
 constexpr uint32_t kFramesPerUiFrame = 800;  // 48000 / 60
@@ -33,14 +32,11 @@ std::vector<float> Song(uint32_t frames) {
     return v;
 }
 
-void OpenScriptedCable() {
-    ResetScriptedPlatform();
-    scripted.render.endpoints = {{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"}};
+void PrepareBeatRoad() {
     InitEngine();
     InitBeatCapture();
     SetBeatTone(2.0f);
     miniPlayerActive = false;
-    OpenBeatCapture();
 }
 
 // Seconds of beat handled per second of CPU: 100 / x_real_time is the percent of one core.
@@ -51,26 +47,19 @@ void ReportShareOfRealTime(benchmark::State& state) {
 
 void BM_PumpBeatPerUiFrame(benchmark::State& state) {
     const std::vector<float> song = Song(48000 * 10);
-    OpenScriptedCable();
+    PrepareBeatRoad();
     size_t at = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        ScriptedPacket packet;
-        packet.samples.assign(song.begin() + static_cast<std::ptrdiff_t>(at),
-                              song.begin() + static_cast<std::ptrdiff_t>(at + 2 * kFramesPerUiFrame));
+        PumpBeatPacket(song.data() + at, kFramesPerUiFrame);
         at = (at + 2 * kFramesPerUiFrame) % (song.size() - 2 * kFramesPerUiFrame);
-        scripted.captureStream.packets.push_back(std::move(packet));
-        state.ResumeTiming();
-        PumpBeat();
     }
     ReportShareOfRealTime(state);
-    CloseBeatCapture();
 }
 BENCHMARK(BM_PumpBeatPerUiFrame)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 void BM_ShifterAlonePerUiFrame(benchmark::State& state) {
     const std::vector<float> song = Song(48000 * 10);
-    OpenScriptedCable();
+    PrepareBeatRoad();
     std::vector<float> out(2 * 512);
     size_t at = 0;
     for (auto _ : state) {
@@ -80,7 +69,6 @@ void BM_ShifterAlonePerUiFrame(benchmark::State& state) {
         at = (at + 2 * kFramesPerUiFrame) % (song.size() - 2 * kFramesPerUiFrame);
     }
     ReportShareOfRealTime(state);
-    CloseBeatCapture();
 }
 BENCHMARK(BM_ShifterAlonePerUiFrame)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
 }  // namespace

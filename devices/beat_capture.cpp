@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "devices/player_mode.h"
 #include "engine/beat_ring.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "platform/audio_endpoints.h"
+#include "platform/console.h"
 #include "platform/audio_streams.h"
 
 BeatCapture beatCapture;
@@ -106,15 +106,15 @@ void InitBeatCapture() {
 bool IsCableName(const std::string& name) { return name.find("CABLE") != std::string::npos; }
 
 bool FindCableEndpoint(std::string& id, std::string& name) {
-    std::vector<PlatformEndpoint> outputs;
+    std::vector<AudioEndpoint> outputs;
     std::string defaultId;
     std::string reason;
-    if (!ListPlatformEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return false;
-    for (const PlatformEndpoint& e : outputs) {
+    if (!ListAudioEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return false;
+    for (const AudioEndpoint& e : outputs) {
         if (IsCableName(e.name)) {
             id = e.id;
             name = e.name;
-            std::printf("[OK] Da tim thay: %s\n", name.c_str());
+            Console("[OK] Da tim thay: " + name + "\n");
             return true;
         }
     }
@@ -161,3 +161,5 @@ void PumpBeat() {
         ReleaseCapturePacket(beatCapture.stream);
     }
 }
+
+void PumpBeatPacket(const float* samples, uint32_t frames) { TakePacket(samples, frames); }

@@ -45,3 +45,6 @@ void CloseBeatCapture();
 // Moves every packet that is ready through the filter and shifter into the
 // beat ring. A lost stream is closed and beatCaptureReady cleared.
 void PumpBeat();
+// One capture packet of stereo frames through the filter and shifter into
+// the ring: what PumpBeat does with each packet it takes.
+void PumpBeatPacket(const float* samples, uint32_t frames);

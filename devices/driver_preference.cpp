@@ -1,9 +1,6 @@
-// The automatic driver choice: dedicated interfaces first, the generic
-// driver and software bridges last.
-
 #include <algorithm>
 
-#include "devices/studio_host.h"
+#include "devices/driver_preference.h"
 
 namespace {
 constexpr int kGenericRank = 5;

@@ -6,10 +6,10 @@
 #include <system_error>
 #include <vector>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "engine/bridge_ring.h"
 #include "engine/engine_params.h"
-#include "persistence/app_config.h"
+#include "devices/device_choices.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"
 #include "platform/thread_priority.h"
@@ -138,20 +138,20 @@ void StopMicBridge() {
 }
 
 bool StartSelectedMicBridge() {
-    const std::string stored = appConfig.wasapiMicInputId;
+    const std::string stored = deviceChoices.micInputId;
     RefreshInputEndpoints();
     const AudioEndpoint* selected = SelectedInput();
     if (selected == nullptr) return false;
     const bool pickedByScore = stored.empty() || selected->id != stored;
     if (pickedByScore && ScoreMicName(selected->name) <= -1000) {
-        appConfig.wasapiMicInputId = stored;  // so a real microphone plugged in later still wins
+        deviceChoices.micInputId = stored;  // so a real microphone plugged in later still wins
         return false;
     }
-    micBridge.bridgeChannelMode = std::clamp(appConfig.wasapiMicChannel, 0, 2);
+    micBridge.bridgeChannelMode = std::clamp(deviceChoices.micChannel, 0, 2);
     const std::string id = selected->id;
     if (!OpenMicBridge(id)) return false;
-    appConfig.wasapiMicInputId = id;
-    SaveConfig();
+    deviceChoices.micInputId = id;
+    deviceChoices.saveWanted = true;
     return true;
 }
 

@@ -33,8 +33,7 @@ extern MicBridge micBridge;
 bool OpenMicBridge(const std::string& endpointId);
 // Ends the thread for certain, then releases the capture.
 void StopMicBridge();
-// Refreshes the inputs and opens the selected one, keeping its id in the
-// config. An automatic pick by name score of -1000 (a cable's capture side,
+// Refreshes the inputs and opens the selected one, whose id is to be saved. An automatic pick by name score of -1000 (a cable's capture side,
 // a mix of the program's own output) is no microphone: false, nothing
 // stored. An endpoint the user chose stays the user's choice.
 bool StartSelectedMicBridge();

@@ -1,10 +1,7 @@
-// Where the vocal comes from on the open driver: its own inputs, or on the
-// generic driver the Direct Mic Bridge from an ordinary recording endpoint.
-
-#include "devices/audio_endpoints.h"
-#include "devices/console.h"
+#include "devices/endpoint_selection.h"
+#include "platform/console.h"
 #include "devices/mic_bridge.h"
-#include "devices/studio_host.h"
+#include "devices/mic_source_policy.h"
 #include "engine/engine_params.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <system_error>
 #include <vector>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "devices/beat_capture.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
-#include "persistence/app_config.h"
+#include "devices/device_choices.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"
 #include "platform/thread_priority.h"
@@ -27,21 +27,21 @@ constexpr float kPeakDecay = 0.94f;
 // Where to open: the asked endpoint when it is active, else the default, else
 // the first; never the cable. Empty when nothing is left.
 std::string ChooseEndpoint(const std::string& asked) {
-    std::vector<PlatformEndpoint> outputs;
+    std::vector<AudioEndpoint> outputs;
     std::string defaultId;
     std::string reason;
-    if (!ListPlatformEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return "";
+    if (!ListAudioEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return "";
     std::string cable;
-    for (const PlatformEndpoint& e : outputs) {
+    for (const AudioEndpoint& e : outputs) {
         if (cable.empty() && IsCableName(e.name)) cable = e.id;
     }
     const auto usable = [&](const std::string& id) {
         if (id.empty() || id == cable) return false;
-        return std::any_of(outputs.begin(), outputs.end(), [&](const PlatformEndpoint& e) { return e.id == id; });
+        return std::any_of(outputs.begin(), outputs.end(), [&](const AudioEndpoint& e) { return e.id == id; });
     };
     if (usable(asked)) return asked;
     if (usable(defaultId)) return defaultId;
-    for (const PlatformEndpoint& e : outputs) {
+    for (const AudioEndpoint& e : outputs) {
         if (usable(e.id)) return e.id;
     }
     return "";
@@ -184,15 +184,15 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
 
 bool OpenSelectedMiniOutput() {
     RefreshOutputEndpoints();
-    const bool bluetooth = appConfig.miniOutputMode == 1;
+    const bool bluetooth = deviceChoices.miniOutputBluetooth;
     ResetBeatRing();
     engine.beatRingPrefill = std::min<int32_t>(bluetooth ? 4800 : 1920, EngineParams::beatRingSize / 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(180));
     const AudioEndpoint* selected = SelectedOutput();
-    const bool ok = OpenMiniOutput(selected != nullptr ? selected->id : appConfig.miniOutputId, bluetooth);
+    const bool ok = OpenMiniOutput(selected != nullptr ? selected->id : deviceChoices.miniOutputId, bluetooth);
     if (ok && !miniOutput.openedId.empty()) {
-        appConfig.miniOutputId = miniOutput.openedId;
-        SaveConfig();
+        deviceChoices.miniOutputId = miniOutput.openedId;
+        deviceChoices.saveWanted = true;
         RefreshOutputEndpoints();
     }
     return ok;

@@ -32,7 +32,7 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth);
 // then releases the stream.
 void StopMiniOutput();
 // Refresh, ring reset and prefill for the profile, open on the selection,
-// and keep the opened id in the config.
+// and the opened id to be saved.
 bool OpenSelectedMiniOutput();
 bool IsMiniOutputRunning();
 

@@ -5,14 +5,16 @@
 #include <algorithm>
 
 #include "devices/beat_capture.h"
-#include "devices/console.h"
+#include "devices/device_choices.h"
+#include "devices/driver_preference.h"
 #include "devices/mic_bridge.h"
+#include "devices/mic_source_policy.h"
 #include "devices/player_mode.h"
 #include "devices/studio_host.h"
+#include "devices/studio_stream.h"
 #include "engine/engine_params.h"
-#include "persistence/app_config.h"
-#include "persistence/text_fields.h"
-#include "platform/message_box.h"
+#include "platform/console.h"
+#include "platform/utf8_text.h"
 
 StudioHost studioHost;
 
@@ -63,7 +65,7 @@ int ProbeDrivers(const std::vector<uint32_t>& ids) {
 int StoredDriverIndex() {
     const std::vector<AsioDriverEntry>& list = studioHost.asioDrivers;
     const auto stored = std::find_if(list.begin(), list.end(), [](const AsioDriverEntry& e) {
-        return !appConfig.asioDeviceName.empty() && e.name == appConfig.asioDeviceName;
+        return !deviceChoices.driverName.empty() && e.name == deviceChoices.driverName;
     });
     return stored == list.end() ? -1 : static_cast<int>(stored - list.begin());
 }
@@ -72,7 +74,7 @@ void SelectDriver(int index) {
     const AsioDriverEntry& entry = studioHost.asioDrivers[index];
     studioHost.currentDriverIndex = index;
     studioHost.currentDeviceId = entry.id;
-    appConfig.asioDeviceName = entry.name;
+    deviceChoices.driverName = entry.name;
     Console("\n>>> DA KET NOI SOUNDCARD: " + entry.name + " <<<\n");
     studioHost.studioOutputParams = DriverChannels{entry.id, 2, 0};
     engine.inputChannels = 0;
@@ -85,7 +87,8 @@ void StudioAudioOff() {
 }
 }  // namespace
 
-void BringUpStudioAudio() {
+StudioBringUp BringUpStudioAudio(std::string& openFailure) {
+    openFailure.clear();
     studioHost = StudioHost{};
     std::vector<uint32_t> ids;
     const bool hostReady = CreateHostAndList(ids);
@@ -96,23 +99,20 @@ void BringUpStudioAudio() {
         StudioAudioOff();
         Console("[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI san sang khi "
                 "nguoi dung chon.\n");
-        return;
+        return StudioBringUp::NoDriver;
     }
-    studioHost.studioBufferFrames = static_cast<uint32_t>(appConfig.asioBufferFrames);
+    studioHost.studioBufferFrames = static_cast<uint32_t>(deviceChoices.bufferFrames);
     studioHost.studioInputUsed = false;
     SelectDriver(choice);
-    std::string reason;
-    if (!OpenAndStartStudio(reason)) {
+    if (!OpenAndStartStudio(openFailure)) {
         engine.inputChannels = 0;
-        ShowMessageBox("Khong mo duoc Soundcard ASIO:\n" + reason +
-                           "\n\nSonavela se chuyen sang Mini Player qua WASAPI (3.5mm/Bluetooth/HDMI).",
-                       "Sonavela - ASIO khong san sang", MessageIcon::Warning, false);
         StudioAudioOff();
         Console("[INFO] Main Shell van mo; Studio Audio tam khoa.\n");
-        return;
+        return StudioBringUp::OpenFailed;
     }
     ApplyMicSourcePolicy(studioHost.asioDrivers[choice].name);
     Console(">>> ASIO Stream da kich hoat o muc " + std::to_string(studioHost.studioBufferFrames) + " frames <<<\n");
+    return StudioBringUp::Running;
 }
 
 void ShutDownStudioAudio() {

@@ -1,8 +1,6 @@
 #pragma once
-// The Studio stream's host policy: which low-latency driver the Studio
-// stream runs on, whether its inputs are used (Studio Mode, the K10 lock),
-// the switches the panels ask for while audio runs, the restores when a
-// switch fails, and where the microphone comes from. UI thread only.
+// The Studio stream's host: the low-latency drivers found at start-up, the
+// one the stream runs on, and its channels and buffer. UI thread only.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,36 +33,10 @@ struct StudioHost {
 
 extern StudioHost studioHost;
 
-// Rank for the automatic choice; a generic driver ranks as the generic one
-// whatever its name says.
-int DriverPreference(const std::string& driverName);
-int DriverRank(const AsioDriverEntry& entry);
-// A listed driver that reaches the card through the sound server.
-bool IsListedGenericDriver(const std::string& driverName);
-
-// Start-up: probe, choose, open and start; on failure Studio audio stays off.
-void BringUpStudioAudio();
-// Closes the stream and the bridge and drops the driver host.
+enum class StudioBringUp { Running, NoDriver, OpenFailed };
+// Start-up: probe, choose (the stored driver name wins when it is listed),
+// open and start. Without a driver, or when the chosen one would not open
+// (`openFailure` says why), Studio audio stays off.
+StudioBringUp BringUpStudioAudio(std::string& openFailure);
+// Turns the bridge source off, then closes the stream and drops the driver host.
 void ShutDownStudioAudio();
-
-// The input rule; sets or clears the input parameters and engine.inputChannels.
-void BuildStudioInput(uint32_t driverId, const std::string& driverName, uint32_t driverInputs);
-// Stop, close and reopen on studioOutputParams.deviceId with the input rule.
-bool ReopenStudioStream();
-// Opens with the current parameters and starts; a stream that opened but
-// did not start is closed again, so a retry can open it.
-bool OpenAndStartStudio(std::string& reason);
-// Stop and close, each only when needed.
-void CloseStudioStream();
-
-// The microphone-source rule for the open driver.
-void ApplyMicSourcePolicy(const std::string& driverName);
-
-// The Studio Mode, buffer size and driver requests, taken once each, then
-// the check for a stream whose device went away. Top of each frame.
-void HandleHostRequests();
-
-// The Mini Player takes over: a running stream is stopped (kept open).
-void EnterMiniPlayerAudio();
-// Back to Studio: the stream starts again, or the user is told why not.
-void ReturnToStudioAudio();

@@ -1,15 +1,14 @@
-// Opening and reopening the Studio stream with the input rule: inputs only
-// in VOCAL + BEAT, never on the generic driver while a K10 is plugged in.
-
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "devices/studio_host.h"
+#include "devices/studio_stream.h"
+#include "devices/mic_source_policy.h"
 #include "engine/engine_params.h"
 #include "engine/studio_callback.h"
-#include "persistence/text_fields.h"
+#include "platform/utf8_text.h"
 
 namespace {
 constexpr uint32_t kSampleRate = 48000;

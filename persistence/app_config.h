@@ -7,26 +7,29 @@
 #include <string>
 #include <string_view>
 
+#include "engine/parameters.h"
+
+// The user parameters' defaults and ranges come from the parameter table.
 struct AppConfig {
     int32_t micChannel = 1;  // 0..2; saved from the engine's live micChannelMode
-    float vocalVolume = 100.0f;
-    float vocalBalance = 55.0f;
-    float vocalBody = 55.0f;
-    float vocalSmooth = 50.0f;
-    float vocalWarmth = 45.0f;
-    float vocalBodyPlus = 38.0f;
-    float vocalOpto2a = 0.0f;
-    float vocalAir = 2.8f;
-    float reverb = 18.0f;
-    float echo = 12.0f;
-    float harmonyVolume = 24.0f;
-    float beatVolume = 32.0f;
-    float masterGlue = 60.0f;
-    float masterOutputDb = 4.0f;
-    bool harmonyEnabled = false;
-    bool fxEnabled = true;
-    int32_t tuneMode = 1;
-    bool tuneEnabled = true;
+    float vocalVolume = ParamDefault(Param::VocalVolume);
+    float vocalBalance = ParamDefault(Param::VocalBalance);
+    float vocalBody = ParamDefault(Param::VocalBody);
+    float vocalSmooth = ParamDefault(Param::VocalSmooth);
+    float vocalWarmth = ParamDefault(Param::VocalWarmth);
+    float vocalBodyPlus = ParamDefault(Param::VocalBodyPlus);
+    float vocalOpto2a = ParamDefault(Param::VocalOpto2a);
+    float vocalAir = ParamDefault(Param::VocalAir);
+    float reverb = ParamDefault(Param::Reverb);
+    float echo = ParamDefault(Param::Echo);
+    float harmonyVolume = ParamDefault(Param::HarmonyVolume);
+    float beatVolume = ParamDefault(Param::BeatVolume);
+    float masterGlue = ParamDefault(Param::MasterGlue);
+    float masterOutputDb = ParamDefault(Param::MasterOutputDb);
+    bool harmonyEnabled = ParamDefault(Param::HarmonyEnabled) != 0.0f;
+    bool fxEnabled = ParamDefault(Param::FxEnabled) != 0.0f;
+    int32_t tuneMode = static_cast<int32_t>(ParamDefault(Param::TuneMode));
+    bool tuneEnabled = ParamDefault(Param::TuneEnabled) != 0.0f;
     std::string miniOutputId;
     int32_t miniOutputMode = 0;  // 1 "Bluetooth Stable", 0 "Wired/HDMI Sync"
     std::string wasapiMicInputId;
@@ -66,6 +69,11 @@ void LoadConfig();
 // Writes the whole file atomically; false (and the old file kept) when it
 // cannot be written.
 bool SaveConfig();
+
+// The user parameters as the config holds them, and back.
+ParamValues ConfigParamValues(const AppConfig& config);
+void SetConfigParamValues(AppConfig& config, const ParamValues& values);
+void SetConfigParam(AppConfig& config, Param p, float value);
 
 // The file's text into `config`; false when some line could not be read
 // (the rest still applied). Values out of range are clamped silently.

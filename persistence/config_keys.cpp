@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
+#include <type_traits>
+#include <utility>
 #include <variant>
 
 #include "persistence/app_config.h"
@@ -53,26 +56,61 @@ struct ConfigKey {
 };
 
 using C = AppConfig;
+using ParamField = std::variant<float C::*, int32_t C::*, bool C::*>;
+
+// Where each user parameter sits in the config.
+constexpr std::pair<Param, ParamField> kParamFields[] = {
+    {Param::VocalVolume, &C::vocalVolume},       {Param::VocalBalance, &C::vocalBalance},
+    {Param::VocalBody, &C::vocalBody},           {Param::VocalSmooth, &C::vocalSmooth},
+    {Param::VocalWarmth, &C::vocalWarmth},       {Param::VocalBodyPlus, &C::vocalBodyPlus},
+    {Param::VocalOpto2a, &C::vocalOpto2a},       {Param::VocalAir, &C::vocalAir},
+    {Param::Reverb, &C::reverb},                 {Param::Echo, &C::echo},
+    {Param::HarmonyVolume, &C::harmonyVolume},   {Param::BeatVolume, &C::beatVolume},
+    {Param::MasterGlue, &C::masterGlue},         {Param::MasterOutputDb, &C::masterOutputDb},
+    {Param::HarmonyEnabled, &C::harmonyEnabled}, {Param::FxEnabled, &C::fxEnabled},
+    {Param::TuneMode, &C::tuneMode},             {Param::TuneEnabled, &C::tuneEnabled},
+};
+constexpr bool FieldsInOrder() {
+    for (size_t i = 0; i < std::size(kParamFields); ++i) {
+        if (static_cast<size_t>(kParamFields[i].first) != i) return false;
+    }
+    return std::size(kParamFields) == kParamCount;
+}
+static_assert(FieldsInOrder(), "one field per parameter, at its index");
+
+// A parameter's key: its range clamps, an unreadable style or switch takes
+// its default, an unreadable level keeps the value held before the line.
+ConfigKey ParamKey(Param p) {
+    const ParamSpec& s = Spec(p);
+    const ParamField field = kParamFields[static_cast<size_t>(p)].second;
+    if (const auto* f = std::get_if<float C::*>(&field)) return {s.key, FloatRule{*f, s.lo, s.hi}};
+    if (const auto* i = std::get_if<int32_t C::*>(&field)) {
+        const auto def = static_cast<int32_t>(s.defaultValue);
+        return {s.key, IntRule{*i, static_cast<int32_t>(s.lo), static_cast<int32_t>(s.hi), def}};
+    }
+    return {s.key, BoolRule{std::get<bool C::*>(field), s.defaultValue != 0.0f}};
+}
+
 const ConfigKey kKeys[] = {
     {"mic_channel", IntRule{&C::micChannel, 0, 2, std::nullopt}},
-    {"vocal_volume", FloatRule{&C::vocalVolume, 0, 150}},
-    {"vocal_balance", FloatRule{&C::vocalBalance, 0, 100}},
-    {"vocal_body", FloatRule{&C::vocalBody, 0, 100}},
-    {"vocal_smooth", FloatRule{&C::vocalSmooth, 0, 100}},
-    {"vocal_warmth", FloatRule{&C::vocalWarmth, 0, 100}},
-    {"vocal_body_plus", FloatRule{&C::vocalBodyPlus, 0, 100}},
-    {"vocal_opto2a", FloatRule{&C::vocalOpto2a, 0, 100}},
-    {"vocal_air", FloatRule{&C::vocalAir, 0, 10}},
-    {"reverb", FloatRule{&C::reverb, 0, 50}},
-    {"echo", FloatRule{&C::echo, 0, 40}},
-    {"harmony_volume", FloatRule{&C::harmonyVolume, 8, 45}},
-    {"beat_volume", FloatRule{&C::beatVolume, 0, 100}},
-    {"master_glue", FloatRule{&C::masterGlue, 0, 100}},
-    {"master_output_db", FloatRule{&C::masterOutputDb, -6, 8}},
-    {"harmony_enabled", BoolRule{&C::harmonyEnabled, false}},
-    {"fx_enabled", BoolRule{&C::fxEnabled, true}},
-    {"tune_mode", IntRule{&C::tuneMode, 1, 3, 1}},
-    {"tune_enabled", BoolRule{&C::tuneEnabled, true}},
+    ParamKey(Param::VocalVolume),
+    ParamKey(Param::VocalBalance),
+    ParamKey(Param::VocalBody),
+    ParamKey(Param::VocalSmooth),
+    ParamKey(Param::VocalWarmth),
+    ParamKey(Param::VocalBodyPlus),
+    ParamKey(Param::VocalOpto2a),
+    ParamKey(Param::VocalAir),
+    ParamKey(Param::Reverb),
+    ParamKey(Param::Echo),
+    ParamKey(Param::HarmonyVolume),
+    ParamKey(Param::BeatVolume),
+    ParamKey(Param::MasterGlue),
+    ParamKey(Param::MasterOutputDb),
+    ParamKey(Param::HarmonyEnabled),
+    ParamKey(Param::FxEnabled),
+    ParamKey(Param::TuneMode),
+    ParamKey(Param::TuneEnabled),
     {"mini_output_id", TextRule{&C::miniOutputId, nullptr}},
     {"mini_output_mode", IntRule{&C::miniOutputMode, 0, 1, 0}},
     {"wasapi_mic_input_id", TextRule{&C::wasapiMicInputId, nullptr}},
@@ -134,6 +172,31 @@ void ReadLine(std::string_view line, AppConfig& config, bool& invalid) {
     if (key != std::end(kKeys)) std::visit([&](const auto& rule) { Read(rule, value, config, invalid); }, key->rule);
 }
 }  // namespace
+
+ParamValues ConfigParamValues(const AppConfig& config) {
+    ParamValues values;
+    for (const auto& [p, field] : kParamFields) {
+        values[p] = std::visit([&](auto member) { return static_cast<float>(config.*member); }, field);
+    }
+    return values;
+}
+
+void SetConfigParam(AppConfig& config, Param p, float value) {
+    std::visit(
+        [&](auto member) {
+            using T = std::remove_reference_t<decltype(config.*member)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                config.*member = value != 0.0f;
+            } else {
+                config.*member = static_cast<T>(value);
+            }
+        },
+        kParamFields[static_cast<size_t>(p)].second);
+}
+
+void SetConfigParamValues(AppConfig& config, const ParamValues& values) {
+    for (const auto& entry : kParamFields) SetConfigParam(config, entry.first, values[entry.first]);
+}
 
 bool ReadConfigText(std::string_view text, AppConfig& config) {
     bool invalid = false;

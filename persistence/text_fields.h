@@ -7,8 +7,7 @@
 #include <string>
 #include <string_view>
 
-// At most maxBytes of text, never ending inside a multi-byte character.
-std::string TruncateUtf8(std::string_view text, size_t maxBytes);
+#include "platform/utf8_text.h"
 
 // The text with every `separator` and control character replaced by a space.
 std::string CleanField(std::string_view text, char separator);

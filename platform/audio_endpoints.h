@@ -8,13 +8,13 @@
 
 enum class EndpointFlow { Render, Capture };
 
-struct PlatformEndpoint {
-    std::string id;
-    std::string name;
+struct AudioEndpoint {
+    std::string id;    // stable across runs; what the config stores
+    std::string name;  // what a person reads
 };
 
 // The active endpoints of one flow in the system's order, and the id of the
 // system's default (empty when there is none). False, with a reason a person
 // can act on, when the audio system cannot be reached.
-bool ListPlatformEndpoints(EndpointFlow flow, std::vector<PlatformEndpoint>& endpoints, std::string& defaultId,
+bool ListAudioEndpoints(EndpointFlow flow, std::vector<AudioEndpoint>& endpoints, std::string& defaultId,
                            std::string& reason);

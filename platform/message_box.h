@@ -1,7 +1,7 @@
 #pragma once
 // A modal message to the person at the computer. Shown owned by the main
 // window when there is one and `owned` is set; without a desktop the text
-// goes to the standard error stream instead.
+// goes to the console instead.
 
 #include <string>
 

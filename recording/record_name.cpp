@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "persistence/text_fields.h"
+#include "platform/utf8_text.h"
 
 namespace {
 // File systems allow 255 bytes per name; the rest is at most

@@ -5,7 +5,6 @@
 
 #include "engine/engine_params.h"
 #include "engine/record_ring.h"
-#include "persistence/data_folder.h"
 #include "platform/local_time.h"
 #include "platform/thread_name.h"
 #include "recording/record_folder.h"
@@ -20,9 +19,10 @@ constexpr auto kWriterNap = std::chrono::milliseconds(10);
 constexpr uint64_t kHeaderEveryFrames = 240000;  // 5 s
 constexpr uint32_t kMaxNameAttempts = 10000;
 
-void MarkFailed(const char* what, const std::string& reason) {
+void MarkFailed(RecordFailure what, const std::string& reason) {
     if (recorder.failed.load(std::memory_order_acquire)) return;
-    recorder.failReason = std::string(what) + ": " + reason;
+    recorder.failure = what;
+    recorder.failReason = reason;
     recorder.failed.store(true, std::memory_order_release);
 }
 
@@ -35,13 +35,13 @@ bool RewriteHeader() {
         SyncRecordFile(recorder.file, reason)) {
         return true;
     }
-    MarkFailed("Loi cap nhat header WAV", reason);
+    MarkFailed(RecordFailure::HeaderUpdate, reason);
     return false;
 }
 
 // Keeps only the whole frames that reached the file, then announces them.
 void EndAfterFailedWrite(const std::string& reason) {
-    MarkFailed("Loi ghi file", reason);
+    MarkFailed(RecordFailure::Write, reason);
     engine.recorderActive.store(false, std::memory_order_release);
     const uint64_t whole = recorder.dataBytes.load(std::memory_order_relaxed) / kWavFrameBytes * kWavFrameBytes;
     std::string ignored;
@@ -134,20 +134,20 @@ bool StartRecording(int32_t mode, const std::string& folder, const std::string& 
     if (engine.recorderActive.load(std::memory_order_acquire)) return false;
     StopRecording();
     ResetForNewTake();
-    const std::string target = folder.empty() ? GetDefaultRecordingsFolder() : folder;
+    const std::string& target = folder;
     std::string reason;
-    if (!EnsureRecordFolder(target, reason)) {
-        MarkFailed("Khong tao duoc thu muc", reason);
+    if (target.empty() || !EnsureRecordFolder(target, reason)) {
+        MarkFailed(RecordFailure::Folder, target.empty() ? "no recordings folder was given" : reason);
         return false;
     }
     if (!CreateTakeFile(target, mode, name, reason)) {
         recorder.filePath.clear();
-        MarkFailed("Khong tao duoc file", reason);
+        MarkFailed(RecordFailure::CreateFile, reason);
         return false;
     }
     if (!WriteEmptyHeader(reason)) {
         AbandonTakeFile();
-        MarkFailed("Khong ghi duoc header WAV", reason);
+        MarkFailed(RecordFailure::FirstHeader, reason);
         return false;
     }
     engine.recordMode.store(mode == 1 ? 1 : 0, std::memory_order_relaxed);
@@ -157,7 +157,7 @@ bool StartRecording(int32_t mode, const std::string& folder, const std::string& 
         engine.recorderActive.store(false, std::memory_order_release);
         recorder.writerKeepRunning.store(false, std::memory_order_release);
         AbandonTakeFile();
-        MarkFailed("Khong chay duoc luong ghi file", "the system refused a new thread");
+        MarkFailed(RecordFailure::WriterThread, "the system refused a new thread");
         return false;
     }
     return true;
@@ -173,11 +173,13 @@ bool StopRecording() {
     if (!IsRecordFileOpen(recorder.file)) return true;
     RewriteHeader();
     std::string reason;
-    if (!CloseRecordFile(recorder.file, reason)) MarkFailed("Loi dong file", reason);
+    if (!CloseRecordFile(recorder.file, reason)) MarkFailed(RecordFailure::Close, reason);
     if (!recorder.filePath.empty()) recorder.lastSavedPath = recorder.filePath;
     return !RecordingFailed();
 }
 
 bool RecordingFailed() { return recorder.failed.load(std::memory_order_acquire); }
+
+RecordFailure RecordingFailure() { return RecordingFailed() ? recorder.failure : RecordFailure::None; }
 
 std::string RecordingFailReason() { return RecordingFailed() ? recorder.failReason : std::string(); }

@@ -16,6 +16,18 @@
 
 #include "platform/record_file.h"
 
+// What went wrong with a take; the reason says why, in the system's words.
+enum class RecordFailure {
+    None,
+    Folder,        // the recordings folder could not be made
+    CreateFile,    // the take's file could not be created
+    FirstHeader,   // its first header could not be written
+    WriterThread,  // the writer thread could not be started
+    Write,         // a write failed: the take ends there
+    HeaderUpdate,  // a header rewrite failed
+    Close,         // the file could not be closed
+};
+
 struct RecorderState {
     std::atomic<bool> writerKeepRunning{false};
     std::thread writerThread;
@@ -25,14 +37,16 @@ struct RecorderState {
     std::atomic<uint64_t> dataBytes{0};  // sample bytes that reached the file
     uint64_t headerFramesMark = 0;       // written frames at the last header rewrite
     std::atomic<bool> failed{false};
-    std::string failReason;  // set once, before failed is raised
+    RecordFailure failure = RecordFailure::None;  // set once, before failed is raised
+    std::string failReason;
 };
 
 extern RecorderState recorder;
 
 // False when a take is already running, or when the folder or the file
 // cannot be made (then nothing else has changed and RecordingFailReason
-// says why). A free file name is chosen: an existing file is never replaced.
+// says why). The folder must be given: the application knows the default
+// one. A free file name is chosen: an existing file is never replaced.
 bool StartRecording(int32_t mode, const std::string& folder, const std::string& name);
 // Ends the take (the writer first drains the ring) and closes the file.
 // True when the file holds the whole take as recorded, or nothing was
@@ -41,5 +55,6 @@ bool StopRecording();
 
 // The last start failed, or its take was cut short.
 bool RecordingFailed();
-// Why; empty when nothing failed.
+// What failed, and the system's reason; None and empty when nothing failed.
+RecordFailure RecordingFailure();
 std::string RecordingFailReason();

@@ -10,10 +10,25 @@
 #include <string>
 #include <utility>
 
+#include "engine/parameters.h"
 #include "tools/render_take.h"
 #include "tools/wav_files.h"
 
 namespace {
+// The options that set a control, and the control each sets; their ranges
+// and defaults are the program's own.
+const std::pair<const char*, Param> kControlOptions[] = {
+    {"vocal-volume", Param::VocalVolume}, {"balance", Param::VocalBalance},
+    {"body", Param::VocalBody},           {"smooth", Param::VocalSmooth},
+    {"warmth", Param::VocalWarmth},       {"body-plus", Param::VocalBodyPlus},
+    {"opto", Param::VocalOpto2a},         {"air", Param::VocalAir},
+    {"reverb", Param::Reverb},            {"echo", Param::Echo},
+    {"harmony-volume", Param::HarmonyVolume}, {"beat-volume", Param::BeatVolume},
+    {"master-glue", Param::MasterGlue},   {"master-db", Param::MasterOutputDb},
+    {"harmony", Param::HarmonyEnabled},   {"fx", Param::FxEnabled},
+    {"tune-mode", Param::TuneMode},       {"tune", Param::TuneEnabled},
+};
+
 const char* const kUsage =
     "usage: sonavela-render --vocal VOCAL.wav [--beat BEAT.wav] [--out OUT.wav] [--record-folder DIR] [options]\n"
     "  --out OUT.wav           what the outputs play (32-bit float)\n"
@@ -24,19 +39,23 @@ const char* const kUsage =
     "  --block N               frames per block, 16..4096 (sound cards use 64..1024; default 128)\n"
     "  --mic-channel N         0 = Cong 1, 1 = Cong 2 (default), 2 = Song Ca\n"
     "  --studio-mode N         0 = VOCAL + BEAT (default), 1 = BEAT ONLY\n"
-    "  --vocal-volume P        percent 0..150 (default 100)\n"
-    "  --beat-volume P         percent 0..100 (default 32)\n"
-    "  --master-glue P         percent 0..100 (default 60)\n"
-    "  --master-db DB          -6..+8 (default 0)\n"
-    "  --balance --body --opto --body-plus --smooth --warmth --reverb --echo P\n"
-    "                          vocal stages in percent 0..100 (defaults 55 55 0 38 55 45 18 8)\n"
-    "  --air DB                LAM SANG 0..10 dB (default 2.8)\n"
-    "  --fx on|off             reverb and echo returns (default on)\n"
-    "  --tune on|off           auto-tune (default on); detection runs every fourth block\n"
-    "  --tune-mode N           1 = Bolero Ngot Ngao (default), 2 = Studio Natural, 3 = Hard-Tune Robot\n"
-    "  --harmony on|off        HARMONY 3D voices (default off)\n"
-    "  --harmony-volume P      percent 8..45 (default 24)\n"
-    "Inputs must be 48000 Hz WAV files; convert others first, e.g. sox in.wav -r 48000 out.wav\n";
+    "The controls, as the program starts with them unless set (auto-tune detection runs every fourth block):\n";
+
+void PrintUsage() {
+    std::fputs(kUsage, stderr);
+    for (const auto& [option, p] : kControlOptions) {
+        const ParamSpec& s = Spec(p);
+        if (s.kind == ParamKind::Switch) {
+            std::fprintf(stderr, "  --%-20s %s on|off (default %s)\n", option, s.label, s.defaultValue != 0 ? "on" : "off");
+        } else {
+            std::fprintf(stderr, "  --%-20s %s %g..%g (default %g)\n", option, s.label, static_cast<double>(s.lo),
+                         static_cast<double>(s.hi), static_cast<double>(s.defaultValue));
+        }
+    }
+    std::fputs("Auto-tune styles: 1 = Bolero Ngot Ngao, 2 = Studio Natural, 3 = Hard-Tune Robot\n"
+               "Inputs must be 48000 Hz WAV files; convert others first, e.g. sox in.wav -r 48000 out.wav\n",
+               stderr);
+}
 
 bool ParseArguments(int argc, char** argv, std::map<std::string, std::string>& args) {
     for (int i = 1; i < argc; i += 2) {
@@ -75,34 +94,19 @@ bool ParseSettings(const std::map<std::string, std::string>& args, RenderSetting
     float block = static_cast<float>(s.blockFrames);
     float mic = static_cast<float>(s.micChannelMode);
     float mode = static_cast<float>(s.studioMode);
-    const std::pair<const char*, float*> numbers[] = {
-        {"block", &block},
-        {"mic-channel", &mic},
-        {"studio-mode", &mode},
-        {"vocal-volume", &s.vocalVolumePercent},
-        {"beat-volume", &s.beatVolumePercent},
-        {"master-glue", &s.masterGluePercent},
-        {"master-db", &s.masterOutputDb},
-        {"balance", &s.tone.balance},
-        {"body", &s.tone.body},
-        {"opto", &s.tone.opto},
-        {"body-plus", &s.tone.bodyPlus},
-        {"smooth", &s.tone.smooth},
-        {"warmth", &s.tone.warmth},
-        {"air", &s.tone.airDb},
-        {"reverb", &s.tone.reverb},
-        {"echo", &s.tone.echo},
-    };
-    for (const auto& [key, value] : numbers) {
-        if (!ParseNumber(args, key, *value)) return false;
-    }
-    float tuneMode = static_cast<float>(s.pitch.tuneMode);
-    if (!ParseNumber(args, "tune-mode", tuneMode) || !ParseNumber(args, "harmony-volume", s.pitch.harmonyVolume) ||
-        !ParseSwitch(args, "fx", s.tone.fxEnabled) || !ParseSwitch(args, "tune", s.pitch.tuneEnabled) ||
-        !ParseSwitch(args, "harmony", s.pitch.harmonyEnabled)) {
+    if (!ParseNumber(args, "block", block) || !ParseNumber(args, "mic-channel", mic) ||
+        !ParseNumber(args, "studio-mode", mode)) {
         return false;
     }
-    s.pitch.tuneMode = static_cast<int32_t>(tuneMode);
+    for (const auto& [option, p] : kControlOptions) {
+        if (Spec(p).kind == ParamKind::Switch) {
+            bool on = s.params[p] != 0.0f;
+            if (!ParseSwitch(args, option, on)) return false;
+            s.params[p] = on ? 1.0f : 0.0f;
+        } else if (!ParseNumber(args, option, s.params[p])) {
+            return false;
+        }
+    }
     if (block < 16 || block > 4096) {
         std::fprintf(stderr, "sonavela-render: --block must be 16..4096 frames\n");
         return false;
@@ -192,7 +196,7 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string> args;
     RenderSettings settings;
     if (!ParseArguments(argc, argv, args)) {
-        std::fputs(kUsage, stderr);
+        PrintUsage();
         return 2;
     }
     if (!ParseSettings(args, settings)) return 2;

@@ -6,33 +6,12 @@
 
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
-#include "engine/engine_setters.h"
-#include "engine/master_bus.h"
 #include "engine/studio_callback.h"
+#include "app/takes.h"
 #include "recording/recorder.h"
 
 namespace {
 constexpr uint32_t kMaxInputChannels = 2;
-
-void ApplyTone(const VocalToneSettings& t) {
-    SetVocalBalance(t.balance / 100.0f);
-    SetVocalBody(t.body / 100.0f);
-    SetVocalOpto(t.opto / 100.0f);
-    SetVocalBodyPlus(t.bodyPlus / 100.0f);
-    SetVocalSmooth(t.smooth / 100.0f);
-    SetVocalWarmth(t.warmth / 100.0f);
-    SetVocalAir(EngineParams::sampleRate, t.airDb);
-    SetReverbLevel(t.reverb / 100.0f);
-    SetEchoLevel(t.echo / 100.0f);
-    engine.fxEnabled = t.fxEnabled;
-}
-
-void ApplyPitch(const PitchSettings& p) {
-    SetTuneMode(p.tuneMode);
-    if (IsTuneEnabled() != p.tuneEnabled) ToggleTune();
-    engine.harmonyEnabled = p.harmonyEnabled;
-    engine.harmonyVolume = std::clamp(p.harmonyVolume, 8.0f, 45.0f);
-}
 
 void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     InitEngine();
@@ -40,12 +19,8 @@ void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     engine.micChannelMode = s.micChannelMode;
     engine.studioMode = s.studioMode;
     engine.recordMode = s.recordMode;
-    engine.vocalVolume = std::clamp(s.vocalVolumePercent, 0.0f, 150.0f);
-    engine.beatVolume = std::clamp(s.beatVolumePercent, 0.0f, 100.0f) / 100.0f;
-    SetMasterGlue(s.masterGluePercent / 100.0f);
-    SetMasterOutputDb(s.masterOutputDb);
-    ApplyTone(s.tone);
-    ApplyPitch(s.pitch);
+    ParamValues params = s.params;
+    ApplyParams(params);
 }
 
 // The beat as the pump would deliver it: the next count samples, silence past the end.
@@ -88,7 +63,7 @@ void Pace(const RenderSettings& s, std::chrono::steady_clock::time_point start, 
 void FinishRecording(RenderResult& result) {
     result.recordingComplete = StopRecording();
     result.recordingPath = recorder.lastSavedPath;
-    result.recordingFailReason = RecordingFailReason();
+    result.recordingFailReason = RecordingFailureText();
     result.recordFramesPushed = engine.recordFramesPushed;
     result.recordFramesDropped = engine.recordFramesDropped;
 }
@@ -108,7 +83,7 @@ bool RenderTake(const RenderSettings& settings, const RenderInput& input, Render
     ApplySettings(settings, channels);
     if (!settings.recordFolder.empty() &&
         !StartRecording(settings.recordMode, settings.recordFolder, settings.recordName)) {
-        error = "cannot record into " + settings.recordFolder + ": " + RecordingFailReason();
+        error = "cannot record into " + settings.recordFolder + ": " + RecordingFailureText();
         return false;
     }
 

@@ -7,27 +7,7 @@
 #include <string>
 #include <vector>
 
-// The vocal column's controls in their UI units (percent, air in dB).
-struct VocalToneSettings {
-    float balance = 55.0f;
-    float body = 55.0f;
-    float opto = 0.0f;
-    float bodyPlus = 38.0f;
-    float smooth = 55.0f;
-    float warmth = 45.0f;
-    float airDb = 2.8f;
-    float reverb = 18.0f;
-    float echo = 8.0f;
-    bool fxEnabled = true;
-};
-
-// The pitch column: auto-tune and the harmony voices.
-struct PitchSettings {
-    bool tuneEnabled = true;
-    int32_t tuneMode = 1;  // 1 Bolero Ngot Ngao, 2 Studio Natural, 3 Hard-Tune
-    bool harmonyEnabled = false;
-    float harmonyVolume = 24.0f;  // percent, 8..45
-};
+#include "engine/parameters.h"
 
 struct RenderSettings {
     uint32_t blockFrames = 128;
@@ -39,12 +19,8 @@ struct RenderSettings {
     // Blocks at the sound card's pace, so the recorder's writer runs as it does live; otherwise as
     // fast as the engine goes, waiting only for room in the record ring.
     bool realTimePace = false;
-    float vocalVolumePercent = 100.0f;
-    float beatVolumePercent = 32.0f;
-    float masterGluePercent = 60.0f;
-    float masterOutputDb = 0.0f;
-    VocalToneSettings tone;
-    PitchSettings pitch;
+    // Every control, in the window's units: what the program plays on a first start.
+    ParamValues params = DefaultParamValues();
 };
 
 struct RenderInput {

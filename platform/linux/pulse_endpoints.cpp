@@ -9,7 +9,7 @@
 namespace {
 struct ListRequest {
     PulseConnection* connection;
-    std::vector<PlatformEndpoint>* endpoints;
+    std::vector<AudioEndpoint>* endpoints;
     std::string* defaultId;
     EndpointFlow flow;
 };
@@ -42,7 +42,7 @@ pa_operation* StartListing(ListRequest& request) {
 }
 }  // namespace
 
-bool ListPlatformEndpoints(EndpointFlow flow, std::vector<PlatformEndpoint>& endpoints, std::string& defaultId,
+bool ListAudioEndpoints(EndpointFlow flow, std::vector<AudioEndpoint>& endpoints, std::string& defaultId,
                            std::string& reason) {
     endpoints.clear();
     defaultId.clear();

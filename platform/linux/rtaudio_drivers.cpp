@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/audio_endpoints.h"
+#include "platform/console.h"
 #include "platform/studio_driver.h"
 
 namespace {
@@ -104,7 +105,7 @@ void OnRtAudioError(RtAudioError::Type type, const std::string& text) {
     if (type == RtAudioError::WARNING || type == RtAudioError::DEBUG_WARNING) {
         const bool failedWrite = IsFailedWrite(text);
         if (failedWrite) NoteFailedWrite(text);
-        if (!failedWrite || driverSignals.failedWriteRun < kFailedWriteRun) std::fprintf(stderr, "%s\n", text.c_str());
+        if (!failedWrite || driverSignals.failedWriteRun < kFailedWriteRun) Console("[WARN] " + text + "\n");
         return;
     }
     CopyText(driverSignals.errorText, text);
@@ -262,10 +263,10 @@ bool StreamSinkListed(std::string& reason) {
     const Clock::time_point now = Clock::now();
     if (now - driverHost.lastPresenceCheck < kPresenceCheckPeriod) return true;
     driverHost.lastPresenceCheck = now;
-    std::vector<PlatformEndpoint> sinks;
+    std::vector<AudioEndpoint> sinks;
     std::string defaultId;
-    if (!ListPlatformEndpoints(EndpointFlow::Render, sinks, defaultId, reason)) return false;
-    for (const PlatformEndpoint& sink : sinks) {
+    if (!ListAudioEndpoints(EndpointFlow::Render, sinks, defaultId, reason)) return false;
+    for (const AudioEndpoint& sink : sinks) {
         if (sink.name == driverHost.streamDevice) return true;
     }
     reason = "Device not found: " + driverHost.streamDevice;

@@ -1,11 +1,11 @@
 // SDL2's own message box; without a desktop it fails at once and the text
-// goes to the standard error stream.
+// goes to the console.
 
 #include <SDL2/SDL.h>
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "platform/console.h"
 #include "platform/message_box.h"
 
 void ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon, bool) {
@@ -15,5 +15,5 @@ void ShowMessageBox(const std::string& text, const std::string& caption, Message
         SDL_ShowSimpleMessageBox(flags, caption.c_str(), text.c_str(), nullptr) == 0) {
         return;
     }
-    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+    Console("[" + caption + "] " + text + "\n");
 }

@@ -34,7 +34,7 @@ void ResetScriptedPlatform() {
     r.written.clear();
 }
 
-bool ListPlatformEndpoints(EndpointFlow flow, std::vector<PlatformEndpoint>& endpoints, std::string& defaultId,
+bool ListAudioEndpoints(EndpointFlow flow, std::vector<AudioEndpoint>& endpoints, std::string& defaultId,
                            std::string& reason) {
     ScriptedEndpoints& side = flow == EndpointFlow::Render ? scripted.render : scripted.capture;
     ++side.listCalls;

@@ -14,7 +14,7 @@
 #include "platform/studio_driver.h"
 
 struct ScriptedEndpoints {
-    std::vector<PlatformEndpoint> endpoints;
+    std::vector<AudioEndpoint> endpoints;
     std::string defaultId;
     bool reachable = true;
     std::string failure = "scripted: the audio system is not reachable";

@@ -53,7 +53,7 @@ void ReleaseCapturePacket(CaptureStream* stream) {
 }
 
 bool CaptureEndpointChannels(const std::string& endpointId, uint32_t& channels, std::string& reason) {
-    for (const PlatformEndpoint& e : scripted.capture.endpoints) {
+    for (const AudioEndpoint& e : scripted.capture.endpoints) {
         if (e.id == endpointId) {
             channels = scripted.captureStream.endpointChannels;
             return true;

@@ -8,8 +8,11 @@
 #include <functional>
 #include <thread>
 
-#include "devices/audio_endpoints.h"
-#include "devices/host_requests.h"
+#include "app/device_actions.h"
+#include "devices/endpoint_selection.h"
+#include "devices/mic_bridge.h"
+#include "devices/mini_output.h"
+#include "app/host_requests.h"
 #include "devices/player_mode.h"
 #include "devices/studio_host.h"
 #include "engine/engine_params.h"
@@ -44,3 +47,10 @@ inline bool Eventually(const std::function<bool()>& condition) {
     for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return condition();
 }
+
+// The device operations as the application runs them: the config's choices
+// handed over, what the operation chose kept in the config.
+inline void RefreshOutputsAsApp() { RunDeviceOperation([] { RefreshOutputEndpoints(); return 0; }); }
+inline void RefreshInputsAsApp() { RunDeviceOperation([] { RefreshInputEndpoints(); return 0; }); }
+inline bool StartBridgeAsApp() { return RunDeviceOperation(StartSelectedMicBridge); }
+inline bool OpenMiniOutputAsApp() { return RunDeviceOperation(OpenSelectedMiniOutput); }

@@ -9,14 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "app/device_actions.h"
+#include "app/host_requests.h"
+#include "app/notices.h"
+#include "devices/driver_preference.h"
 #include "devices/mic_bridge.h"
+#include "devices/studio_stream.h"
 #include "devices/studio_host.h"
 #include "tests/devices/device_world.h"
 
-inline const PlatformEndpoint kK10Output{"Speakers_XOX", "Speakers (XOX K10 Audio)"};
-inline const PlatformEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
-inline const PlatformEndpoint kUsbMic{"USB_Mic", "Microphone (USB Audio Device)"};
-inline const PlatformEndpoint kCableCapture{"CABLE_Output", "CABLE Output (VB-Audio Virtual Cable)"};
+inline const AudioEndpoint kK10Output{"Speakers_XOX", "Speakers (XOX K10 Audio)"};
+inline const AudioEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
+inline const AudioEndpoint kUsbMic{"USB_Mic", "Microphone (USB Audio Device)"};
+inline const AudioEndpoint kCableCapture{"CABLE_Output", "CABLE Output (VB-Audio Virtual Cable)"};
 
 class StudioWorld : public ::testing::Test {
 protected:
@@ -45,8 +50,19 @@ protected:
         step();
         return ::testing::internal::GetCapturedStdout();
     }
-    static std::string BringUp() { return ConsoleOf(BringUpStudioAudio); }
-    static std::string Frame() { return ConsoleOf(HandleHostRequests); }
+    // Start-up and a frame as the shell runs them: the operation, then the notices it queued.
+    static std::string BringUp() {
+        return ConsoleOf([] {
+            StartStudioAudio();
+            ShowPendingNotices();
+        });
+    }
+    static std::string Frame() {
+        return ConsoleOf([] {
+            HandleHostRequests();
+            ShowPendingNotices();
+        });
+    }
     static std::vector<std::string>& Calls() { return scripted.driverHost.calls; }
     static const std::string& RunningDriver() {
         static const std::string none = "<none>";

@@ -3,17 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
 #include "platform/scripted/scripted_platform.h"
 #include "tests/devices/device_world.h"
 
 namespace {
-const PlatformEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
-const PlatformEndpoint kCable{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"};
-const PlatformEndpoint kK10{"Speakers_XOX", "Speakers (XOX K10 Audio)"};
-const PlatformEndpoint kHeadphones{"bt_headphones", "Tai nghe Bluetooth của Hùng"};
+const AudioEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
+const AudioEndpoint kCable{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"};
+const AudioEndpoint kK10{"Speakers_XOX", "Speakers (XOX K10 Audio)"};
+const AudioEndpoint kHeadphones{"bt_headphones", "Tai nghe Bluetooth của Hùng"};
 
 class Endpoints : public ::testing::Test {
 protected:
@@ -25,7 +25,7 @@ TEST_F(Endpoints, AStoredOutputThatIsActiveWinsOverTheDefault) {
     scripted.render.endpoints = {kSpeakers, kCable, kK10};
     scripted.render.defaultId = kSpeakers.id;
     appConfig.miniOutputId = kK10.id;
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     EXPECT_EQ(endpointLists.selectedOutputIndex, 2);
     EXPECT_EQ(SelectedOutput()->name, kK10.name);
     EXPECT_EQ(StoredOutputId(), "<not saved>");  // nothing changed, nothing written
@@ -35,32 +35,32 @@ TEST_F(Endpoints, AVanishedOutputFallsBackToTheDefaultThenTheFirstAndIsSaved) {
     scripted.render.endpoints = {kCable, kSpeakers, kHeadphones};
     scripted.render.defaultId = kHeadphones.id;
     appConfig.miniOutputId = "unplugged_usb_dac";
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     EXPECT_EQ(endpointLists.selectedOutputIndex, 2);
     EXPECT_EQ(appConfig.miniOutputId, kHeadphones.id);
     EXPECT_EQ(StoredOutputId(), kHeadphones.id);
 
     scripted.render.defaultId = "";
     appConfig.miniOutputId = "gone";
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     EXPECT_EQ(endpointLists.selectedOutputIndex, 0);
     EXPECT_EQ(StoredOutputId(), kCable.id);
 }
 
 TEST_F(Endpoints, NoOutputsEmptiesTheStoredIdAndAFailedListKeepsTheSelection) {
     scripted.render.endpoints = {kSpeakers};
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     ASSERT_EQ(endpointLists.selectedOutputIndex, 0);
 
     scripted.render.reachable = false;
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     EXPECT_TRUE(endpointLists.outputEndpoints.empty());
     EXPECT_EQ(endpointLists.selectedOutputIndex, 0);
     EXPECT_EQ(SelectedOutput(), nullptr);  // an index past the list is no selection
 
     scripted.render.reachable = true;
     scripted.render.endpoints.clear();
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     EXPECT_EQ(endpointLists.selectedOutputIndex, -1);
     EXPECT_EQ(appConfig.miniOutputId, "");
     EXPECT_EQ(StoredOutputId(), "");
@@ -68,7 +68,7 @@ TEST_F(Endpoints, NoOutputsEmptiesTheStoredIdAndAFailedListKeepsTheSelection) {
 
 TEST_F(Endpoints, AnUnnamedOutputGetsTheGenericNameAndOneWithoutIdIsSkipped) {
     scripted.render.endpoints = {{"", "No id"}, {"plain", ""}};
-    RefreshOutputEndpoints();
+    RefreshOutputsAsApp();
     ASSERT_EQ(endpointLists.outputEndpoints.size(), 1u);
     EXPECT_EQ(endpointLists.outputEndpoints[0].name, "Windows Audio Output");
 }
@@ -78,19 +78,19 @@ TEST_F(Endpoints, TheInputIsTheStoredOneElseTheBestMicrophoneByName) {
                                   {"line", "Line In (High Definition Audio)"},
                                   {"usb", "Microphone (USB Audio Device)"},
                                   {"usb2", "Microphone (USB Audio Device)"}};
-    RefreshInputEndpoints();
+    RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 2);  // the earliest of equal scores
     EXPECT_EQ(appConfig.wasapiMicInputId, "usb");
     EXPECT_EQ(StoredOutputId(), "<not saved>");  // kept in memory only
 
     appConfig.wasapiMicInputId = "line";
-    RefreshInputEndpoints();
+    RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 1);
 
     scripted.capture.endpoints = {{"cable_out", "CABLE Output (VB-Audio Virtual Cable)"},
                                   {"mix", "Stereo Mix (Realtek Audio)"}};
     appConfig.wasapiMicInputId = "gone";
-    RefreshInputEndpoints();
+    RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 0);
 }
 

@@ -14,11 +14,11 @@
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "platform/scripted/scripted_platform.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
-const PlatformEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
-const PlatformEndpoint kCable{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"};
+const AudioEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
+const AudioEndpoint kCable{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"};
 
 ScriptedPacket Tone(uint32_t frames, double hz, float level, uint64_t& position) {
     ScriptedPacket p;

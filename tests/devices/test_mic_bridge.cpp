@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "devices/mic_bridge.h"
 #include "engine/bridge_ring.h"
 #include "engine/engine_params.h"
@@ -18,9 +18,9 @@
 
 namespace {
 using namespace std::chrono_literals;
-const PlatformEndpoint kUsbMic{"usb_mic", "Microphone (USB Audio Device)"};
-const PlatformEndpoint kCableOut{"cable_out", "CABLE Output (VB-Audio Virtual Cable)"};
-const PlatformEndpoint kStereoMix{"mix", "Stereo Mix (Realtek Audio)"};
+const AudioEndpoint kUsbMic{"usb_mic", "Microphone (USB Audio Device)"};
+const AudioEndpoint kCableOut{"cable_out", "CABLE Output (VB-Audio Virtual Cable)"};
+const AudioEndpoint kStereoMix{"mix", "Stereo Mix (Realtek Audio)"};
 
 class Bridge : public ::testing::Test {
 protected:
@@ -108,7 +108,7 @@ TEST_F(Bridge, OnlyAnEndpointThatIsThereIsOpened) {
 
 TEST_F(Bridge, TheSelectedMicrophoneIsBridgedAndKept) {
     appConfig.wasapiMicChannel = 7;
-    ASSERT_TRUE(StartSelectedMicBridge());
+    ASSERT_TRUE(StartBridgeAsApp());
     EXPECT_EQ(micBridge.openedId, kUsbMic.id);
     EXPECT_EQ(micBridge.deviceName, kUsbMic.name);
     EXPECT_EQ(appConfig.wasapiMicInputId, kUsbMic.id);
@@ -117,17 +117,17 @@ TEST_F(Bridge, TheSelectedMicrophoneIsBridgedAndKept) {
 
 TEST_F(Bridge, NoRealMicrophoneMeansNoBridgeAndNothingStored) {
     scripted.capture.endpoints = {kCableOut, kStereoMix};
-    EXPECT_FALSE(StartSelectedMicBridge());
+    EXPECT_FALSE(StartBridgeAsApp());
     EXPECT_FALSE(IsMicBridgeRunning());
     EXPECT_EQ(scripted.captureStream.opens, 0);
     EXPECT_EQ(appConfig.wasapiMicInputId, "");
     // Plugged in later, the real microphone is the one bridged.
     scripted.capture.endpoints = {kCableOut, kStereoMix, kUsbMic};
-    ASSERT_TRUE(StartSelectedMicBridge());
+    ASSERT_TRUE(StartBridgeAsApp());
     EXPECT_EQ(micBridge.openedId, kUsbMic.id);
     // A monitor the user chose on purpose stays the user's choice.
     appConfig.wasapiMicInputId = kStereoMix.id;
-    ASSERT_TRUE(StartSelectedMicBridge());
+    ASSERT_TRUE(StartBridgeAsApp());
     EXPECT_EQ(micBridge.openedId, kStereoMix.id);
 }
 }  // namespace

@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "devices/mini_output.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
@@ -18,9 +18,9 @@
 
 namespace {
 using namespace std::chrono_literals;
-const PlatformEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
-const PlatformEndpoint kCable{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"};
-const PlatformEndpoint kHeadphones{"bt_headphones", "Tai nghe Bluetooth"};
+const AudioEndpoint kSpeakers{"Speakers_Builtin", "Speakers (High Definition Audio)"};
+const AudioEndpoint kCable{"CABLE_Input", "CABLE Input (VB-Audio Virtual Cable)"};
+const AudioEndpoint kHeadphones{"bt_headphones", "Tai nghe Bluetooth"};
 
 StreamFormat Format(SampleFormat sample, uint32_t channels, uint32_t bytes) {
     StreamFormat f;
@@ -180,14 +180,14 @@ TEST_F(MiniOutputTest, AStopEndsTheThreadBeforeTheStreamIsReleased) {
 TEST_F(MiniOutputTest, TheSelectedOpenPrimesForTheProfileAndKeepsTheOpenedId) {
     appConfig.miniOutputMode = 1;
     appConfig.miniOutputId = "gone";
-    ASSERT_TRUE(OpenSelectedMiniOutput());
+    ASSERT_TRUE(OpenMiniOutputAsApp());
     EXPECT_EQ(engine.beatRingPrefill.load(), 4800);
     EXPECT_EQ(appConfig.miniOutputId, kSpeakers.id);
     appConfig.miniOutputMode = 0;
-    ASSERT_TRUE(OpenSelectedMiniOutput());
+    ASSERT_TRUE(OpenMiniOutputAsApp());
     EXPECT_EQ(engine.beatRingPrefill.load(), 1920);
     scripted.renderStream.openFails = true;
-    EXPECT_FALSE(OpenSelectedMiniOutput());
+    EXPECT_FALSE(OpenMiniOutputAsApp());
     EXPECT_FALSE(IsMiniOutputRunning());
 }
 }  // namespace

@@ -13,8 +13,8 @@
 #include "engine/denormals.h"
 #include "engine/splice_shifter.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/signals.h"
-#include "tests/support/singing.h"
+#include "tools/synth/signals.h"
+#include "tools/synth/singing.h"
 
 namespace {
 class AutoTuneDetection : public EngineTest {};

@@ -14,8 +14,8 @@
 #include "engine/master_bus.h"
 #include "engine/vocal_bus.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/signals.h"
-#include "tests/support/singing.h"
+#include "tools/synth/signals.h"
+#include "tools/synth/singing.h"
 
 namespace {
 class HarmonyPitch : public EngineTest {};

@@ -9,7 +9,7 @@
 #include "engine/master_bus.h"
 #include "engine/record_ring.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
 void FeedBeat(unsigned frames, float left, float right) {

@@ -8,7 +8,7 @@
 
 #include "engine/tone_chain.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
 class ToneDynamics : public EngineTest {};

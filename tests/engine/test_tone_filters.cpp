@@ -9,7 +9,7 @@
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
 class ToneFilters : public EngineTest {};

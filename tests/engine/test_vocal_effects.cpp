@@ -17,7 +17,7 @@
 #include "engine/reverb.h"
 #include "engine/vocal_bus.h"
 #include "tests/support/engine_fixture.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
 class VocalEffects : public EngineTest {};

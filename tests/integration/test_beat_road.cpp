@@ -16,7 +16,7 @@
 #include <iterator>
 #include <thread>
 
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 #include "devices/beat_capture.h"
 #include "devices/mini_output.h"
 #include "devices/player_mode.h"
@@ -27,7 +27,7 @@
 #include "platform/audio_streams.h"
 #include "tests/support/private_server.h"
 #include "tests/support/shell.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
 using namespace std::chrono_literals;

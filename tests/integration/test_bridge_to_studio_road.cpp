@@ -20,7 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/device_actions.h"
+#include "app/notices.h"
 #include "devices/mic_bridge.h"
+#include "devices/studio_stream.h"
 #include "devices/studio_host.h"
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
@@ -119,7 +122,7 @@ protected:
 };
 
 TEST_F(BridgeToStudio, TheMicrophoneArrivesAtTheStudioOutputWithinTheBridgesBacklog) {
-    BringUpStudioAudio();
+    StartStudioAudio();
     ASSERT_TRUE(IsDriverStreamRunning());
     ASSERT_TRUE(IsMicBridgeRunning()) << "the generic driver without a K10 bridges the microphone";
     EXPECT_EQ(engine.inputChannels.load(), 0);

@@ -12,7 +12,7 @@
 #include "engine/bridge_ring.h"
 #include "engine/engine_params.h"
 #include "tests/support/shell.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 namespace {
 using namespace std::chrono_literals;

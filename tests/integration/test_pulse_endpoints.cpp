@@ -15,9 +15,9 @@
 
 namespace {
 // Name and Description pairs of `pactl list sinks|sources`, in order.
-std::vector<PlatformEndpoint> PactlView(const char* kind) {
+std::vector<AudioEndpoint> PactlView(const char* kind) {
     std::istringstream lines(Shell(std::string("LC_ALL=C pactl list ") + kind));
-    std::vector<PlatformEndpoint> result;
+    std::vector<AudioEndpoint> result;
     std::string line;
     while (std::getline(lines, line)) {
         const size_t start = line.find_first_not_of("\t ");
@@ -35,8 +35,8 @@ std::string PactlDefault(const char* which) {
     return s;
 }
 
-const PlatformEndpoint* Find(const std::vector<PlatformEndpoint>& list, const std::string& id) {
-    for (const PlatformEndpoint& e : list) {
+const AudioEndpoint* Find(const std::vector<AudioEndpoint>& list, const std::string& id) {
+    for (const AudioEndpoint& e : list) {
         if (e.id == id) return &e;
     }
     return nullptr;
@@ -50,28 +50,28 @@ protected:
         ASSERT_NE(Shell("pactl info").find("Server Name"), std::string::npos) << "the test server does not answer";
     }
 
-    static std::vector<PlatformEndpoint> List(EndpointFlow flow, std::string& defaultId) {
-        std::vector<PlatformEndpoint> list;
+    static std::vector<AudioEndpoint> List(EndpointFlow flow, std::string& defaultId) {
+        std::vector<AudioEndpoint> list;
         std::string reason;
-        EXPECT_TRUE(ListPlatformEndpoints(flow, list, defaultId, reason)) << reason;
+        EXPECT_TRUE(ListAudioEndpoints(flow, list, defaultId, reason)) << reason;
         return list;
     }
 };
 
 TEST_F(PulseServer, RenderEndpointsAreTheServersSinksWithTheirDescriptions) {
     std::string defaultId;
-    const std::vector<PlatformEndpoint> sinks = List(EndpointFlow::Render, defaultId);
-    const PlatformEndpoint* cable = Find(sinks, "CABLE_Input");
+    const std::vector<AudioEndpoint> sinks = List(EndpointFlow::Render, defaultId);
+    const AudioEndpoint* cable = Find(sinks, "CABLE_Input");
     ASSERT_NE(cable, nullptr);
     EXPECT_EQ(cable->name, "CABLE Input (VB-Audio Virtual Cable)");
-    const PlatformEndpoint* k10 = Find(sinks, "Speakers_XOX");
+    const AudioEndpoint* k10 = Find(sinks, "Speakers_XOX");
     ASSERT_NE(k10, nullptr);
     EXPECT_NE(k10->name.find("XOX K10"), std::string::npos);
     ASSERT_NE(Find(sinks, "Speakers_Builtin"), nullptr);
     EXPECT_EQ(defaultId, PactlDefault("get-default-sink"));
     EXPECT_EQ(defaultId, "Speakers_Builtin");
 
-    const std::vector<PlatformEndpoint> pactl = PactlView("sinks");
+    const std::vector<AudioEndpoint> pactl = PactlView("sinks");
     ASSERT_EQ(sinks.size(), pactl.size());
     for (size_t i = 0; i < sinks.size(); ++i) {
         EXPECT_EQ(sinks[i].id, pactl[i].id);
@@ -81,16 +81,16 @@ TEST_F(PulseServer, RenderEndpointsAreTheServersSinksWithTheirDescriptions) {
 
 TEST_F(PulseServer, CaptureEndpointsIncludeTheMicrophoneAndTheMonitors) {
     std::string defaultId;
-    const std::vector<PlatformEndpoint> sources = List(EndpointFlow::Capture, defaultId);
-    const PlatformEndpoint* mic = Find(sources, "USB_Mic");
+    const std::vector<AudioEndpoint> sources = List(EndpointFlow::Capture, defaultId);
+    const AudioEndpoint* mic = Find(sources, "USB_Mic");
     ASSERT_NE(mic, nullptr);
     EXPECT_EQ(mic->name, "Microphone (USB Audio Device)");
     EXPECT_EQ(defaultId, "USB_Mic");
-    const PlatformEndpoint* loopback = Find(sources, "CABLE_Input.monitor");
+    const AudioEndpoint* loopback = Find(sources, "CABLE_Input.monitor");
     ASSERT_NE(loopback, nullptr);
     EXPECT_EQ(loopback->name, "Monitor of CABLE Input (VB-Audio Virtual Cable)");
 
-    const std::vector<PlatformEndpoint> pactl = PactlView("sources");
+    const std::vector<AudioEndpoint> pactl = PactlView("sources");
     ASSERT_EQ(sources.size(), pactl.size());
     for (size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(sources[i].name, pactl[i].name);
 }
@@ -98,11 +98,11 @@ TEST_F(PulseServer, CaptureEndpointsIncludeTheMicrophoneAndTheMonitors) {
 TEST_F(PulseServer, AnUnreachableServerIsReportedPromptlyWithAReason) {
     const std::string saved = std::getenv("PULSE_SERVER");
     setenv("PULSE_SERVER", "unix:/nonexistent/sonavela/native", 1);
-    std::vector<PlatformEndpoint> list{{"stale", "stale"}};
+    std::vector<AudioEndpoint> list{{"stale", "stale"}};
     std::string defaultId = "stale";
     std::string reason;
     const auto start = std::chrono::steady_clock::now();
-    const bool ok = ListPlatformEndpoints(EndpointFlow::Render, list, defaultId, reason);
+    const bool ok = ListAudioEndpoints(EndpointFlow::Render, list, defaultId, reason);
     const auto took = std::chrono::steady_clock::now() - start;
     setenv("PULSE_SERVER", saved.c_str(), 1);
     EXPECT_FALSE(ok);

@@ -15,8 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "devices/host_requests.h"
+#include "app/host_requests.h"
+#include "app/device_actions.h"
+#include "app/notices.h"
 #include "devices/mic_bridge.h"
+#include "devices/studio_stream.h"
 #include "devices/player_mode.h"
 #include "devices/studio_host.h"
 #include "engine/engine_params.h"
@@ -97,7 +100,7 @@ protected:
 };
 
 TEST_F(StudioRoad, BringUpThenBufferAndDriverSwitchesWhileAudioRuns) {
-    BringUpStudioAudio();
+    StartStudioAudio();
     ASSERT_TRUE(studioHost.asioAvailable);
     EXPECT_EQ(IndexOf("CABLE Input (VB-Audio Virtual Cable)"), -1) << "never play into the beat's cable";
     EXPECT_EQ(IndexOf("Microphone (USB Audio Device)"), -1) << "inputs only: no outputs";
@@ -136,7 +139,7 @@ TEST_F(StudioRoad, BringUpThenBufferAndDriverSwitchesWhileAudioRuns) {
 TEST_F(StudioRoad, ASwitchToAVanishedDeviceRestoresTheRunningOne) {
     const std::string module = LoadSink("Loa_Tam", "Loa tam thoi");
     ASSERT_FALSE(module.empty());
-    BringUpStudioAudio();
+    StartStudioAudio();
     const int gone = IndexOf("Loa tam thoi");
     ASSERT_GE(gone, 0);
     const std::string before = Running();
@@ -153,7 +156,7 @@ TEST_F(StudioRoad, ADeviceLostMidStreamIsClosedAndAnotherDriverRuns) {
     const std::string module = LoadSink("Loa_Mat", "Loa se mat");
     ASSERT_FALSE(module.empty());
     appConfig.asioDeviceName = "Loa se mat";
-    BringUpStudioAudio();
+    StartStudioAudio();
     ASSERT_EQ(Running(), "Loa se mat");
     ExpectAudioRuns("before the loss");
     UnloadModule(module);
@@ -168,7 +171,7 @@ TEST_F(StudioRoad, ADeviceLostMidStreamIsClosedAndAnotherDriverRuns) {
 }
 
 TEST_F(StudioRoad, TenSwitchesInASecondEndWithARunningStream) {
-    BringUpStudioAudio();
+    StartStudioAudio();
     ASSERT_TRUE(studioHost.asioAvailable);
     for (int i = 0; i < 10; ++i) {
         SwitchTo(i % 2 == 0 ? kK10 : kSpeakers);
@@ -183,7 +186,7 @@ TEST_F(StudioRoad, AServerRestartIsToldAndRestoreAudioBringsItBack) {
     PrivateServer server(fs::temp_directory_path() / ("sonavela-studio-restart-" + std::to_string(getpid())));
     ASSERT_TRUE(server.Start());
     appConfig.asioDeviceName = kSpeakers;  // the sound server's path even when JACK runs
-    BringUpStudioAudio();
+    StartStudioAudio();
     ASSERT_EQ(Running(), kSpeakers);
     server.Stop();
     for (int i = 0; i < 500 && IsDriverStreamOpen(); ++i) {

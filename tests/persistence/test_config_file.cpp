@@ -17,7 +17,7 @@
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
-#include "persistence/working_values.h"
+#include "app/controls.h"
 #include "tests/persistence/fresh_process.h"
 
 namespace {
@@ -88,7 +88,7 @@ TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
 TEST_F(ConfigFile, TheEngineStartsWithTheLoadedValues) {
     if (!InFreshProcess()) return;
     InitEngine();
-    WorkingValues mirrors;
+    ShellState mirrors;
     ApplyConfigToEngine(Loaded("mic_channel=2\nstudio_mode=1\nvocal_volume=90\nbeat_volume=50\nvocal_balance=100\n"
                                "vocal_air=7\necho=40\nmaster_output_db=-6\nharmony_enabled=1\ntune_mode=2\ntune_enabled=0"), mirrors);
     EXPECT_TRUE(engine.micChannelMode == 2 && engine.studioMode == 1 && engine.tuneMode == 2);
@@ -96,8 +96,8 @@ TEST_F(ConfigFile, TheEngineStartsWithTheLoadedValues) {
     EXPECT_TRUE(engine.airDb == 7.0f && engine.echoLevel == 0.4f && engine.reverbLevel == 0.18f);
     EXPECT_FLOAT_EQ(engine.masterOutputGain, std::pow(10.0f, -0.3f));
     EXPECT_TRUE(engine.harmonyEnabled && engine.fxEnabled && !engine.tuneEnabled);
-    EXPECT_TRUE(mirrors.balance == 100.0f && mirrors.air == 7.0f && mirrors.beatVolume == 50.0f &&
-                mirrors.masterOutputDb == -6.0f && mirrors.body == 55.0f && mirrors.builtinPreset == 6);
+    EXPECT_TRUE(mirrors.sliders[Param::VocalBalance] == 100.0f && mirrors.sliders[Param::VocalAir] == 7.0f && mirrors.sliders[Param::BeatVolume] == 50.0f &&
+                mirrors.sliders[Param::MasterOutputDb] == -6.0f && mirrors.sliders[Param::VocalBody] == 55.0f && mirrors.builtinPreset == 6);
     fs::remove(ConfigPath());
     LoadConfig();
     EXPECT_TRUE(engine.micChannelMode == 1 && engine.studioMode == 0) << "a missing file hands over the defaults";

@@ -16,9 +16,10 @@
 #include "engine/engine_params.h"
 #include "persistence/data_folder.h"
 #include "persistence/user_presets.h"
-#include "persistence/vocal_presets.h"
+#include "app/presets.h"
+#include "engine/vocal_presets.h"
 #include "tests/persistence/fresh_process.h"
-#include "tests/persistence/stored_config.h"
+#include "tests/app/stored_config.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -37,7 +38,7 @@ std::string Line(std::string name, size_t count = 17, size_t at = 0, std::string
 
 class UserPresetsFile : public FreshProcessTest {
 protected:
-    WorkingValues values;
+    ShellState values;
     void Start() {
         StartFromStoredConfig(values);
         LoadUserPresets();
@@ -50,9 +51,9 @@ protected:
         engine.fxEnabled = false;
         engine.tuneEnabled = true;
         engine.harmonyEnabled = true;
-        values.balance = 70.0f, values.body = 61.5f, values.smooth = 52.0f, values.warmth = 33.0f;
-        values.air = 6.25f, values.reverb = 21.0f, values.echo = 9.0f, values.masterGlue = 20.0f;
-        values.bodyPlus = 47.0f, values.opto2a = 12.5f;
+        values.sliders[Param::VocalBalance] = 70.0f, values.sliders[Param::VocalBody] = 61.5f, values.sliders[Param::VocalSmooth] = 52.0f, values.sliders[Param::VocalWarmth] = 33.0f;
+        values.sliders[Param::VocalAir] = 6.25f, values.sliders[Param::Reverb] = 21.0f, values.sliders[Param::Echo] = 9.0f, values.sliders[Param::MasterGlue] = 20.0f;
+        values.sliders[Param::VocalBodyPlus] = 47.0f, values.sliders[Param::VocalOpto2a] = 12.5f;
     }
     static const std::vector<UserPreset>& Loaded(const std::string& text) {
         WriteFile(UserPresetsPath(), text);
@@ -105,16 +106,16 @@ TEST_F(UserPresetsFile, SavingKeepsTheCurrentSoundAndMakesItActive) {
     // The same name again replaces the sound where it stands.
     ASSERT_EQ(SaveCurrentAsUserPreset("Khác", values), 1);
     engine.vocalVolume = 80.0f;
-    values.air = 1.5f;
+    values.sliders[Param::VocalAir] = 1.5f;
     ASSERT_EQ(SaveCurrentAsUserPreset(" Bolero Hòa ", values), 0);
     LoadUserPresets();
     ASSERT_EQ(userPresets.size(), 2u);
-    EXPECT_TRUE(userPresets[0].name == "Bolero Hòa" && userPresets[0].vocalVolume == 80.0f && userPresets[0].air == 1.5f);
+    EXPECT_TRUE(userPresets[0].name == "Bolero Hòa" && userPresets[0].values[Param::VocalVolume] == 80.0f && userPresets[0].values[Param::VocalAir] == 1.5f);
     EXPECT_EQ(userPresets[1].name, "Khác");
     EXPECT_EQ(values.userPreset, 0);
-    const VocalSound s = PresetVocalSound(userPresets[1]);
-    EXPECT_TRUE(s.vocalVolume == 110.0f && s.bodyPlus == 47.0f && s.opto2a == 12.5f && s.harmonyVolume == 40.0f &&
-                s.masterGlue == 20.0f && s.air == 6.25f);
+    const UserPreset& s = userPresets[1];
+    EXPECT_TRUE(s.values[Param::VocalVolume] == 110.0f && s.values[Param::VocalBodyPlus] == 47.0f && s.values[Param::VocalOpto2a] == 12.5f && s.values[Param::HarmonyVolume] == 40.0f &&
+                s.values[Param::MasterGlue] == 20.0f && s.values[Param::VocalAir] == 6.25f);
 }
 
 TEST_F(UserPresetsFile, RenameAndDeleteActOnTheActivePresetOnly) {
@@ -138,9 +139,9 @@ TEST_F(UserPresetsFile, RenameAndDeleteActOnTheActivePresetOnly) {
                                engine.glueAmount.load(), engine.tuneMode.load(), engine.harmonyEnabled.load());
     };
     const auto engineBefore = sound();
-    const float opto = values.opto2a;
+    const float opto = values.sliders[Param::VocalOpto2a];
     ASSERT_TRUE(DeleteActiveUserPreset(values));
-    EXPECT_TRUE(sound() == engineBefore && values.opto2a == opto);
+    EXPECT_TRUE(sound() == engineBefore && values.sliders[Param::VocalOpto2a] == opto);
     EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == 7);
     EXPECT_NE(ReadFile(ConfigPath()).find("\nvocal_preset=7\nactive_user_preset=\n"), std::string::npos);
     EXPECT_EQ(Stored(), std::string("Một") + kPlainSaved);
@@ -184,12 +185,9 @@ TEST_F(UserPresetsFile, LinesOfEveryAgeLoadAndAreRewrittenWithAllFields) {
     const std::string text = Line("cũ", 15) + Line("giữa", 16) + "\n" + Line("mới");
     const std::vector<UserPreset> p = Loaded(text);
     ASSERT_EQ(p.size(), 3u);
-    EXPECT_TRUE(p[0].bodyPlus == 50.0f && p[0].opto2a == 0.0f && p[0].harmonyEnabled);
-    EXPECT_TRUE(p[1].bodyPlus == 60.0f && p[1].opto2a == 0.0f);
-    EXPECT_TRUE(p[2] == (UserPreset{.name = "mới", .vocalVolume = 90, .balance = 10, .body = 20, .smooth = 30,
-                                    .warmth = 40, .bodyPlus = 60, .opto2a = 15, .air = 5, .reverb = 25, .echo = 20,
-                                    .harmonyVolume = 30, .masterGlue = 70, .tuneMode = 2, .fxEnabled = true,
-                                    .tuneEnabled = false, .harmonyEnabled = true}));
+    EXPECT_TRUE(p[0].values[Param::VocalBodyPlus] == 50.0f && p[0].values[Param::VocalOpto2a] == 0.0f && p[0].values[Param::HarmonyEnabled]);
+    EXPECT_TRUE(p[1].values[Param::VocalBodyPlus] == 60.0f && p[1].values[Param::VocalOpto2a] == 0.0f);
+    EXPECT_TRUE(p[2] == (MakePreset("mới", {{Param::VocalVolume, 90}, {Param::VocalBalance, 10}, {Param::VocalBody, 20}, {Param::VocalSmooth, 30}, {Param::VocalWarmth, 40}, {Param::VocalBodyPlus, 60}, {Param::VocalOpto2a, 15}, {Param::VocalAir, 5}, {Param::Reverb, 25}, {Param::Echo, 20}, {Param::HarmonyVolume, 30}, {Param::MasterGlue, 70}, {Param::TuneMode, 2}, {Param::FxEnabled, true}, {Param::TuneEnabled, false}, {Param::HarmonyEnabled, true}})));
     std::string crlf = text;
     for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2) crlf.insert(at, "\r");
     crlf.pop_back(), crlf.pop_back();  // and no line feed at the end
@@ -211,9 +209,9 @@ TEST_F(UserPresetsFile, UnreadableLinesVanishAndTheFirstOfANameWins) {
         Line("Hòa", 17, 2, "120") + Line("  Hòa\r", 17, 2, "130") + Line("HÒA"));
     ASSERT_EQ(p.size(), 5u);
     EXPECT_EQ(p[0].name, "x") << "a dropped line does not take the name";
-    EXPECT_EQ(p[1].vocalVolume, 97.5f);
-    EXPECT_EQ(p[2].tuneMode, 2);
-    EXPECT_TRUE(p[3].name == "Hòa" && p[3].vocalVolume == 80.0f);
+    EXPECT_EQ(p[1].values[Param::VocalVolume], 97.5f);
+    EXPECT_EQ(p[2].values[Param::TuneMode], 2);
+    EXPECT_TRUE(p[3].name == "Hòa" && p[3].values[Param::VocalVolume] == 80.0f);
     EXPECT_EQ(p[4].name, "HÒA");
     ASSERT_TRUE(SaveUserPresets());
     const std::string saved = Stored();
@@ -222,23 +220,22 @@ TEST_F(UserPresetsFile, UnreadableLinesVanishAndTheFirstOfANameWins) {
 
 TEST_F(UserPresetsFile, ValuesOutOfRangeAreClamped) {
     if (!InFreshProcess()) return;
-    using P = UserPreset;
-    const std::tuple<size_t, float P::*, float, float> floats[] = {
-        {2, &P::vocalVolume, 0, 150}, {3, &P::balance, 0, 100},   {4, &P::body, 0, 100},
-        {5, &P::smooth, 0, 100},      {6, &P::warmth, 0, 100},    {7, &P::air, 0, 10},
-        {8, &P::reverb, 0, 50},       {9, &P::echo, 0, 40},       {10, &P::harmonyVolume, 8, 45},
-        {11, &P::masterGlue, 0, 100}, {16, &P::bodyPlus, 0, 100}, {17, &P::opto2a, 0, 100}};
+    const std::tuple<size_t, Param, float, float> floats[] = {
+        {2, Param::VocalVolume, 0, 150}, {3, Param::VocalBalance, 0, 100},   {4, Param::VocalBody, 0, 100},
+        {5, Param::VocalSmooth, 0, 100},      {6, Param::VocalWarmth, 0, 100},    {7, Param::VocalAir, 0, 10},
+        {8, Param::Reverb, 0, 50},       {9, Param::Echo, 0, 40},       {10, Param::HarmonyVolume, 8, 45},
+        {11, Param::MasterGlue, 0, 100}, {16, Param::VocalBodyPlus, 0, 100}, {17, Param::VocalOpto2a, 0, 100}};
     for (const auto& [at, field, lo, hi] : floats) {
         const std::vector<UserPreset> p = Loaded(Line("low", 17, at, "-1000") + Line("high", 17, at, "1000"));
         ASSERT_EQ(p.size(), 2u);
-        EXPECT_TRUE(p[0].*field == lo && p[1].*field == hi) << "field " << at;
+        EXPECT_TRUE(p[0].values[field] == lo && p[1].values[field] == hi) << "field " << at;
     }
     const std::vector<UserPreset> p = Loaded(Line("200", 17, 2, "200") + Line("0", 17, 10, "0") +
                                              Line("7", 17, 12, "7") + Line("style 0", 17, 12, "0") +
                                              Line("bools", 17, 13, "-7"));
     ASSERT_EQ(p.size(), 5u);
-    EXPECT_TRUE(p[0].vocalVolume == 150.0f && p[1].harmonyVolume == 8.0f);
-    EXPECT_TRUE(p[2].tuneMode == 3 && p[3].tuneMode == 1 && p[4].fxEnabled);
+    EXPECT_TRUE(p[0].values[Param::VocalVolume] == 150.0f && p[1].values[Param::HarmonyVolume] == 8.0f);
+    EXPECT_TRUE(p[2].values[Param::TuneMode] == 3 && p[3].values[Param::TuneMode] == 1 && p[4].values[Param::FxEnabled]);
 }
 
 TEST_F(UserPresetsFile, HostileNamesAndManyValuesReadBackAsWritten) {
@@ -253,13 +250,7 @@ TEST_F(UserPresetsFile, HostileNamesAndManyValuesReadBackAsWritten) {
                                  "\xff\xfe bytes", "=|=", "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17", "  padded  "};
     userPresets.clear();
     for (const std::string& name : names) {
-        userPresets.push_back({.name = CleanPresetName(name), .vocalVolume = pick(0, 150), .balance = pick(0, 100),
-                               .body = pick(0, 100), .smooth = pick(0, 100), .warmth = pick(0, 100),
-                               .bodyPlus = pick(0, 100), .opto2a = pick(0, 100), .air = pick(0, 10),
-                               .reverb = pick(0, 50), .echo = pick(0, 40), .harmonyVolume = pick(8, 45),
-                               .masterGlue = pick(0, 100), .tuneMode = static_cast<int32_t>(rng() % 3 + 1),
-                               .fxEnabled = rng() % 2 == 0, .tuneEnabled = rng() % 2 == 0,
-                               .harmonyEnabled = rng() % 2 == 0});
+        userPresets.push_back(MakePreset(CleanPresetName(name), {{Param::VocalVolume, pick(0, 150)}, {Param::VocalBalance, pick(0, 100)}, {Param::VocalBody, pick(0, 100)}, {Param::VocalSmooth, pick(0, 100)}, {Param::VocalWarmth, pick(0, 100)}, {Param::VocalBodyPlus, pick(0, 100)}, {Param::VocalOpto2a, pick(0, 100)}, {Param::VocalAir, pick(0, 10)}, {Param::Reverb, pick(0, 50)}, {Param::Echo, pick(0, 40)}, {Param::HarmonyVolume, pick(8, 45)}, {Param::MasterGlue, pick(0, 100)}, {Param::TuneMode, static_cast<int32_t>(rng() % 3 + 1)}, {Param::FxEnabled, rng() % 2 == 0}, {Param::TuneEnabled, rng() % 2 == 0}, {Param::HarmonyEnabled, rng() % 2 == 0}}));
     }
     const std::vector<UserPreset> written = userPresets;
     ASSERT_TRUE(SaveUserPresets());
@@ -286,8 +277,8 @@ TEST_F(UserPresetsFile, NumbersStayClassicUnderADecimalCommaLocale) {
                         "1|1|1|0|38.0000|0.0000\n");
     const std::vector<UserPreset> p = Loaded(Line("a", 17, 7, "7.25") + Line("b", 17, 8, "12,5"));
     ASSERT_EQ(p.size(), 2u);
-    EXPECT_EQ(p[0].air, 7.25f);
-    EXPECT_EQ(p[1].reverb, 12.0f) << "a comma ends the number";
+    EXPECT_EQ(p[0].values[Param::VocalAir], 7.25f);
+    EXPECT_EQ(p[1].values[Param::Reverb], 12.0f) << "a comma ends the number";
 }
 
 TEST_F(UserPresetsFile, AFailedSaveKeepsThePreviousFile) {

@@ -17,6 +17,7 @@
 #include "recording/wav_header.h"
 #include "tests/recording/recording_folder.h"
 #include "tests/support/wav_reader.h"
+#include "app/takes.h"
 #include "tools/render_take.h"
 
 namespace {
@@ -111,8 +112,8 @@ TEST_F(RecorderTest, RecMixIsWhatTheOutputsPlayAndRecVocalLeavesTheBeatOut) {
     }
     RenderSettings s;
     s.recordFolder = folder.string();
-    s.beatVolumePercent = 100.0f;
-    s.masterOutputDb = 8.0f;  // loud enough to reach the clamp
+    s.params[Param::BeatVolume] = 100.0f;
+    s.params[Param::MasterOutputDb] = 8.0f;  // loud enough to reach the clamp
     RenderResult mix;
     std::string error;
     ASSERT_TRUE(RenderTake(s, in, mix, error)) << error;
@@ -216,7 +217,7 @@ TEST_F(RecorderTest, AFolderThatCannotBeMadeIsRefusedWithItsReason) {
         EXPECT_FALSE(StartRecording(0, bad.string(), "Take")) << bad;
         EXPECT_FALSE(IsRecorderActive());
         EXPECT_TRUE(RecordingFailed());
-        EXPECT_NE(RecordingFailReason().find("Khong tao duoc thu muc"), std::string::npos) << RecordingFailReason();
+        EXPECT_EQ(RecordingFailure(), RecordFailure::Folder) << RecordingFailReason();
         EXPECT_EQ(recorder.filePath, kept);  // a failed folder changes nothing else
         EXPECT_EQ(recorder.lastSavedPath, kept);
     }
@@ -229,7 +230,7 @@ TEST_F(RecorderTest, AFolderThatCannotBeMadeIsRefusedWithItsReason) {
 TEST_F(RecorderTest, AnEmptyFolderMeansTheDocumentsRecordingsFolder) {
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
     setenv("HOME", (folder / "home").c_str(), 1);
-    const bool started = StartRecording(0, "", "Take");
+    const bool started = StartTake(0, "", "Take");
     setenv("HOME", home.c_str(), 1);
     ASSERT_TRUE(started);
     EXPECT_EQ(recorder.filePath.rfind((folder / "home/Documents/Sonavela Recordings/Take_Mix_").string(), 0), 0u)

@@ -45,7 +45,7 @@ TEST(OfflineRender, OutputDoesNotDependOnTheBlockSize) {
     const fs::path folder = fs::temp_directory_path() / ("sonavela-blocks-" + std::to_string(::getpid()));
     const RenderInput in = Take(20000);
     RenderSettings s;
-    s.pitch.tuneEnabled = false;  // pitch detection runs per block, so it is timed by the block size
+    s.params[Param::TuneEnabled] = 0.0f;  // pitch detection runs per block, so it is timed by the block size
     s.recordFolder = folder.string();
     s.blockFrames = 64;
     const RenderResult small = Render(s, in);
@@ -67,8 +67,9 @@ TEST(OfflineRender, BeatLinesUpWithTheVoiceFromTheFirstFrame) {
     in.beat.assign(2 * 4800, 0.0f);
     in.beat[2 * 1000] = 0.5f;  // a click in the left channel at frame 1000
     RenderSettings s;
-    s.beatVolumePercent = 100.0f;
-    s.masterGluePercent = 0.0f;
+    s.params[Param::BeatVolume] = 100.0f;
+    s.params[Param::MasterGlue] = 0.0f;
+    s.params[Param::MasterOutputDb] = 0.0f;
     const RenderResult r = Render(s, in);
     EXPECT_FLOAT_EQ(r.output[2 * 1000], 0.5f);
     EXPECT_FLOAT_EQ(r.output[2 * 999], 0.0f);

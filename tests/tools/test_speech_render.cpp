@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/shell.h"
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 #include "tools/render_take.h"
 
 namespace {
@@ -63,10 +63,9 @@ protected:
 
     void SetUp() override { ASSERT_GT(speechFrames, 24000u) << "espeak-ng and sox must be installed"; }
 
-    RenderResult Render(const VocalToneSettings& tone, const PitchSettings& pitch = {}) const {
+    RenderResult Render(const ParamValues& params) const {
         RenderSettings s;
-        s.tone = tone;
-        s.pitch = pitch;
+        s.params = params;
         RenderInput in;
         in.vocal = take;
         RenderResult r;
@@ -91,10 +90,10 @@ protected:
 };
 
 TEST_F(SpeechRender, DefaultSettingsCarryTheVoice) {
-    const RenderResult r = Render(VocalToneSettings{});
+    const RenderResult r = Render(DefaultParamValues());
     ExpectSound(r);
     RenderSettings dryRun;
-    dryRun.tone.fxEnabled = false;
+    dryRun.params[Param::FxEnabled] = 0.0f;
     RenderInput in;
     in.vocal = take;
     RenderResult dry;
@@ -106,32 +105,38 @@ TEST_F(SpeechRender, DefaultSettingsCarryTheVoice) {
     EXPECT_LT(Rms(dry.output, quiet, quiet + 4800), 1e-5);
 }
 
+const Param kStages[] = {Param::VocalBalance, Param::VocalBody,   Param::VocalOpto2a, Param::VocalBodyPlus,
+                         Param::VocalSmooth,  Param::VocalWarmth, Param::Reverb,      Param::Echo};
+
+// Every stage at the same end of its control's range.
+ParamValues AllStagesAt(bool top) {
+    ParamValues v = DefaultParamValues();
+    for (Param p : kStages) v[p] = top ? Spec(p).hi : Spec(p).lo;
+    return v;
+}
+
 TEST_F(SpeechRender, EveryCornerOfTheControlsStaysFiniteAndQuietsDown) {
-    for (const float amount : {0.0f, 100.0f}) {
+    for (const bool top : {false, true}) {
         for (const float airDb : {0.0f, 10.0f}) {
-            SCOPED_TRACE(testing::Message() << "amounts " << amount << "%, air " << airDb << " dB");
-            VocalToneSettings t;
-            t.balance = t.body = t.opto = t.bodyPlus = t.smooth = t.warmth = t.reverb = t.echo = amount;
-            t.airDb = airDb;
+            SCOPED_TRACE(testing::Message() << (top ? "top" : "bottom") << " of every stage, air " << airDb << " dB");
+            ParamValues v = AllStagesAt(top);
+            v[Param::VocalAir] = airDb;
             // The pitch column at its strongest along with the rest.
-            const PitchSettings pitch{true, amount > 0.0f ? 3 : 1, amount > 0.0f, amount > 0.0f ? 45.0f : 8.0f};
-            ExpectSound(Render(t, pitch));
+            v[Param::TuneMode] = top ? 3.0f : 1.0f;
+            v[Param::HarmonyEnabled] = top ? 1.0f : 0.0f;
+            v[Param::HarmonyVolume] = top ? 45.0f : 8.0f;
+            ExpectSound(Render(v));
         }
     }
 }
 
 TEST_F(SpeechRender, EachStageAloneAtFullAmountStaysFinite) {
-    float VocalToneSettings::*const stages[] = {&VocalToneSettings::balance, &VocalToneSettings::body,
-                                                &VocalToneSettings::opto,    &VocalToneSettings::bodyPlus,
-                                                &VocalToneSettings::smooth,  &VocalToneSettings::warmth,
-                                                &VocalToneSettings::reverb,  &VocalToneSettings::echo};
-    for (size_t i = 0; i < std::size(stages); ++i) {
-        VocalToneSettings t;
-        t.balance = t.body = t.opto = t.bodyPlus = t.smooth = t.warmth = t.reverb = t.echo = 0.0f;
-        t.airDb = 0.0f;
-        t.*stages[i] = 100.0f;
-        SCOPED_TRACE(testing::Message() << "stage " << i);
-        ExpectSound(Render(t));
+    for (Param stage : kStages) {
+        ParamValues v = AllStagesAt(false);
+        v[Param::VocalAir] = 0.0f;
+        v[stage] = Spec(stage).hi;
+        SCOPED_TRACE(testing::Message() << "stage " << Spec(stage).key);
+        ExpectSound(Render(v));
     }
 }
 }  // namespace

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "tests/support/signals.h"
+#include "tools/synth/signals.h"
 
 struct Voice {
     std::function<double(double)> hz;  // pitch contour over time in seconds

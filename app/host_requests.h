@@ -13,3 +13,7 @@ struct HostRequests {
 };
 
 inline HostRequests hostRequests;
+
+// The Studio Mode, buffer size and driver requests, taken once each in that
+// order, then the check for a stream whose device went away. Top of each frame.
+void HandleHostRequests();

@@ -8,15 +8,16 @@
 
 #include <cmath>
 
-#include "devices/host_requests.h"
+#include "app/host_requests.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "engine/master_bus.h"
 #include "persistence/data_folder.h"
-#include "persistence/reset_defaults.h"
-#include "persistence/vocal_presets.h"
-#include "persistence/working_values.h"
+#include "app/reset.h"
+#include "app/presets.h"
+#include "engine/vocal_presets.h"
+#include "app/controls.h"
 #include "tests/persistence/fresh_process.h"
 
 namespace {
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 
 class ResetDefaults : public FreshProcessTest {
 protected:
-    WorkingValues values;
+    ShellState values;
     // A user who changed a lot: devices, folders, a user preset, BEAT ONLY.
     void StartChanged() {
         InitEngine();
@@ -60,7 +61,7 @@ TEST_F(ResetDefaults, EverythingReturnsAtOnceAndTheOldFileIsKept) {
     EXPECT_TRUE(!engine.harmonyEnabled && engine.fxEnabled && IsTuneEnabled() && engine.tuneMode == 1 &&
                 engine.retuneRate == 0.0012f);
     // The interface's values.
-    EXPECT_TRUE(values.masterOutputDb == 4.0f && values.balance == 55.0f && values.beatVolume == 32.0f);
+    EXPECT_TRUE(values.sliders[Param::MasterOutputDb] == 4.0f && values.sliders[Param::VocalBalance] == 55.0f && values.sliders[Param::BeatVolume] == 32.0f);
     EXPECT_TRUE(values.builtinPreset == 6 && values.userPreset == -1 && values.toneSemitones == 0.0f);
     EXPECT_EQ(BeatToneSemitones(), 0.0f);  // the beat plays in its own key again
     EXPECT_TRUE(values.wizard.step == 0 && !values.wizard.firstCheckDone && !values.wizard.secondCheckDone &&

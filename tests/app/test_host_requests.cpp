@@ -181,7 +181,7 @@ TEST_F(Requests, AnUnlistedDriverAndManyRequestsInOneFrame) {
 }
 
 TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
-    EnterMiniPlayerAudio();
+    EnterMiniPlayer();
     miniPlayerActive = true;
     EXPECT_EQ(Calls(), (std::vector<std::string>{"stop"}));
     EXPECT_TRUE(IsDriverStreamOpen());
@@ -195,21 +195,24 @@ TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
     EXPECT_NE(StoredConfigValue("studio_mode"), "1");
 
     miniPlayerActive = false;
-    ReturnToStudioAudio();
+    ReturnToStudio();
+    ShowPendingNotices();
     Frame();  // the requests were dropped, not kept for later
     EXPECT_EQ(Calls(), (std::vector<std::string>{"stop", "start 0"}));
     EXPECT_TRUE(scripted.messages.empty());
 
-    EnterMiniPlayerAudio();
+    EnterMiniPlayer();
     Driver(0).startError = "device busy";
-    ReturnToStudioAudio();
+    ReturnToStudio();
+    ShowPendingNotices();
     EXPECT_FALSE(studioHost.asioAvailable);
     ASSERT_EQ(scripted.messages.size(), 1u);
     EXPECT_EQ(scripted.messages[0].text, "ASIO chua san sang, nhung Sonavela van giu Main Shell.\n\ndevice busy");
     EXPECT_EQ(scripted.messages[0].caption, "Sonavela - Studio Audio chua san sang");
     EXPECT_EQ(scripted.messages[0].icon, MessageIcon::Information);
 
-    ReturnToStudioAudio();
+    ReturnToStudio();
+    ShowPendingNotices();
     ASSERT_EQ(scripted.messages.size(), 2u);
     EXPECT_EQ(scripted.messages[1].caption, "Sonavela - Main Shell");
 }

@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-struct AudioEndpoint {
-    std::string id;    // stable across runs; what the config stores
-    std::string name;  // what a person reads
-};
+#include "platform/audio_endpoints.h"
 
 struct EndpointLists {
     std::vector<AudioEndpoint> outputEndpoints;
@@ -21,7 +18,7 @@ struct EndpointLists {
 extern EndpointLists endpointLists;
 
 // Rebuilds the outputs and selects the stored "mini_output_id", else the
-// system default, else the first; the config is saved when the stored id changes.
+// system default, else the first; a changed id is to be saved.
 void RefreshOutputEndpoints();
 // Rebuilds the inputs and selects the stored "wasapi_mic_input_id", else the
 // best microphone by name; the new id is kept in memory only.

@@ -11,14 +11,15 @@
 #include "engine/master_bus.h"
 #include "persistence/data_folder.h"
 #include "persistence/user_presets.h"
-#include "persistence/vocal_presets.h"
+#include "app/presets.h"
+#include "engine/vocal_presets.h"
 #include "tests/persistence/fresh_process.h"
-#include "tests/persistence/stored_config.h"
+#include "tests/app/stored_config.h"
 
 namespace {
 class VocalPresets : public FreshProcessTest {
 protected:
-    WorkingValues values;
+    ShellState values;
     void Start() { StartFromStoredConfig(values); }
 };
 
@@ -33,7 +34,7 @@ TEST_F(VocalPresets, PhongThuSetsTheWholeVocalChain) {
     EXPECT_FLOAT_EQ(engine.bodyAmount, 0.58f);
     EXPECT_FLOAT_EQ(engine.glueAmount, 0.52f);
     EXPECT_TRUE(engine.tuneMode == 2 && engine.retuneRate == 0.0025f);
-    EXPECT_TRUE(values.balance == 54.0f && values.masterGlue == 52.0f && values.builtinPreset == 6);
+    EXPECT_TRUE(values.sliders[Param::VocalBalance] == 54.0f && values.sliders[Param::MasterGlue] == 52.0f && values.builtinPreset == 6);
     const AppConfig stored = StoredConfig();
     EXPECT_TRUE(stored.vocalPreset == 6 && stored.vocalBalance == 54.0f && stored.vocalSmooth == 64.0f &&
                 stored.vocalAir == 4.0f && stored.harmonyVolume == 18.0f && stored.tuneMode == 2);
@@ -67,13 +68,13 @@ TEST_F(VocalPresets, ABuiltinPresetLeavesTheSwitchesBeatAndOutputAlone) {
 TEST_F(VocalPresets, IndexesOutsideTheTableDoNothing) {
     if (!InFreshProcess()) return;
     Start();
-    const WorkingValues before = values;
+    const ShellState before = values;
     for (int32_t index : {-1, 13, 14, 1000}) {
         EXPECT_FALSE(ApplyBuiltinPreset(index, values));
         EXPECT_FALSE(ApplyUserPreset(index, values));
     }
     EXPECT_FALSE(ChooseTuneStyle(0, values) || ChooseTuneStyle(4, values));
-    EXPECT_TRUE(values.balance == before.balance && values.builtinPreset == before.builtinPreset);
+    EXPECT_TRUE(values.sliders[Param::VocalBalance] == before.sliders[Param::VocalBalance] && values.builtinPreset == before.builtinPreset);
     EXPECT_FALSE(std::filesystem::exists(ConfigPath())) << "nothing was saved";
     EXPECT_STREQ(BuiltinPresetName(13), "CUSTOM");
     EXPECT_STREQ(BuiltinPresetName(9), "GIỌNG NỮ SÁNG");
@@ -84,16 +85,19 @@ TEST_F(VocalPresets, IndexesOutsideTheTableDoNothing) {
 TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActive) {
     if (!InFreshProcess()) return;
     Start();
-    UserPreset mine{.name = "Bolero Hòa", .vocalVolume = 110, .balance = 70, .bodyPlus = 61, .opto2a = 33,
-                    .air = 6.5f, .harmonyVolume = 40, .masterGlue = 20, .tuneMode = 3, .fxEnabled = false,
-                    .tuneEnabled = false, .harmonyEnabled = true};
-    userPresets = {UserPreset{.name = "other"}, mine};
+    const UserPreset mine = MakePreset("Bolero Hòa", {{Param::VocalVolume, 110}, {Param::VocalBalance, 70},
+                                                      {Param::VocalBodyPlus, 61}, {Param::VocalOpto2a, 33},
+                                                      {Param::VocalAir, 6.5f}, {Param::HarmonyVolume, 40},
+                                                      {Param::MasterGlue, 20}, {Param::TuneMode, 3},
+                                                      {Param::FxEnabled, 0}, {Param::TuneEnabled, 0},
+                                                      {Param::HarmonyEnabled, 1}});
+    userPresets = {MakePreset("other", {}), mine};
     ASSERT_TRUE(ApplyUserPreset(1, values));
     EXPECT_TRUE(engine.harmonyEnabled && !engine.fxEnabled && !IsTuneEnabled() && engine.tuneMode == 3);
     EXPECT_TRUE(engine.vocalVolume == 110.0f && engine.harmonyVolume == 40.0f && engine.airDb == 6.5f);
     EXPECT_FLOAT_EQ(engine.bodyPlusAmount, 0.61f);
     EXPECT_FLOAT_EQ(engine.optoAmount, 0.33f);
-    EXPECT_TRUE(values.userPreset == 1 && values.builtinPreset == kCustomPreset && values.opto2a == 33.0f);
+    EXPECT_TRUE(values.userPreset == 1 && values.builtinPreset == kCustomPreset && values.sliders[Param::VocalOpto2a] == 33.0f);
     AppConfig stored = StoredConfig();
     EXPECT_TRUE(stored.vocalPreset == 13 && stored.activeUserPreset == "Bolero Hòa" && stored.harmonyEnabled &&
                 !stored.fxEnabled && !stored.tuneEnabled && stored.vocalVolume == 110.0f);
@@ -107,22 +111,22 @@ TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActive) {
 TEST_F(VocalPresets, AHandAdjustmentShowsCustomAndIsRestoredAsCustom) {
     if (!InFreshProcess()) return;
     Start();
-    userPresets = {UserPreset{.name = "mine"}};
+    userPresets = {MakePreset("mine", {})};
     ASSERT_TRUE(ApplyUserPreset(0, values));
     // The "LÀM SÁNG" slider moves: the interface marks CUSTOM, then sets and saves its own key.
     MarkPresetCustom(values);
-    values.air = 9.0f;
-    SetVocalAir(EngineParams::sampleRate, values.air);
-    appConfig.vocalAir = values.air;
+    values.sliders[Param::VocalAir] = 9.0f;
+    SetVocalAir(EngineParams::sampleRate, values.sliders[Param::VocalAir]);
+    appConfig.vocalAir = values.sliders[Param::VocalAir];
     SaveConfig();
     EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == kCustomPreset);
     ASSERT_TRUE(ChooseTuneStyle(3, values));
     EXPECT_TRUE(engine.tuneMode == 3 && engine.retuneRate == 0.032f);
     // The next start: the moved values themselves, shown as CUSTOM.
     LoadConfig();
-    WorkingValues restarted;
+    ShellState restarted;
     ApplyConfigToEngine(appConfig, restarted);
     EXPECT_TRUE(restarted.builtinPreset == kCustomPreset && appConfig.activeUserPreset.empty());
-    EXPECT_TRUE(restarted.air == 9.0f && engine.airDb == 9.0f && appConfig.tuneMode == 3);
+    EXPECT_TRUE(restarted.sliders[Param::VocalAir] == 9.0f && engine.airDb == 9.0f && appConfig.tuneMode == 3);
 }
 }  // namespace

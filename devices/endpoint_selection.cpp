@@ -1,10 +1,9 @@
-#include "devices/audio_endpoints.h"
+#include "devices/endpoint_selection.h"
 
 #include <cctype>
 
-#include "devices/studio_host.h"
-#include "persistence/app_config.h"
-#include "platform/audio_endpoints.h"
+#include "devices/device_choices.h"
+#include "devices/driver_preference.h"
 
 EndpointLists endpointLists;
 
@@ -21,11 +20,11 @@ bool Contains(const std::string& text, const char* word) { return text.find(word
 // False when the system could not be asked: the list is then empty and the caller keeps its selection.
 bool Enumerate(EndpointFlow flow, std::vector<AudioEndpoint>& list, std::string& defaultId) {
     list.clear();
-    std::vector<PlatformEndpoint> found;
+    std::vector<AudioEndpoint> found;
     std::string reason;
-    if (!ListPlatformEndpoints(flow, found, defaultId, reason)) return false;
+    if (!ListAudioEndpoints(flow, found, defaultId, reason)) return false;
     const char* unnamed = flow == EndpointFlow::Render ? "Windows Audio Output" : "Windows Audio Input";
-    for (const PlatformEndpoint& e : found) {
+    for (const AudioEndpoint& e : found) {
         if (!e.id.empty()) list.push_back({e.id, e.name.empty() ? unnamed : e.name});
     }
     return true;
@@ -61,14 +60,14 @@ void RefreshOutputEndpoints() {
     std::string defaultId;
     if (!Enumerate(EndpointFlow::Render, endpointLists.outputEndpoints, defaultId)) return;
     const std::vector<AudioEndpoint>& list = endpointLists.outputEndpoints;
-    int index = IndexOfId(list, appConfig.miniOutputId);
+    int index = IndexOfId(list, deviceChoices.miniOutputId);
     if (index < 0) index = IndexOfId(list, defaultId);
     if (index < 0 && !list.empty()) index = 0;
     endpointLists.selectedOutputIndex = index;
     const std::string chosen = index >= 0 ? list[static_cast<size_t>(index)].id : "";
-    if (chosen != appConfig.miniOutputId || index < 0) {
-        appConfig.miniOutputId = chosen;
-        SaveConfig();
+    if (chosen != deviceChoices.miniOutputId || index < 0) {
+        deviceChoices.miniOutputId = chosen;
+        deviceChoices.saveWanted = true;
     }
 }
 
@@ -76,10 +75,10 @@ void RefreshInputEndpoints() {
     std::string defaultId;
     if (!Enumerate(EndpointFlow::Capture, endpointLists.inputEndpoints, defaultId)) return;
     const std::vector<AudioEndpoint>& list = endpointLists.inputEndpoints;
-    int index = IndexOfId(list, appConfig.wasapiMicInputId);
+    int index = IndexOfId(list, deviceChoices.micInputId);
     if (index < 0) index = BestMicrophone(list);
     endpointLists.selectedInputIndex = index;
-    if (index >= 0) appConfig.wasapiMicInputId = list[static_cast<size_t>(index)].id;
+    if (index >= 0) deviceChoices.micInputId = list[static_cast<size_t>(index)].id;
 }
 
 const AudioEndpoint* SelectedOutput() {

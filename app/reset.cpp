@@ -1,22 +1,25 @@
-#include "persistence/reset_defaults.h"
+#include "app/reset.h"
 
-#include "devices/host_requests.h"
+#include "app/controls.h"
+#include "app/device_actions.h"
+#include "app/host_requests.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
+#include "persistence/app_config.h"
 #include "persistence/data_folder.h"
 
-bool ResetToDefaults(WorkingValues& values) {
+bool ResetToDefaults(ShellState& shell) {
     BackupConfigFile(".before_reset.bak");
     appConfig = DefaultAppConfig();
     engine.micChannelMode.exchange(appConfig.micChannel);
-    // The mirrors start over too: preset 6, no user preset, tone 0.
-    PushConfigToEngine(appConfig, values);
-    values.toneSemitones = SetBeatTone(0.0f);
+    PushConfigToEngine(appConfig, shell);
+    shell.toneSemitones = SetBeatTone(0.0f);
     // A stream opened output-only for BEAT ONLY has no microphone: the
     // request makes the next frame reopen it with the input, where setting
     // studioMode here would leave the voice silent.
     hostRequests.requestedStudioMode = appConfig.studioMode;
     const bool saved = SaveConfig();
-    values.wizard = {.step = 0, .firstCheckDone = false, .secondCheckDone = false, .visible = true};
+    RefreshOutputs();
+    shell.wizard = {.step = 0, .firstCheckDone = false, .secondCheckDone = false, .visible = true};
     return saved;
 }

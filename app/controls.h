@@ -1,0 +1,19 @@
+#pragma once
+// The controls of the sound as the window moves them, and the hand-overs
+// between the config, the window's mirrors and the engine.
+
+#include "app/shell_state.h"
+#include "persistence/app_config.h"
+
+// Every value a control mirrors, from the config into the mirrors and the
+// engine; the preset selection as the config holds it, no user preset yet.
+void PushConfigToEngine(const AppConfig& config, ShellState& shell);
+// The start-up hand-over, which also starts the Body+ and opto stages afresh.
+void ApplyConfigToEngine(const AppConfig& config, ShellState& shell);
+// The sound a preset holds (the levels and switches marked kInUserPreset),
+// as the engine and the mirrors have it now, into the config. Not saved.
+void SyncConfigFromEngine(ShellState& shell);
+// A control moved by hand: "CUSTOM" where the table says so, then the
+// mirror, the engine and the config key, saved at once. Returns the value
+// now in effect (clamped to the control's range).
+float MoveControl(ShellState& shell, Param p, float value);

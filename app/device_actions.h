@@ -1,0 +1,30 @@
+#pragma once
+// The device operations as the application runs them: the config's device
+// choices are handed to the device code first, what it chose is kept (and
+// saved when it asks), and its failures become notices in the user's words.
+
+#include <string>
+
+#include "persistence/app_config.h"
+
+// The config's choices into the device code's block.
+void HandDeviceChoices();
+// The device code's choices back into the config; saved when it asked.
+void KeepDeviceChoices();
+
+template <typename Operation>
+auto RunDeviceOperation(Operation operation) {
+    HandDeviceChoices();
+    auto result = operation();
+    KeepDeviceChoices();
+    return result;
+}
+
+// Start-up: the driver list, the choice and the first open of the Studio
+// stream; a driver that would not open is told. True when it runs.
+bool StartStudioAudio();
+// Into the Mini Player and back; a Studio stream that cannot start again is told.
+void EnterMiniPlayer();
+void ReturnToStudio();
+// The outputs listed again, with the chosen one kept.
+void RefreshOutputs();

@@ -1,0 +1,29 @@
+#pragma once
+// What the window holds beside the engine and the config: the mirror of each
+// control in the config's units, the preset selection, the beat's tone and
+// the Setup Wizard's place. Owned by the entry function; the panels and the
+// actions of this layer get it by reference. UI thread only.
+
+#include <cstdint>
+
+#include "engine/parameters.h"
+
+struct SetupWizardView {
+    int32_t step = 0;
+    bool firstCheckDone = false;
+    bool secondCheckDone = false;
+    bool visible = false;
+};
+
+struct ShellState {
+    bool running = true;
+    // One per control, in the table's units. The switches' truth is the
+    // engine (a shortcut flips them there); their entries follow it when the
+    // config is synchronised.
+    ParamValues sliders = DefaultParamValues();
+    int32_t builtinPreset = 6;  // 0..12, or 13 for CUSTOM
+    int32_t userPreset = -1;    // index into the user presets, -1 for none
+    float toneSemitones = 0.0f;
+    bool setupWizardPending = false;
+    SetupWizardView wizard;
+};
