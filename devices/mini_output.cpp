@@ -11,6 +11,7 @@
 #include "devices/beat_capture.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
+#include "engine/meters.h"
 #include "persistence/app_config.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr uint32_t kWiredBufferFrames = 1344;      // 28 ms
 constexpr uint32_t kBluetoothBufferFrames = 3840;  // 80 ms
 constexpr uint32_t kMaxPassFrames = 4096;
-constexpr float kPeakDecay = 0.94f;
 
 // Where to open: the asked endpoint when it is active, else the default, else
 // the first; never the cable. Empty when nothing is left.
@@ -55,11 +55,6 @@ float StoreSample(void* out, size_t index, const StreamFormat& format, float v) 
     const float clamped = std::clamp(v, -1.0f, 1.0f);
     static_cast<int16_t*>(out)[index] = static_cast<int16_t>(clamped * 32767.0f);
     return std::fabs(clamped);
-}
-
-void UpdateBeatPeak(float peak) {
-    const float held = engine.beatPeak.load(std::memory_order_relaxed);
-    engine.beatPeak.store(peak > held ? peak : held * kPeakDecay, std::memory_order_relaxed);
 }
 
 // What one pass plays: as much of the ring as the device takes. When the
@@ -96,7 +91,7 @@ void MiniRenderThread(RenderStream* stream, StreamFormat format, uint32_t buffer
             continue;
         }
         const float gain = engine.beatVolume.load(std::memory_order_relaxed);
-        UpdateBeatPeak(RenderMiniFrames(beat.data(), frames, format, gain, out.data()));
+        UpdateMeter(engine.beatPeak, RenderMiniFrames(beat.data(), frames, format, gain, out.data()));
         if (!WriteRenderStream(stream, out.data(), frames)) break;
         miniOutput.framesWritten.fetch_add(frames, std::memory_order_relaxed);
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
