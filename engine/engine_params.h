@@ -62,11 +62,8 @@ struct EngineParams {
     std::atomic<bool> tuneEnabled{true};
     std::atomic<int32_t> tuneMode{1};
     std::atomic<float> retuneRate{0.0012f};
-    int32_t scaleNotes[12] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    int32_t scaleRoot = 0;
     std::atomic<int32_t> recordMode{0};  // 0 REC MIX, 1 REC VOCAL
     std::atomic<bool> recorderActive{false};
-    std::atomic<bool> writerKeepRunning{false};
     std::atomic<bool> micBridgeEnabled{false};
     std::atomic<bool> micBridgeRunning{false};
 
