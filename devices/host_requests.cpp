@@ -25,9 +25,7 @@ void SetStudioMode(int32_t mode) {
 }
 
 void StopBridgeForSwitch() {
-    const bool wasEnabled = engine.micBridgeEnabled.exchange(false);
-    engine.micBridgeRunning = false;
-    if (wasEnabled || IsMicBridgeRunning()) StopMicBridge();
+    BridgeSourceOff();
 }
 
 // Nothing runs after a retry failed too: the user has to know.

@@ -127,10 +127,16 @@ void StopMicBridge() {
     micBridge.stream = nullptr;
     micBridge.deviceName.clear();
     micBridge.openedId.clear();
-    engine.bridgeWriteIndex = 0;
-    engine.bridgeReadIndex = 0;
+    FlushBridgeRing();
     engine.micBridgeRunning.store(false, std::memory_order_release);
     micBridge.bridgeDeviceChannels = 0;
+}
+
+void BridgeSourceOff() {
+    // The callback stops reading the bridge before its producer goes away.
+    engine.micBridgeEnabled.store(false, std::memory_order_release);
+    engine.micBridgeRunning.store(false, std::memory_order_release);
+    StopMicBridge();
 }
 
 bool StartSelectedMicBridge() {

@@ -9,9 +9,7 @@
 
 namespace {
 void BridgeOff() {
-    engine.micBridgeEnabled = false;
-    engine.micBridgeRunning = false;
-    StopMicBridge();
+    BridgeSourceOff();
 }
 }  // namespace
 

@@ -116,8 +116,7 @@ void BringUpStudioAudio() {
 }
 
 void ShutDownStudioAudio() {
-    StopMicBridge();
-    engine.micBridgeEnabled = false;
+    BridgeSourceOff();
     DestroyDriverHost();
     engine.inputChannels = 0;
     studioHost.asioAvailable = false;
