@@ -2,6 +2,7 @@
 // coming back to Studio is a start, not a new driver bring-up.
 
 #include "devices/studio_host.h"
+#include "engine/beat_ring.h"
 #include "platform/message_box.h"
 
 void EnterMiniPlayerAudio() {
@@ -10,6 +11,7 @@ void EnterMiniPlayerAudio() {
 }
 
 void ReturnToStudioAudio() {
+    HandBeatRingTo(BeatReader::Studio);  // even from a Mini thread that still runs
     if (!studioHost.asioAvailable || !DriverHostExists() || !IsDriverStreamOpen()) {
         ShowMessageBox("Khong phat hien Soundcard hoac driver ASIO nao.\n\nStudio Audio se san sang khi ban cai dat "
                        "driver ASIO cho soundcard.",

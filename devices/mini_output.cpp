@@ -64,7 +64,7 @@ float StoreSample(void* out, size_t index, const StreamFormat& format, float v) 
 bool TakeBeat(float* beat, uint32_t space, uint32_t bufferFrames, uint32_t& frames) {
     const auto available = static_cast<uint32_t>(BeatRingFill() / 2);
     frames = std::min(space, available);
-    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames)) > 0) return true;
+    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames), BeatReader::Mini) > 0) return true;
     const uint32_t reserveSpace = bufferFrames - bufferFrames / 4;
     if (space <= reserveSpace) return false;
     frames = space - reserveSpace;
@@ -170,6 +170,8 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
     miniOutput.bufferFrames = bufferFrames;
     miniOutput.openedId = opened;
     miniOutput.streamLost = false;
+    // The thread reads only a ring it holds; a ring it holds already keeps its beat.
+    if (!HoldsBeatRing(BeatReader::Mini)) HandBeatRingTo(BeatReader::Mini);
     if (!StartRenderThread()) {
         StopMiniOutput();
         return false;
@@ -180,8 +182,8 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
 bool OpenSelectedMiniOutput() {
     RefreshOutputEndpoints();
     const bool bluetooth = appConfig.miniOutputMode == 1;
-    ResetBeatRing();
-    engine.beatRingPrefill = std::min<int32_t>(bluetooth ? 4800 : 1920, EngineParams::beatRingSize / 2);
+    HandBeatRingTo(BeatReader::Mini);  // also empties it when another Mini output had it
+    SetBeatPrefill(bluetooth ? 4800 : 1920);
     std::this_thread::sleep_for(std::chrono::milliseconds(180));
     const AudioEndpoint* selected = SelectedOutput();
     const bool ok = OpenMiniOutput(selected != nullptr ? selected->id : appConfig.miniOutputId, bluetooth);

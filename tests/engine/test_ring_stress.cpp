@@ -49,7 +49,7 @@ TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
     OrderCheck check{true};
     std::vector<float> block(256);
     while (!done.load()) {
-        if (ReadBeatRing(block.data(), 256) == 256) check.Block(block.data(), 256);
+        if (ReadBeatRing(block.data(), 256, BeatReader::Studio) == 256) check.Block(block.data(), 256);
     }
     producer.join();
     EXPECT_EQ(check.faults, 0);
