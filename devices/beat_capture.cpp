@@ -7,6 +7,7 @@
 #include "engine/beat_ring.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
+#include "engine/meters.h"
 #include "platform/audio_endpoints.h"
 #include "platform/console.h"
 #include "platform/audio_streams.h"
@@ -19,13 +20,12 @@ constexpr uint32_t kReceiveFrames = 512;
 constexpr uint32_t kCaptureBufferFrames = 2400;  // 50 ms
 constexpr int64_t kStudioLimit = 6720;           // 70 ms of stereo
 constexpr int64_t kMiniLimit = 19200;            // 200 ms
-constexpr float kPeakDecay = 0.94f;
 constexpr double kFirstPumpGap = 1600.0;         // one UI frame at 60 Hz, stereo
 constexpr double kShortestPumpGap = 96.0;        // 1 ms
 constexpr double kLongestPumpGap = 4800.0;       // 50 ms: beyond it the capture itself overflows
 constexpr double kPumpGapDecay = 0.99;           // per pump: a stall is forgotten in about a second
 
-void DecayCablePeak() { engine.cablePeak.store(engine.cablePeak.load(std::memory_order_relaxed) * kPeakDecay); }
+void DecayCablePeak() { UpdateMeter(engine.cablePeak, 0.0f); }
 
 // Filters n stereo frames into the scratch buffer and returns their peak.
 float FilterIntoScratch(const float* samples, uint32_t n) {
@@ -76,8 +76,7 @@ void MoveShifterOutputToRing() {
 void TakePacket(const float* samples, uint32_t frames) {
     const uint32_t n = std::min(frames, kScratchFrames);
     const float peak = FilterIntoScratch(samples, n);
-    const float held = engine.cablePeak.load(std::memory_order_relaxed);
-    engine.cablePeak.store(peak > held ? peak : held * kPeakDecay);
+    UpdateMeter(engine.cablePeak, peak);
     PutBeatFrames(beatCapture.stereoScratch.data(), n);
     MoveShifterOutputToRing();
     ++beatCapture.packets;

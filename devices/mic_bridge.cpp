@@ -10,6 +10,7 @@
 #include "engine/bridge_ring.h"
 #include "engine/engine_params.h"
 #include "devices/device_choices.h"
+#include "engine/meters.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"
 #include "platform/thread_priority.h"
@@ -18,12 +19,7 @@ MicBridge micBridge;
 
 namespace {
 constexpr uint32_t kBufferFrames = 1440;  // 30 ms
-constexpr float kMeterDecay = 0.92f;
-
-void UpdateMeter(std::atomic<float>& meter, float peak) {
-    const float held = meter.load(std::memory_order_relaxed);
-    meter.store(peak > held ? peak : held * kMeterDecay, std::memory_order_relaxed);
-}
+constexpr float kChannelMeterDecay = 0.92f;
 
 // Splits one packet into its first two channels (clamped; a mono packet gives
 // the same samples twice) and returns their peaks.
@@ -48,8 +44,8 @@ void TakePacket(const float* data, uint32_t frames, uint32_t channels, std::vect
     SplitChannels(data, frames, channels, a, b, peakA, peakB);
     const int32_t mode = micBridge.bridgeChannelMode.load(std::memory_order_relaxed);
     const bool second = UseSecondChannel(channels, mode, peakA, peakB);
-    UpdateMeter(micBridge.bridgePeakCh1, peakA);
-    UpdateMeter(micBridge.bridgePeakCh2, peakB);
+    UpdateMeter(micBridge.bridgePeakCh1, peakA, kChannelMeterDecay);
+    UpdateMeter(micBridge.bridgePeakCh2, peakB, kChannelMeterDecay);
     WriteBridgeRing(second ? b.data() : a.data(), frames);
 }
 
@@ -131,10 +127,16 @@ void StopMicBridge() {
     micBridge.stream = nullptr;
     micBridge.deviceName.clear();
     micBridge.openedId.clear();
-    engine.bridgeWriteIndex = 0;
-    engine.bridgeReadIndex = 0;
+    FlushBridgeRing();
     engine.micBridgeRunning.store(false, std::memory_order_release);
     micBridge.bridgeDeviceChannels = 0;
+}
+
+void BridgeSourceOff() {
+    // The callback stops reading the bridge before its producer goes away.
+    engine.micBridgeEnabled.store(false, std::memory_order_release);
+    engine.micBridgeRunning.store(false, std::memory_order_release);
+    StopMicBridge();
 }
 
 bool StartSelectedMicBridge() {

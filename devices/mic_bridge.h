@@ -31,8 +31,12 @@ extern MicBridge micBridge;
 
 // False (and nothing running) when the endpoint is not there or cannot be captured.
 bool OpenMicBridge(const std::string& endpointId);
-// Ends the thread for certain, then releases the capture.
+// Ends the thread for certain, then releases the capture; what it left in
+// the ring is discarded by the callback's next read.
 void StopMicBridge();
+// The vocal goes back to the sound card's inputs: the callback is told to
+// stop taking the bridge first, then the capture stops.
+void BridgeSourceOff();
 // Refreshes the inputs and opens the selected one, whose id is to be saved. An automatic pick by name score of -1000 (a cable's capture side,
 // a mix of the program's own output) is no microphone: false, nothing
 // stored. An endpoint the user chose stays the user's choice.

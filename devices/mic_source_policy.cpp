@@ -4,26 +4,18 @@
 #include "devices/mic_source_policy.h"
 #include "engine/engine_params.h"
 
-namespace {
-void BridgeOff() {
-    engine.micBridgeEnabled = false;
-    engine.micBridgeRunning = false;
-    StopMicBridge();
-}
-}  // namespace
-
 void ApplyMicSourcePolicy(const std::string& driverName) {
     if (engine.studioMode.load() == 1) {
-        BridgeOff();
+        BridgeSourceOff();
         return;
     }
     if (IsAsio4AllWithK10(driverName)) {
-        BridgeOff();
+        BridgeSourceOff();
         Console("[APP-P3.5] K10 compatibility mode: Studio Mic DISABLED; output remains available.\n");
         return;
     }
     if (!IsAsio4AllName(driverName)) {
-        BridgeOff();  // the driver's own inputs feed the vocal chain
+        BridgeSourceOff();  // the driver's own inputs feed the vocal chain
         return;
     }
     engine.micBridgeEnabled = false;

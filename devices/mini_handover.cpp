@@ -1,6 +1,7 @@
 #include "devices/mini_handover.h"
 
 #include "devices/studio_host.h"
+#include "engine/beat_ring.h"
 
 void EnterMiniPlayerAudio() {
     std::string ignored;
@@ -8,6 +9,7 @@ void EnterMiniPlayerAudio() {
 }
 
 StudioReturn ReturnToStudioAudio(std::string& reason) {
+    HandBeatRingTo(BeatReader::Studio);  // even from a Mini thread that still runs
     if (!studioHost.asioAvailable || !DriverHostExists() || !IsDriverStreamOpen()) return StudioReturn::NoDriver;
     if (IsDriverStreamRunning() || StartDriverStream(reason)) return StudioReturn::Resumed;
     studioHost.asioAvailable = false;

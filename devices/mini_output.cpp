@@ -12,6 +12,7 @@
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
 #include "devices/device_choices.h"
+#include "engine/meters.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"
 #include "platform/thread_priority.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr uint32_t kWiredBufferFrames = 1344;      // 28 ms
 constexpr uint32_t kBluetoothBufferFrames = 3840;  // 80 ms
 constexpr uint32_t kMaxPassFrames = 4096;
-constexpr float kPeakDecay = 0.94f;
 
 // Where to open: the asked endpoint when it is active, else the default, else
 // the first; never the cable. Empty when nothing is left.
@@ -57,11 +57,6 @@ float StoreSample(void* out, size_t index, const StreamFormat& format, float v) 
     return std::fabs(clamped);
 }
 
-void UpdateBeatPeak(float peak) {
-    const float held = engine.beatPeak.load(std::memory_order_relaxed);
-    engine.beatPeak.store(peak > held ? peak : held * kPeakDecay, std::memory_order_relaxed);
-}
-
 // What one pass plays: as much of the ring as the device takes. When the
 // ring is dry the pass waits for the next pump while the device still holds
 // a quarter of its buffer, and then tops it up to that quarter with silence,
@@ -69,7 +64,7 @@ void UpdateBeatPeak(float peak) {
 bool TakeBeat(float* beat, uint32_t space, uint32_t bufferFrames, uint32_t& frames) {
     const auto available = static_cast<uint32_t>(BeatRingFill() / 2);
     frames = std::min(space, available);
-    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames)) > 0) return true;
+    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames), BeatReader::Mini) > 0) return true;
     const uint32_t reserveSpace = bufferFrames - bufferFrames / 4;
     if (space <= reserveSpace) return false;
     frames = space - reserveSpace;
@@ -96,7 +91,7 @@ void MiniRenderThread(RenderStream* stream, StreamFormat format, uint32_t buffer
             continue;
         }
         const float gain = engine.beatVolume.load(std::memory_order_relaxed);
-        UpdateBeatPeak(RenderMiniFrames(beat.data(), frames, format, gain, out.data()));
+        UpdateMeter(engine.beatPeak, RenderMiniFrames(beat.data(), frames, format, gain, out.data()));
         if (!WriteRenderStream(stream, out.data(), frames)) break;
         miniOutput.framesWritten.fetch_add(frames, std::memory_order_relaxed);
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
@@ -175,6 +170,8 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
     miniOutput.bufferFrames = bufferFrames;
     miniOutput.openedId = opened;
     miniOutput.streamLost = false;
+    // The thread reads only a ring it holds; a ring it holds already keeps its beat.
+    if (!HoldsBeatRing(BeatReader::Mini)) HandBeatRingTo(BeatReader::Mini);
     if (!StartRenderThread()) {
         StopMiniOutput();
         return false;
@@ -185,8 +182,8 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
 bool OpenSelectedMiniOutput() {
     RefreshOutputEndpoints();
     const bool bluetooth = deviceChoices.miniOutputBluetooth;
-    ResetBeatRing();
-    engine.beatRingPrefill = std::min<int32_t>(bluetooth ? 4800 : 1920, EngineParams::beatRingSize / 2);
+    HandBeatRingTo(BeatReader::Mini);  // also empties it when another Mini output had it
+    SetBeatPrefill(bluetooth ? 4800 : 1920);
     std::this_thread::sleep_for(std::chrono::milliseconds(180));
     const AudioEndpoint* selected = SelectedOutput();
     const bool ok = OpenMiniOutput(selected != nullptr ? selected->id : deviceChoices.miniOutputId, bluetooth);

@@ -116,8 +116,7 @@ StudioBringUp BringUpStudioAudio(std::string& openFailure) {
 }
 
 void ShutDownStudioAudio() {
-    StopMicBridge();
-    engine.micBridgeEnabled = false;
+    BridgeSourceOff();
     DestroyDriverHost();
     engine.inputChannels = 0;
     studioHost.asioAvailable = false;

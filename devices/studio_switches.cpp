@@ -13,12 +13,6 @@
 namespace {
 constexpr uint32_t kFallbackBufferFrames = 128;
 
-void StopBridgeForSwitch() {
-    const bool wasEnabled = engine.micBridgeEnabled.exchange(false);
-    engine.micBridgeRunning = false;
-    if (wasEnabled || IsMicBridgeRunning()) StopMicBridge();
-}
-
 int IndexOfDriver(uint32_t id) {
     const std::vector<AsioDriverEntry>& list = studioHost.asioDrivers;
     for (size_t i = 0; i < list.size(); ++i) {
@@ -51,7 +45,7 @@ bool StudioStreamInReach() { return studioHost.asioAvailable && DriverHostExists
 
 StudioSwitch SwitchStudioMode(int32_t mode) {
     StudioSwitch result;
-    StopBridgeForSwitch();
+    BridgeSourceOff();
     const int32_t oldMode = engine.studioMode.load();
     engine.studioMode = mode;
     result.done = true;
@@ -84,7 +78,7 @@ StudioSwitch SwitchDriver(uint32_t deviceId, bool& unknown) {
     const int previousIndex = IndexOfDriver(studioHost.currentDeviceId);
     unknown = index < 0;
     if (unknown) return result;
-    StopBridgeForSwitch();
+    BridgeSourceOff();
     std::this_thread::sleep_for(std::chrono::milliseconds(40));
     CloseStudioStream();
     AimAtDriver(index);
@@ -101,7 +95,7 @@ StudioSwitch SwitchDriver(uint32_t deviceId, bool& unknown) {
 bool CloseLostStudioStream(std::string& reason) {
     if (!IsDriverStreamRunning() || !DriverStreamFailed(reason)) return false;
     CloseStudioStream();
-    StopBridgeForSwitch();
+    BridgeSourceOff();
     engine.inputChannels = 0;
     return true;
 }

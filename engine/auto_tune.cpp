@@ -18,12 +18,15 @@ float GuardOctave(float previous, float f) {
     return f;
 }
 
+// The tuner may snap to any pitch class; nothing narrows the scale.
+constexpr int32_t kChromatic[12] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
 void Voiced(AutoTune& t, float f) {
     const float note = 12.0f * std::log2(f / 440.0f) + 69.0f;
     engine.detectedNote.store(note, std::memory_order_relaxed);
     t.period = static_cast<float>(EngineParams::sampleRate) / f;
     const float shift = CorrectionSemitones(engine.tuneMode.load(std::memory_order_relaxed), note, t.targetNote,
-                                            engine.scaleNotes, engine.scaleRoot);
+                                            kChromatic, 0);
     t.targetRatio = std::clamp(std::exp2(shift / 12.0f), 0.94f, 1.06f);
     t.hold = kHoldDetections;
 }

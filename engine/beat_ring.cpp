@@ -1,26 +1,20 @@
 #include "engine/beat_ring.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "engine/engine_params.h"
+#include "engine/spsc_ring.h"
 
 namespace {
 constexpr int64_t kSize = EngineParams::beatRingSize;
+constexpr int32_t kNobody = -1;
 
-int64_t Fill(int64_t write, int64_t read) {
-    const int64_t d = write - read;
-    return d < 0 ? d + kSize : d;
-}
+int64_t Fill(int64_t write, int64_t read) { return RingWaiting(write, read, kSize); }
 
-int64_t Advance(int64_t index, int64_t count) { return (index + count) % kSize; }
-}  // namespace
+int64_t Advance(int64_t index, int64_t count) { return RingAdvance(index, count, kSize); }
 
-int64_t BeatRingFill() {
-    return Fill(engine.beatRingWrite.load(std::memory_order_acquire),
-                engine.beatRingRead.load(std::memory_order_acquire));
-}
-
-int64_t ReadBeatRing(float* destination, int64_t count) {
+int64_t ReadHeldRing(float* destination, int64_t count) {
     if (engine.beatRingPriming.load(std::memory_order_acquire)) return 0;
     // Read before the indices, so it can only overstate what was written since.
     const int64_t startedBefore = engine.beatRingStarted.load(std::memory_order_acquire);
@@ -30,9 +24,7 @@ int64_t ReadBeatRing(float* destination, int64_t count) {
         engine.beatRingPriming.store(true, std::memory_order_release);
         return 0;
     }
-    const int64_t first = std::min(count, kSize - start);
-    std::copy_n(engine.beatRing + start, first, destination);
-    std::copy_n(engine.beatRing, count - first, destination + first);
+    CopyOutOfRing(engine.beatRing, kSize, start, destination, count);
     // A read-modify-write with release keeps the copy's loads before this count.
     const int64_t startedSince = engine.beatRingStarted.fetch_add(0, std::memory_order_acq_rel) - startedBefore;
     if (startedSince > kSize - Fill(write, start)) {
@@ -52,14 +44,53 @@ int64_t ReadBeatRing(float* destination, int64_t count) {
     }
     return count;
 }
+}  // namespace
+
+int64_t BeatRingFill() {
+    return Fill(engine.beatRingWrite.load(std::memory_order_acquire),
+                engine.beatRingRead.load(std::memory_order_acquire));
+}
+
+int64_t ReadBeatRing(float* destination, int64_t count, BeatReader who) {
+    const auto me = static_cast<int32_t>(who);
+    // The reader without the ring leaves before raising its flag, so it can
+    // never keep a hand-over waiting.
+    if (engine.beatRingHolder.load(std::memory_order_relaxed) != me) return 0;
+    std::atomic<bool>& busy = engine.beatReaderBusy[me];
+    // Flag, then holder; HandBeatRingTo does holder, then flag. Sequentially
+    // consistent, so either this read sees the ring taken or the hand-over
+    // sees the flag and waits.
+    busy.store(true);
+    int64_t got = 0;
+    if (engine.beatRingHolder.load() == me) {
+        if (engine.beatReadersInside.fetch_add(1, std::memory_order_relaxed) != 0) {
+            engine.beatReaderOverlaps.fetch_add(1, std::memory_order_relaxed);
+        }
+        got = ReadHeldRing(destination, count);
+        engine.beatReadersInside.fetch_sub(1, std::memory_order_relaxed);
+    }
+    busy.store(false, std::memory_order_release);
+    return got;
+}
+
+void HandBeatRingTo(BeatReader who) {
+    engine.beatRingHolder.store(kNobody);
+    for (const std::atomic<bool>& busy : engine.beatReaderBusy) {
+        while (busy.load()) std::this_thread::yield();  // a read takes microseconds
+    }
+    ResetBeatRing();
+    engine.beatRingHolder.store(static_cast<int32_t>(who), std::memory_order_release);
+}
+
+bool HoldsBeatRing(BeatReader who) {
+    return engine.beatRingHolder.load(std::memory_order_acquire) == static_cast<int32_t>(who);
+}
 
 void WriteBeatRing(const float* source, int64_t count) {
     engine.beatRingStarted.fetch_add(count, std::memory_order_acq_rel);  // counted before any slot changes
     const int64_t write = engine.beatRingWrite.load(std::memory_order_relaxed);
-    const int64_t first = std::min(count, kSize - write);
-    std::copy_n(source, first, engine.beatRing + write);
-    std::copy_n(source + first, count - first, engine.beatRing);
-    engine.beatRingWrite.store(Advance(write, count), std::memory_order_release);
+    CopyIntoRing(engine.beatRing, kSize, write, source, count);
+    PublishRingIndex(engine.beatRingWrite, Advance(write, count));
 
     // Reading the fill every time also acquires the consumer's read index,
     // which orders the next lap's writes after its reads of those slots.

@@ -1,14 +1,18 @@
 #pragma once
-// Beat ring operations. One producer (the beat pump) and one consumer (the
-// Studio callback or the Mini render thread). The producer writes without
-// looking at the read index and keeps the fill far below capacity with
-// TrimBeatRing; the consumer reads whole requests or nothing.
+// Beat ring operations. One producer (the beat pump) and one consumer at a
+// time: the Studio callback or the Mini render thread, whichever holds the
+// ring. The producer writes without looking at the read index and keeps the
+// fill far below capacity with TrimBeatRing; the consumer reads whole
+// requests or nothing.
 
 #include <cstdint>
 
-// Consumer. Copies count samples, or nothing while the prefill gate is shut
-// or the ring holds fewer than count samples (which shuts the gate).
-int64_t ReadBeatRing(float* destination, int64_t count);
+enum class BeatReader : int32_t { Studio, Mini };
+
+// Consumer. Copies count samples, or nothing while who does not hold the
+// ring, while the prefill gate is shut or while the ring holds fewer than
+// count samples (which shuts the gate).
+int64_t ReadBeatRing(float* destination, int64_t count, BeatReader who);
 
 // Producer. Stores count samples and opens the gate once the fill has
 // reached the prefill target.
@@ -20,6 +24,13 @@ int64_t TrimBeatRing(int64_t limit);
 
 int64_t BeatRingFill();
 
-// UI thread, with no consumer running.
+// UI thread (the producer's). Takes the ring away from both readers, waits
+// until neither is inside a read (a stream whose stop failed may still be
+// calling), resets it and gives it to who. The Studio holds it at start.
+void HandBeatRingTo(BeatReader who);
+bool HoldsBeatRing(BeatReader who);
+
+// UI thread.
 void SetBeatPrefill(int32_t samples);
+// UI thread, with no reader inside the ring.
 void ResetBeatRing();

@@ -13,5 +13,8 @@ uint32_t WriteBridgeRing(const float* source, uint32_t count);
 // of the destination untouched. Returns the samples taken.
 uint32_t ReadBridgeBlock(float* destination, uint32_t nFrames);
 
-// UI thread, with the bridge thread stopped.
+// UI thread, with the bridge thread stopped: the consumer's next read starts
+// where the capture ended, so nothing of an earlier capture reaches the voice.
+void FlushBridgeRing();
+// The flush, and the bridge counters back to zero.
 void ResetBridgeRing();

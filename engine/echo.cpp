@@ -26,9 +26,7 @@ void ClearEcho(Echo& e) {
 StereoSample ProcessEcho(Echo& e, float level, float s) {
     e.dampL += (e.lineL[e.indexL] - e.dampL) * kDampStep;
     e.dampR += (e.lineR[e.indexR] - e.dampR) * kDampStep;
-    e.lineL[e.indexL] = e.dampR * kCrossFeedback + s;
-    e.lineR[e.indexR] = e.dampL * kCrossFeedback + s;
-    AdvanceDelayIndex(e.indexL, e.lengthL);
-    AdvanceDelayIndex(e.indexR, e.lengthR);
+    PushDelay(e.lineL, e.indexL, e.lengthL, e.dampR * kCrossFeedback + s);
+    PushDelay(e.lineR, e.indexR, e.lengthR, e.dampL * kCrossFeedback + s);
     return {level * e.dampL, level * e.dampR};
 }

@@ -30,10 +30,8 @@ struct EngineParams {
     static constexpr uint32_t maxBlockFrames = 1024;
     static constexpr int64_t beatRingSize = 96000;  // one second of stereo, not a power of two
     static constexpr uint32_t bridgeRingSize = 16384;
-    static constexpr uint32_t bridgeRingMask = 0x3FFF;
     static constexpr uint32_t bridgeLatencyCut = 576;  // 12 ms of microphone backlog at most
     static constexpr uint64_t recordRingSize = 0x100000;
-    static constexpr uint64_t recordRingMask = 0xFFFFF;
     static constexpr int32_t beatPrefillMin = 960;
 
     // User parameters, engine units.
@@ -62,11 +60,8 @@ struct EngineParams {
     std::atomic<bool> tuneEnabled{true};
     std::atomic<int32_t> tuneMode{1};
     std::atomic<float> retuneRate{0.0012f};
-    int32_t scaleNotes[12] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    int32_t scaleRoot = 0;
     std::atomic<int32_t> recordMode{0};  // 0 REC MIX, 1 REC VOCAL
     std::atomic<bool> recorderActive{false};
-    std::atomic<bool> writerKeepRunning{false};
     std::atomic<bool> micBridgeEnabled{false};
     std::atomic<bool> micBridgeRunning{false};
 
@@ -132,12 +127,23 @@ struct EngineParams {
     // Samples the producer has begun to write, ever: lets a consumer that was
     // held up for a whole lap tell that its copy was overwritten meanwhile.
     std::atomic<int64_t> beatRingStarted{0};
-    float beatBlock[beatRingSize] = {};
+    // Which reader may read the ring (a BeatReader, -1 while it is handed
+    // over) and each reader's flag while inside a read; overlaps counts reads
+    // that found the other reader inside, which the hand-over rules out.
+    std::atomic<int32_t> beatRingHolder{0};
+    std::atomic<bool> beatReaderBusy[2]{};
+    std::atomic<int32_t> beatReadersInside{0};
+    std::atomic<uint64_t> beatReaderOverlaps{0};
+    // One slice of the callback: two samples per frame.
+    float beatBlock[2 * maxBlockFrames] = {};
 
     // Bridge ring: mono microphone samples from the Direct Mic Bridge thread.
     float bridgeRing[bridgeRingSize] = {};
     std::atomic<uint32_t> bridgeWriteIndex{0};
     std::atomic<uint32_t> bridgeReadIndex{0};
+    // A write position up to which the consumer discards, or -1: set when a
+    // capture ends, carried out by the consumer itself.
+    std::atomic<int64_t> bridgeFlushTo{-1};
 
     // Record ring: 16-bit stereo frames for the WAV writer; indices only grow.
     int16_t recordRing[recordRingSize] = {};

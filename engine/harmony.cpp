@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "engine/delay_line.h"
 #include "engine/engine_params.h"
 #include "engine/harmony_intervals.h"
 
@@ -17,13 +18,6 @@ void Retarget(Harmony& h) {
                                             engine.harmonyKeyMinor.load(std::memory_order_relaxed));
     h.low.targetRatio = std::exp2(static_cast<float>(i.low) / 12.0f);
     h.high.targetRatio = std::exp2(static_cast<float>(i.high) / 12.0f);
-}
-
-float Delay(float* line, uint32_t length, uint32_t& index, float x) {
-    const float y = line[index];
-    line[index] = x;
-    index = (index + 1) % length;
-    return y;
 }
 }  // namespace
 
@@ -51,6 +45,6 @@ HarmonyVoices ProcessHarmony(float s) {
     h.smoothLow += (low - h.smoothLow) * 0.28f;
     h.smoothHigh += (high - h.smoothHigh) * 0.28f;
     const float level = engine.harmonyVolume.load(std::memory_order_relaxed) / 100.0f;
-    return {Delay(h.delayLow, kHarmonyDelayLow, h.indexLow, h.smoothLow) * level * 0.82f,
-            Delay(h.delayHigh, kHarmonyDelayHigh, h.indexHigh, h.smoothHigh) * level * 0.62f};
+    return {StepDelay(h.delayLow, h.indexLow, kHarmonyDelayLow, h.smoothLow) * level * 0.82f,
+            StepDelay(h.delayHigh, h.indexHigh, kHarmonyDelayHigh, h.smoothHigh) * level * 0.62f};
 }

@@ -25,15 +25,13 @@ uint32_t ScaledLength(uint32_t base, float sampleRate, uint32_t capacity) {
 float RunComb(ReverbComb& c, float input) {
     const float y = c.line[c.index];
     c.damp = kDamping * c.damp + (1.0f - kDamping) * y;
-    c.line[c.index] = c.damp * kCombFeedback + input;
-    AdvanceDelayIndex(c.index, c.length);
+    PushDelay(c.line, c.index, c.length, c.damp * kCombFeedback + input);
     return y;
 }
 
 float RunAllPass(ReverbAllPass& a, float input) {
     const float y = a.line[a.index];
-    a.line[a.index] = y * kAllPassFeedback + input;
-    AdvanceDelayIndex(a.index, a.length);
+    PushDelay(a.line, a.index, a.length, y * kAllPassFeedback + input);
     return y - input;
 }
 
@@ -93,9 +91,7 @@ void ClearReverb(Reverb& r) {
 StereoSample ProcessReverb(Reverb& r, float level, float x) {
     // Most of the content under 135 Hz stays out of the tail.
     const float shaped = BlockDc(r, x - 0.88f * RunLowPass(r.inputLowPass, x, r.kInput));
-    const float delayed = r.preDelay[r.preDelayIndex];
-    r.preDelay[r.preDelayIndex] = shaped;
-    AdvanceDelayIndex(r.preDelayIndex, r.preDelayLength);
+    const float delayed = StepDelay(r.preDelay, r.preDelayIndex, r.preDelayLength, shaped);
 
     const float left = RunChannel(r, 0, delayed);
     const float right = RunChannel(r, 1, delayed);

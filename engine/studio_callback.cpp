@@ -24,10 +24,12 @@ constexpr float kMaxMicSample = 8.0f;
 float micBlock[kSlice];
 float vocalBlock[kSlice];
 
+static_assert(sizeof(EngineParams::beatBlock) / sizeof(float) == 2 * kSlice, "one slice of stereo beat");
+
 // The beat either arrives whole or the block's beat is silence.
 void ReadBeatBlock(uint32_t nFrames) {
     const int64_t n = 2 * static_cast<int64_t>(nFrames);
-    const int64_t got = ReadBeatRing(engine.beatBlock, n);
+    const int64_t got = ReadBeatRing(engine.beatBlock, n, BeatReader::Studio);
     std::fill(engine.beatBlock + got, engine.beatBlock + n, 0.0f);
 }
 

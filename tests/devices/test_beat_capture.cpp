@@ -46,7 +46,7 @@ protected:
     static void Drain(std::vector<float>& left) {
         const int64_t fill = BeatRingFill() & ~int64_t{1};
         std::vector<float> block(static_cast<size_t>(fill));
-        if (fill > 0 && ReadBeatRing(block.data(), fill) == fill) {
+        if (fill > 0 && ReadBeatRing(block.data(), fill, BeatReader::Studio) == fill) {
             for (int64_t i = 0; i < fill; i += 2) left.push_back(block[static_cast<size_t>(i)]);
         }
     }

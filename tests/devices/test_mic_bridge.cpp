@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <thread>
 
@@ -95,6 +97,43 @@ TEST_F(Bridge, ALostMicrophoneEndsTheBridgeAndHandsTheVoiceBack) {
     EXPECT_FALSE(engine.micBridgeRunning.load());
     StopMicBridge();
     EXPECT_FALSE(scripted.captureStream.open);
+}
+
+// The UI turns the bridged microphone off and on while the callback reads
+// it on its own thread. Each capture sends its own number: the callback must
+// never get an earlier capture's samples, and its read index is its alone.
+TEST_F(Bridge, TheSourceGoesOffAndOnWhileTheCallbackReads) {
+    std::atomic<bool> done{false};
+    std::atomic<int> capture{0};
+    long long stale = 0, foreignIndexWrites = 0, delivered = 0;
+    std::thread callback([&] {
+        std::vector<float> block(128);
+        uint32_t lastRead = engine.bridgeReadIndex;
+        while (!done.load()) {
+            const int current = capture.load();
+            if (!engine.micBridgeEnabled.load() || !engine.micBridgeRunning.load()) continue;
+            if (engine.bridgeReadIndex.load() != lastRead) ++foreignIndexWrites;
+            const uint32_t got = ReadBridgeBlock(block.data(), 128);
+            lastRead = engine.bridgeReadIndex.load();
+            for (uint32_t i = 0; i < got; ++i) stale += std::lround(block[i] * 1000.0f) < current;
+            delivered += got;
+        }
+    });
+    for (int c = 1; c <= 60; ++c) {
+        BridgeSourceOff();
+        capture = c;
+        ASSERT_TRUE(OpenMicBridge(kUsbMic.id));
+        engine.micBridgeRunning = true;
+        engine.micBridgeEnabled = true;
+        for (int p = 0; p < 4; ++p) Queue(std::vector<float>(2 * 480, static_cast<float>(c) / 1000.0f));
+        ASSERT_TRUE(Eventually([] { return engine.bridgeFramesCaptured.load() == 4 * 480; }));
+    }
+    BridgeSourceOff();
+    done = true;
+    callback.join();
+    EXPECT_EQ(stale, 0);
+    EXPECT_EQ(foreignIndexWrites, 0);
+    EXPECT_GT(delivered, 0);
 }
 
 TEST_F(Bridge, OnlyAnEndpointThatIsThereIsOpened) {

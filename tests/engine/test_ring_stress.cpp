@@ -1,7 +1,10 @@
 // Each ring driven by a real producer thread and a real consumer thread at
 // full speed, carrying a counter sequence. Built under ThreadSanitizer in CI.
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -49,13 +52,87 @@ TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
     OrderCheck check{true};
     std::vector<float> block(256);
     while (!done.load()) {
-        if (ReadBeatRing(block.data(), 256) == 256) check.Block(block.data(), 256);
+        if (ReadBeatRing(block.data(), 256, BeatReader::Studio) == 256) check.Block(block.data(), 256);
     }
     producer.join();
     EXPECT_EQ(check.faults, 0);
     EXPECT_GT(check.delivered, 0);
     EXPECT_GT(trimmed, 0);
     EXPECT_LE(check.delivered, kTotal);
+}
+
+// The UI thread pumps the beat and hands the ring between the Studio
+// callback and the Mini render thread, each reading on its own thread. The
+// Studio stream is stopped before most hand-overs to the Mini output; every
+// third stop fails and the callback keeps calling.
+TEST_F(EngineTest, BeatRingHandOversNeverLetBothReadersInNorDeliverASampleTwice) {
+    std::atomic<bool> done{false};
+    std::atomic<bool> studioStreamRunning{true};
+    std::atomic<bool> studioInCallback{false};
+    std::vector<float> seen[2];
+    std::atomic<long long> reads[2] = {0, 0};
+    auto reader = [&](BeatReader who, bool isStudio) {
+        std::vector<float> block(256);
+        std::vector<float>& mine = seen[static_cast<int>(who)];
+        while (!done.load()) {
+            if (isStudio) {
+                studioInCallback = true;
+                if (!studioStreamRunning.load()) {
+                    studioInCallback = false;
+                    continue;
+                }
+            }
+            if (ReadBeatRing(block.data(), 256, who) == 256) {
+                mine.insert(mine.end(), block.begin(), block.end());
+                ++reads[static_cast<int>(who)];
+            }
+            studioInCallback = false;
+        }
+    };
+    std::thread studio(reader, BeatReader::Studio, true);
+    std::thread mini(reader, BeatReader::Mini, false);
+
+    std::vector<float> batch(960);
+    float next = 0;
+    long long holderReadsBefore = 0;  // each holder reads at least once before the next hand-over
+    int handOvers = 0;
+    while (handOvers < 200 && next < kTotal) {
+        // Paced like a real pump, close enough to the Studio limit that trims still cut.
+        if (BeatRingFill() < 6000) {
+            for (float& v : batch) v = next++;
+            WriteBeatRing(batch.data(), static_cast<int64_t>(batch.size()));
+            TrimBeatRing(HoldsBeatRing(BeatReader::Mini) ? 19200 : 6720);
+        } else {
+            std::this_thread::yield();
+        }
+        const int holder = HoldsBeatRing(BeatReader::Studio) ? 0 : 1;
+        if (reads[holder].load() < holderReadsBefore + 4) continue;
+        ++handOvers;
+        holderReadsBefore = reads[1 - holder].load();
+        if (holder == 0) {
+            const bool stopFails = handOvers % 6 == 1;
+            if (!stopFails) {
+                studioStreamRunning = false;
+                while (studioInCallback.load()) std::this_thread::yield();
+            }
+            HandBeatRingTo(BeatReader::Mini);
+        } else {
+            HandBeatRingTo(BeatReader::Studio);
+            studioStreamRunning = true;
+        }
+    }
+    done = true;
+    studio.join();
+    mini.join();
+
+    EXPECT_EQ(handOvers, 200);
+    for (const std::vector<float>& v : seen) {
+        EXPECT_TRUE(std::adjacent_find(v.begin(), v.end(), std::greater_equal<float>()) == v.end());
+    }
+    std::vector<float> both;
+    std::merge(seen[0].begin(), seen[0].end(), seen[1].begin(), seen[1].end(), std::back_inserter(both));
+    EXPECT_TRUE(std::adjacent_find(both.begin(), both.end()) == both.end());
+    EXPECT_EQ(engine.beatReaderOverlaps, 0u);
 }
 
 TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {

@@ -25,10 +25,10 @@ TEST_F(EngineTest, BeatRingStaysSilentUntilThePrefillIsReached) {
     std::vector<float> out(960, -1.0f);
     Write(Sequence(959, 0));
     EXPECT_TRUE(engine.beatRingPriming);
-    EXPECT_EQ(ReadBeatRing(out.data(), 2), 0);
+    EXPECT_EQ(ReadBeatRing(out.data(), 2, BeatReader::Studio), 0);
     Write(Sequence(1, 959));
     EXPECT_FALSE(engine.beatRingPriming);
-    EXPECT_EQ(ReadBeatRing(out.data(), 960), 960);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 960);
     EXPECT_EQ(out[0], 0.0f);
     EXPECT_EQ(out[959], 959.0f);
 }
@@ -36,19 +36,19 @@ TEST_F(EngineTest, BeatRingStaysSilentUntilThePrefillIsReached) {
 TEST_F(EngineTest, ShortBeatRingReadCopiesNothingAndShutsTheGateUntilTheProducerReopensIt) {
     Write(Sequence(961, 0));
     std::vector<float> out(960, -1.0f);
-    ASSERT_EQ(ReadBeatRing(out.data(), 2), 2);
+    ASSERT_EQ(ReadBeatRing(out.data(), 2, BeatReader::Studio), 2);
     ASSERT_EQ(BeatRingFill(), 959);
     std::fill(out.begin(), out.end(), -1.0f);
-    EXPECT_EQ(ReadBeatRing(out.data(), 960), 0);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 0);
     EXPECT_EQ(out[0], -1.0f);
     EXPECT_EQ(engine.beatRingRead, 2);
     EXPECT_TRUE(engine.beatRingPriming);
 
     // Data that arrives without the producer's gate check does not reopen it.
     engine.beatRingWrite = engine.beatRingWrite + 2000;
-    EXPECT_EQ(ReadBeatRing(out.data(), 960), 0);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 0);
     Write(Sequence(2, 0));
-    EXPECT_EQ(ReadBeatRing(out.data(), 960), 960);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 960);
 }
 
 TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchThatReachesTheTarget) {
@@ -58,7 +58,7 @@ TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchThatReachesTheTarget) {
     Write(Sequence(1024, 4000));
     EXPECT_FALSE(engine.beatRingPriming);
     std::vector<float> out(4800);
-    EXPECT_EQ(ReadBeatRing(out.data(), 4800), 4800);
+    EXPECT_EQ(ReadBeatRing(out.data(), 4800, BeatReader::Studio), 4800);
     EXPECT_EQ(out[4799], 4799.0f);
 }
 
@@ -70,13 +70,13 @@ TEST_F(EngineTest, BeatRingKeepsOrderAcrossItsNonPowerOfTwoWrap) {
     for (int round = 0; round < 300; ++round) {
         Write(Sequence(1000, next));
         next += 1000;
-        ASSERT_EQ(ReadBeatRing(out.data(), 1000), 1000) << round;
+        ASSERT_EQ(ReadBeatRing(out.data(), 1000, BeatReader::Studio), 1000) << round;
         for (float v : out) ASSERT_EQ(v, expected++);
         if (round % 7 == 0) {
             Write(Sequence(234, next));
             next += 234;
             std::vector<float> extra(234);
-            ASSERT_EQ(ReadBeatRing(extra.data(), 234), 234);
+            ASSERT_EQ(ReadBeatRing(extra.data(), 234, BeatReader::Studio), 234);
             for (float v : extra) ASSERT_EQ(v, expected++);
         }
     }
@@ -88,7 +88,7 @@ TEST_F(EngineTest, BeatRingTrimDropsTheOldestWholeFrames) {
     EXPECT_EQ(TrimBeatRing(6720), 6);  // 5 over, rounded up to a whole frame
     EXPECT_EQ(BeatRingFill(), 6719);
     std::vector<float> out(2);
-    ASSERT_EQ(ReadBeatRing(out.data(), 2), 2);
+    ASSERT_EQ(ReadBeatRing(out.data(), 2, BeatReader::Studio), 2);
     EXPECT_EQ(out[0], 6.0f);
     EXPECT_EQ(TrimBeatRing(19200), 0);
 }
