@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/controls.h"
+#include "engine/engine_params.h"
 #include "tests/support/shell.h"
 #include "tests/support/wav_reader.h"
 #include "tools/render_take.h"
@@ -73,6 +75,28 @@ TEST(OfflineRender, BeatLinesUpWithTheVoiceFromTheFirstFrame) {
     const RenderResult r = Render(s, in);
     EXPECT_FLOAT_EQ(r.output[2 * 1000], 0.5f);
     EXPECT_FLOAT_EQ(r.output[2 * 999], 0.0f);
+}
+
+// Every value of the engine a control reaches, in the engine's own units.
+std::vector<float> EngineSound() {
+    const EngineParams& e = engine;
+    return {e.vocalVolume,    e.beatVolume,     e.harmonyVolume,  e.balanceAmount,     e.balanceThresholdDb,
+            e.bodyAmount,     e.optoAmount,     e.bodyPlusAmount, e.smoothAmount,      e.warmthAmount,
+            e.airDb,          e.reverbLevel,    e.echoLevel,      e.glueAmount,        e.glueThreshold,
+            e.masterOutputGain, e.retuneRate,   static_cast<float>(e.tuneMode),      static_cast<float>(e.tuneEnabled),
+            static_cast<float>(e.fxEnabled),    static_cast<float>(e.harmonyEnabled), static_cast<float>(e.micChannelMode),
+            static_cast<float>(e.studioMode)};
+}
+
+TEST(OfflineRender, WithoutOptionsItRendersWhatTheProgramPlaysOnAFirstStart) {
+    RenderResult r;
+    std::string error;
+    ASSERT_TRUE(RenderTake(RenderSettings{}, Take(256), r, error)) << error;
+    const std::vector<float> rendered = EngineSound();
+    InitEngine();
+    ShellState shell;
+    ApplyConfigToEngine(AppConfig{}, shell);  // a first start: no config file yet
+    EXPECT_EQ(EngineSound(), rendered);
 }
 
 TEST(OfflineRender, RefusesImpossibleBlockSizes) {
