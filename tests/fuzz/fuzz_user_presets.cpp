@@ -14,12 +14,10 @@ namespace {
 bool In(float v, float lo, float hi) { return v >= lo && v <= hi; }  // false for NaN, and the ranges are finite
 
 bool InRange(const UserPreset& p) {
-    for (float v : {p.balance, p.body, p.smooth, p.warmth, p.bodyPlus, p.opto2a, p.masterGlue}) {
-        if (!In(v, 0.0f, 100.0f)) return false;
+    for (const ParamSpec& s : AllParams()) {
+        if (!In(p.values[s.id], s.lo, s.hi)) return false;
     }
-    return !p.name.empty() && p.name.size() <= kMaxPresetNameBytes && In(p.vocalVolume, 0.0f, 150.0f) &&
-           In(p.air, 0.0f, 10.0f) && In(p.reverb, 0.0f, 50.0f) && In(p.echo, 0.0f, 40.0f) &&
-           In(p.harmonyVolume, 8.0f, 45.0f) && p.tuneMode >= 1 && p.tuneMode <= 3;
+    return !p.name.empty() && p.name.size() <= kMaxPresetNameBytes;
 }
 
 std::string Resaved(const std::string& saved) { return FormatUserPresets(ParseUserPresets(saved)); }
