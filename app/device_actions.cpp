@@ -26,7 +26,7 @@ void KeepDeviceChoices() {
     deviceChoices.saveWanted = false;
 }
 
-bool StartStudioAudio() {
+void StartStudioAudio() {
     std::string reason;
     const StudioBringUp outcome = RunDeviceOperation([&] { return BringUpStudioAudio(reason); });
     if (outcome == StudioBringUp::OpenFailed) {
@@ -35,7 +35,6 @@ bool StartStudioAudio() {
                        "\n\nSonavela se chuyen sang Mini Player qua WASAPI (3.5mm/Bluetooth/HDMI).",
                    MessageIcon::Warning, false);
     }
-    return outcome == StudioBringUp::Running;
 }
 
 void EnterMiniPlayer() { EnterMiniPlayerAudio(); }

@@ -21,8 +21,9 @@ auto RunDeviceOperation(Operation operation) {
 }
 
 // Start-up: the driver list, the choice and the first open of the Studio
-// stream; a driver that would not open is told. True when it runs.
-bool StartStudioAudio();
+// stream; a driver that would not open is told. `studioHost.asioAvailable`
+// then says whether Studio audio runs.
+void StartStudioAudio();
 // Into the Mini Player and back; a Studio stream that cannot start again is told.
 void EnterMiniPlayer();
 void ReturnToStudio();
