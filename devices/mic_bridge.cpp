@@ -6,10 +6,10 @@
 #include <system_error>
 #include <vector>
 
+#include "devices/device_choices.h"
 #include "devices/endpoint_selection.h"
 #include "engine/bridge_ring.h"
 #include "engine/engine_params.h"
-#include "devices/device_choices.h"
 #include "engine/meters.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"

@@ -1,8 +1,9 @@
-#include "devices/endpoint_selection.h"
-#include "platform/console.h"
-#include "devices/mic_bridge.h"
 #include "devices/mic_source_policy.h"
+
+#include "devices/endpoint_selection.h"
+#include "devices/mic_bridge.h"
 #include "engine/engine_params.h"
+#include "platform/console.h"
 
 void ApplyMicSourcePolicy(const std::string& driverName) {
     if (engine.studioMode.load() == 1) {
@@ -18,8 +19,7 @@ void ApplyMicSourcePolicy(const std::string& driverName) {
         BridgeSourceOff();  // the driver's own inputs feed the vocal chain
         return;
     }
-    engine.micBridgeEnabled = false;
-    engine.micBridgeRunning = false;
+    BridgeSourceOff();
     const bool ok = StartSelectedMicBridge();
     engine.micBridgeRunning = ok;
     engine.micBridgeEnabled = ok;

@@ -7,11 +7,11 @@
 #include <system_error>
 #include <vector>
 
-#include "devices/endpoint_selection.h"
 #include "devices/beat_capture.h"
+#include "devices/device_choices.h"
+#include "devices/endpoint_selection.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
-#include "devices/device_choices.h"
 #include "engine/meters.h"
 #include "platform/audio_endpoints.h"
 #include "platform/thread_name.h"

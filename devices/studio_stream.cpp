@@ -3,9 +3,9 @@
 #include <thread>
 
 #include "devices/endpoint_selection.h"
+#include "devices/mic_source_policy.h"
 #include "devices/studio_host.h"
 #include "devices/studio_stream.h"
-#include "devices/mic_source_policy.h"
 #include "engine/engine_params.h"
 #include "engine/studio_callback.h"
 #include "platform/utf8_text.h"

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <thread>
 
+#include "app/takes.h"
 #include "engine/beat_ring.h"
 #include "engine/engine_params.h"
 #include "engine/studio_callback.h"
-#include "app/takes.h"
 #include "recording/recorder.h"
 
 namespace {
