@@ -1,5 +1,4 @@
-// Any bytes at all as a config file: every value that loads is in its range,
-// and what is saved loads back unchanged and unrepaired.
+// Any bytes as a config file: every value loads in range; a save loads back unchanged, unrepaired.
 
 #include <cstddef>
 #include <cstdint>

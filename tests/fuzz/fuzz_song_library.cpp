@@ -1,5 +1,4 @@
-// Any bytes at all as a song library file: every song that loads fits its
-// fields and has a finite tone, and what is saved loads back unchanged.
+// Any bytes as a song library: songs fit their fields with finite tones; a save loads back unchanged.
 
 #include <cmath>
 #include <cstdint>

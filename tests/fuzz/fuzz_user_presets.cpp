@@ -1,6 +1,4 @@
-// Any bytes at all as a user presets file: every preset that loads has a name
-// of 1..64 bytes unlike any other and every value in its range, and what is
-// saved loads back unchanged.
+// Any bytes as a presets file: unique names of 1..64 bytes, values in range; a save loads back unchanged.
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,6 @@
 // in, where recordings go, and what the song library file holds.
 
 #include <gtest/gtest.h>
-
 #include "persistence/data_folder.h"
 #include "persistence/song_library.h"
 #include "tests/persistence/fresh_process.h"
@@ -42,8 +41,7 @@ TEST_F(DataFiles, RecordingsGoToTheDocumentsFolderElseTheDataFolder) {
     EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/T\"ai lieu/Sonavela Recordings");
     unsetenv("HOME");
     WriteFile(root / "config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
-    EXPECT_EQ(GetDefaultRecordingsFolder(), GetDataFolder() + "/Sonavela Recordings");
-    EXPECT_FALSE(fs::exists(GetDefaultRecordingsFolder())) << "not created";
+    EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" && !fs::exists(GetDefaultRecordingsFolder()));
 }
 
 TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFile) {
@@ -57,8 +55,7 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFi
     fs::remove(root / "work/recent_songs.txt"), fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
     EXPECT_TRUE(ReadFile(ConfigPath()) == "working directory" && ReadFile(UserPresetsPath()) == "current");
     EXPECT_TRUE(ReadFile(SongLibraryPath()) == "beside the program" && fs::exists(root / "work/sonavela_config.txt"));
-    fs::remove(ConfigPath());
-    EXPECT_FALSE(fs::exists(ConfigPath())) << "migrated once per run";
+    EXPECT_FALSE((fs::remove(ConfigPath()), fs::exists(ConfigPath()))) << "migrated once per run";
 }
 
 TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
@@ -67,24 +64,20 @@ TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
     EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].name == "Mot coi di ve" && songLibrary.songs[0].tone == -2.0f &&
                 songLibrary.songs[0].favorite && !songLibrary.songs[1].favorite && !fs::exists(SongLibraryPath()));
     fs::create_directories(SongLibraryPath());  // a folder is no library
-    LoadSongLibrary();
-    EXPECT_EQ(songLibrary.songs.size(), 3u);
-    fs::remove(SongLibraryPath());
+    EXPECT_EQ((LoadSongLibrary(), fs::remove(SongLibraryPath()), songLibrary.songs.size()), 3u);
     WriteFile(SongLibraryPath(), "Ba|u|1.5|1\r\nthree|fields|0\n\nfive|x|-2|1|extra\nword|x|2|true\npadded|x|01|01\n"
                                  "notone|x|loud|1\nnan|x|nan|1\ncomma|x|2,5|0");
-    LoadSongLibrary();
-    EXPECT_EQ(FormatSongLibrary(songLibrary.songs), "Ba|u|1.5|1\nfive|x|-2|1\nword|x|2|0\npadded|x|1|0\nnotone|x|0|1\nnan|x|0|1\ncomma|x|2|0\n");
+    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)), "Ba|u|1.5|1\nfive|x|-2|1\nword|x|2|0\npadded|x|1|0\nnotone|x|0|1\nnan|x|0|1\ncomma|x|2|0\n");
     songLibrary.songs.clear();
-    std::string title;
-    while (title.size() < 200) title += "Đ";  // two bytes each
+    std::string title;  // of two-byte letters
+    while (title.size() < 200) title += "Đ";
     ASSERT_TRUE(AddSong("x" + title, std::string(300, 'u'), 0.0f));
     EXPECT_TRUE(songLibrary.songs[0].name == "x" + title.substr(0, 126) && songLibrary.songs[0].url.size() == 255u);
     ASSERT_TRUE(AddSong("Tình ca | bolero\nnew", "https://youtu.be/x?a=1|b", -1.5f));
     EXPECT_TRUE(ReadFile(SongLibraryPath()).starts_with("Tình ca   bolero new|https://youtu.be/x?a=1 b|-1.5|0\nxĐĐ"));
     EXPECT_TRUE(ToggleSongFavorite(1) && UpdateSongTone(0, 5.0f) && EditSong(1, "A mới", "https://example.org"));
     EXPECT_FALSE(EditSong(0, "", "x") || ToggleSongFavorite(2) || UpdateSongTone(2, 0) || DeleteSong(2) || AddSong("", "x", 0));
-    LoadSongLibrary();
-    EXPECT_EQ(FormatSongLibrary(songLibrary.songs), "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
+    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)), "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
     EXPECT_TRUE(DeleteSong(0) && (LoadSongLibrary(), songLibrary.songs.size() == 1 && songLibrary.songs[0].name == "A mới"));
     for (int i = 0; i < 101; ++i) ASSERT_TRUE(AddSong("song " + std::to_string(i), "", 0.0f));
     LoadSongLibrary();

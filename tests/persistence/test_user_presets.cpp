@@ -2,9 +2,7 @@
 // loads as, and what a save writes.
 
 #include <gtest/gtest.h>
-
 #include <random>
-
 #include "persistence/user_presets.h"
 
 namespace {
