@@ -10,35 +10,14 @@ namespace fs = std::filesystem;
 
 namespace {
 const char* FreshRoot() { return std::getenv("SONAVELA_TEST_ROOT"); }
-
-// The exit code of the program, or -1 when it did not exit by itself.
-int RunProgram(std::vector<std::string> args, std::vector<std::string> environment, const fs::path& folder) {
-    std::vector<char*> argv, envp;
-    for (std::string& a : args) argv.push_back(a.data());
-    for (std::string& e : environment) envp.push_back(e.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        alarm(30);  // kept across exec: a hang fails the test instead of stalling the run
-        if (chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
 }  // namespace
 
 void FreshProcessTest::SetUp() {
-    if (FreshRoot() != nullptr) {
-        root = FreshRoot();
-        return;
-    }
     std::string pattern = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root = pattern;
+    if (FreshRoot() == nullptr) {
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    }
+    root = FreshRoot() != nullptr ? fs::path(FreshRoot()) : fs::path(pattern);
 }
 
 void FreshProcessTest::TearDown() {
@@ -52,11 +31,22 @@ bool FreshProcessTest::InFreshProcess() {
     fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string();
-    EXPECT_EQ(RunProgram({program.string(), "--gtest_filter=" + name, "--gtest_brief=1"},
-                  {"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home", "XDG_DATA_HOME=" + r + "/data",
-                   "XDG_CONFIG_HOME=" + r + "/config", "TMPDIR=" + r + "/tmp"},
-                  root / "work"),
-              0)
-        << name << " failed in its fresh process";
+    std::vector<std::string> args{program.string(), "--gtest_filter=" + name, "--gtest_brief=1"},
+        environment{"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home", "XDG_DATA_HOME=" + r + "/data",
+                    "XDG_CONFIG_HOME=" + r + "/config", "TMPDIR=" + r + "/tmp"};
+    std::vector<char*> argv, envp;
+    for (std::string& a : args) argv.push_back(a.data());
+    for (std::string& e : environment) envp.push_back(e.data());
+    argv.push_back(nullptr), envp.push_back(nullptr);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        alarm(30);  // kept across exec: a hang fails the test
+        if (chdir((root / "work").c_str()) == 0) execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    int status = 0;
+    const bool exited = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
+    EXPECT_TRUE(exited && WEXITSTATUS(status) == 0) << name << " failed in its fresh process";
     return false;
 }

@@ -1,8 +1,7 @@
 #pragma once
-// The data folder is built once per process, so each test of it runs its
-// body again in a new process: a copy of this test binary in the test's own
-// temporary folder, whose "home", "data", "config" and "tmp" are the user's
-// folders there and whose "work" is the working directory.
+// The data folder is built once per process, so a test of it runs its body
+// again in a copy of this binary in its own temporary folder, whose "home",
+// "data", "config" and "tmp" are the user's folders and "work" the working one.
 
 #include <gtest/gtest.h>
 
@@ -16,14 +15,11 @@ protected:
     std::filesystem::path root;  // the test's own temporary folder
     void SetUp() override;
     void TearDown() override;
-    // True in the new process, which then runs the body; in the test's own
-    // process it runs the new one, expects it to pass and returns false.
+    // True in the new process, which runs the body; the test's own process runs it, expects a pass, gets false.
     bool InFreshProcess();
 };
 
-inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+inline void WriteFile(const std::filesystem::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};

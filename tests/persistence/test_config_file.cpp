@@ -1,39 +1,30 @@
-// The config file as the program meets it: what each line becomes, when the
-// user is told of a repair, what a save leaves on disk whatever the values or
-// the locale, and what the engine starts with.
+// The config file: what each line becomes, when the user is told of a repair,
+// and what a save leaves on disk whatever the values, the locale or the disk.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-
-#include <bit>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <clocale>
-#include <cmath>
 #include <functional>
 #include <locale>
 #include <random>
 #include <sstream>
-
+#include <thread>
 #include "engine/engine_params.h"
-#include "persistence/app_config.h"
+#include "persistence/atomic_file.h"
 #include "persistence/data_folder.h"
-#include "app/controls.h"
+#include "persistence/user_presets.h"
+#include "tests/persistence/config_in_range.h"
 #include "tests/persistence/fresh_process.h"
 
 namespace {
 namespace fs = std::filesystem;
 
-class ConfigFile : public FreshProcessTest {
-protected:
-    static const AppConfig& Loaded(const std::string& text) {
-        WriteFile(ConfigPath(), text);
-        LoadConfig();
-        return appConfig;
-    }
-    static std::string Saved() {
-        EXPECT_TRUE(SaveConfig());
-        return ReadFile(ConfigPath());
-    }
+struct ConfigFile : FreshProcessTest {
+    static const AppConfig& Loaded(const std::string& text) { return WriteFile(ConfigPath(), text), LoadConfig(), appConfig; }
+    static std::string Saved() { EXPECT_TRUE(SaveConfig()); return ReadFile(ConfigPath()); }
 };
 
 TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
@@ -52,159 +43,124 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
         {"asio_buffer_frames=64\nasio_buffer_frames=fast\ntune_mode=3\ntune_mode=x\nfx_enabled=on", [](C) {}, true},
         {"mic_channel=0\nmic_channel=x\nvocal_air=5\nvocal_air=", [](C c) { c.micChannel = 0, c.vocalAir = 5; }, true},
         {"vocal_volume=10\nvocal_volume=20\nreve", [](C c) { c.vocalVolume = 20; }, true},
+        {"echo=.5\nbeat_volume=-.5\nvocal_body=-0", [](C c) { c.echo = 0.5f, c.beatVolume = 0, c.vocalBody = 0; }, false},
     };
     for (const auto& [text, change, recovered] : cases) {
         AppConfig expected = DefaultAppConfig();
         change(expected);
-        EXPECT_TRUE(Loaded(text) == expected) << text << "\nloaded as:\n" << WriteConfigText(appConfig);
-        EXPECT_EQ(configRecovered, recovered) << text;
+        EXPECT_TRUE(Loaded(text) == expected && configRecovered == recovered) << text << "\nloaded as:\n" << WriteConfigText(appConfig);
     }
-    for (const char* bad : {"letters", "vocal_body=", "vocal_air=nan", "echo=-inf", "beat_volume=1e39", "setup_version=2147483648"}) {
+    for (const char* bad : {"letters", "vocal_body=", "vocal_air=nan", "echo=-inf", "beat_volume=1e39", "reverb=+",
+                            "setup_version=2147483648", "vocal_volume=x2"}) {
         EXPECT_TRUE(Loaded(bad) == DefaultAppConfig() && configRecovered) << bad;
     }
+    std::istringstream keys(WriteConfigText(DefaultAppConfig()));  // every key clamps whatever it holds
+    for (std::string line; std::getline(keys, line);) {
+        for (const char* value : {"nan", "-inf", "1e39", "-1e30", "1e30", "2147483648", "-2147483649", "9999", "-9999", "64.9", " +-5"}) {
+            const std::string text = line.substr(0, line.find('=') + 1) + value;
+            EXPECT_TRUE(ConfigInRange(Loaded(text)) && engine.micChannelMode >= 0 && engine.micChannelMode <= 2) << text;
+        }
+    }
+    std::string huge = "reverb=7\n";
+    while (huge.size() < (size_t{5} << 20)) huge += "unknown=1\n";
+    EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f) << "bytes past 4 MiB are unread";
 }
 
 TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
     if (!InFreshProcess()) return;
-    const std::string backup = ConfigPath() + ".recovered.bak", bad = "vocal_body=\nreverb=7\r\n";
+    const std::string backup = ConfigPath() + ".recovered.bak", bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
     WriteFile(backup, "an older copy");
     EXPECT_EQ(Loaded(bad).reverb, 7.0f);
-    EXPECT_EQ(recoveryNotice,
-              "Sonavela da phat hien mot vai gia tri cau hinh khong hop le va tu phuc hoi bang gia tri an toan. "
-              "Ban sao cu da duoc luu thanh sonavela_config.txt.recovered.bak");
-    EXPECT_EQ(ReadFile(backup), bad);
-    EXPECT_EQ(ReadFile(ConfigPath()), bad) << "the load does not rewrite the file";
+    EXPECT_TRUE(recoveryNotice.starts_with("Sonavela da phat hien mot vai gia tri cau hinh khong hop le") &&
+                recoveryNotice.ends_with("Ban sao cu da duoc luu thanh sonavela_config.txt.recovered.bak"));
+    EXPECT_TRUE(ReadFile(backup) == bad && ReadFile(ConfigPath()) == bad) << "kept aside, the file not rewritten";
+    EXPECT_TRUE(engine.micChannelMode == 2 && engine.studioMode == 1) << "the engine starts with them";
     // No file, a folder, a link to itself (opening fails): defaults and no notice.
-    for (const auto& make : std::initializer_list<std::function<void()>>{
-             [] {}, [] { fs::create_directory(ConfigPath()); }, [] { fs::create_symlink(ConfigPath(), ConfigPath()); }}) {
-        fs::remove_all(ConfigPath());
-        fs::remove(backup);
-        make();
+    for (int make = 0; make < 3; ++make) {
+        fs::remove_all(ConfigPath()), fs::remove(backup);
+        if (make == 1) fs::create_directory(ConfigPath());
+        if (make == 2) fs::create_symlink(ConfigPath(), ConfigPath());
         LoadConfig();
-        EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() && !fs::exists(backup));
+        EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() && !fs::exists(backup) &&
+                    engine.micChannelMode == 1 && engine.studioMode == 0) << make;
     }
 }
 
-TEST_F(ConfigFile, TheEngineStartsWithTheLoadedValues) {
-    if (!InFreshProcess()) return;
-    InitEngine();
-    ShellState mirrors;
-    ApplyConfigToEngine(Loaded("mic_channel=2\nstudio_mode=1\nvocal_volume=90\nbeat_volume=50\nvocal_balance=100\n"
-                               "vocal_air=7\necho=40\nmaster_output_db=-6\nharmony_enabled=1\ntune_mode=2\ntune_enabled=0"), mirrors);
-    EXPECT_TRUE(engine.micChannelMode == 2 && engine.studioMode == 1 && engine.tuneMode == 2);
-    EXPECT_TRUE(engine.vocalVolume == 90.0f && engine.beatVolume == 0.5f && engine.balanceRatio == 5.5f);
-    EXPECT_TRUE(engine.airDb == 7.0f && engine.echoLevel == 0.4f && engine.reverbLevel == 0.18f);
-    EXPECT_FLOAT_EQ(engine.masterOutputGain, std::pow(10.0f, -0.3f));
-    EXPECT_TRUE(engine.harmonyEnabled && engine.fxEnabled && !engine.tuneEnabled);
-    EXPECT_TRUE(mirrors.sliders[Param::VocalBalance] == 100.0f && mirrors.sliders[Param::VocalAir] == 7.0f && mirrors.sliders[Param::BeatVolume] == 50.0f &&
-                mirrors.sliders[Param::MasterOutputDb] == -6.0f && mirrors.sliders[Param::VocalBody] == 55.0f && mirrors.builtinPreset == 6);
-    fs::remove(ConfigPath());
-    LoadConfig();
-    EXPECT_TRUE(engine.micChannelMode == 1 && engine.studioMode == 0) << "a missing file hands over the defaults";
-}
-
-TEST_F(ConfigFile, EverySavedValueReadsBack) {
+TEST_F(ConfigFile, EverySavedValueReadsBackAndTextInjectsNothing) {
     if (!InFreshProcess()) return;
     appConfig = DefaultAppConfig();
     const std::string defaults = Saved();
-    EXPECT_TRUE(defaults.starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\n")) << defaults;
-    EXPECT_NE(defaults.find("\nvocal_air=2.8\nreverb=18\n"), std::string::npos);
-    EXPECT_TRUE(defaults.ends_with("\nasio_buffer_frames=128\nstudio_mode=0\n"));
-    EXPECT_EQ(std::count(defaults.begin(), defaults.end(), '\n'), 37);
+    EXPECT_TRUE(defaults.starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\n") && defaults.ends_with(
+        "\nasio_buffer_frames=128\nstudio_mode=0\n") && std::count(defaults.begin(), defaults.end(), '\n') == 37) << defaults;
     const AppConfig all{0, 150, 0.5f, 12.345f, 99.9f, 1, 2, 3, 9.5f, 50, 40, 8, 100, 0, -1.5f, true, false, 3, false,
                         "{0.0.0.00000000}.{a1}", 1, "alsa_input.usb", 2, "/nhạc/thu âm", "Ca sĩ", 1, 13, "Ấm", true, true,
                         true, false, true, 2, "Focusrite USB ASIO", 512, 1};
-    appConfig = all;
-    engine.micChannelMode = 0;
+    appConfig = all, engine.micChannelMode = 0;
     EXPECT_TRUE(Loaded(Saved()) == all) << WriteConfigText(appConfig);
     engine.micChannelMode = 2;
     EXPECT_TRUE(Saved().starts_with("mic_channel=2\n")) << "the live channel is what is kept";
-}
-
-TEST_F(ConfigFile, HostileTextValuesReadBackAsWrittenAndInjectNothing) {
-    if (!InFreshProcess()) return;
+    engine.micChannelMode = 1;
     const std::string hostile = std::string("a\nvocal_volume=0\r\nb\0c\x1b=\xff ", 20) + "Giọng\r";
     const std::string asWritten = std::string("a vocal_volume=0  b c =\xff ", 20) + "Giọng ";
     for (std::string AppConfig::*field : {&AppConfig::miniOutputId, &AppConfig::wasapiMicInputId, &AppConfig::recordFolder,
                                           &AppConfig::recordName, &AppConfig::activeUserPreset, &AppConfig::asioDeviceName}) {
         AppConfig expected = appConfig = DefaultAppConfig();
-        appConfig.*field = hostile;
-        expected.*field = asWritten;
+        appConfig.*field = hostile, expected.*field = asWritten;
         const std::string saved = Saved();
-        EXPECT_TRUE(Loaded(saved) == expected && !configRecovered) << WriteConfigText(appConfig);
-        EXPECT_EQ(Saved(), saved);
+        EXPECT_TRUE(Loaded(saved) == expected && !configRecovered && Saved() == saved) << WriteConfigText(appConfig);
     }
 }
 
 // A decimal comma, as the Vietnamese locale has, for C++ streams and the C library alike.
-struct DecimalComma : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-};
+struct DecimalComma : std::numpunct<char> { char do_decimal_point() const override { return ','; } };
 
 TEST_F(ConfigFile, NumbersStayClassicUnderADecimalCommaLocale) {
     if (!InFreshProcess()) return;
     std::locale::global(std::locale(std::locale::classic(), new DecimalComma));
     ASSERT_NE(std::setlocale(LC_ALL, "vi_VN.UTF-8"), nullptr) << "scripts/install_deps.sh generates it";
     ASSERT_TRUE((std::ostringstream() << 2.8).str() == "2,8" && std::strtod("2.8", nullptr) == 2.0);
-    appConfig = DefaultAppConfig();
-    appConfig.masterOutputDb = -1.5f;
+    appConfig = DefaultAppConfig(), appConfig.masterOutputDb = -1.5f;
     const std::string saved = Saved();
-    EXPECT_NE(saved.find("\nvocal_air=2.8\n"), std::string::npos) << saved;
-    EXPECT_NE(saved.find("\nmaster_output_db=-1.5\n"), std::string::npos);
+    EXPECT_TRUE(saved.find("\nvocal_air=2.8\nreverb=18\n") != saved.npos && saved.find("\nmaster_output_db=-1.5\n") != saved.npos);
     EXPECT_EQ(Loaded("vocal_air=7.25\n").vocalAir, 7.25f);
     EXPECT_EQ(Loaded("reverb=12,5\n").reverb, 12.0f) << "a comma ends the number";
 }
 
-TEST_F(ConfigFile, AFailedSaveKeepsThePreviousFile) {
+TEST_F(ConfigFile, AFailedSaveKeepsThePreviousFilesAndNoLeftovers) {
     if (!InFreshProcess()) return;
-    appConfig = DefaultAppConfig();
-    const std::string before = Saved();
+    appConfig = DefaultAppConfig(), userPresets = {UserPreset{"Một"}};
+    const std::string config = Saved();
+    ASSERT_TRUE(SaveUserPresets());
+    const std::string presets = ReadFile(UserPresetsPath());
     signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{100, 100};  // bytes a file may grow to
+    const rlimit small{presets.size(), presets.size()};  // bytes a file may grow to: one preset, not two
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    appConfig.reverb = 30;
-    EXPECT_FALSE(SaveConfig());
-    EXPECT_EQ(ReadFile(ConfigPath()), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(GetDataFolder()), fs::directory_iterator()), 1) << "no leftovers";
+    appConfig.reverb = 30, userPresets.push_back(UserPreset{"Hai"});
+    EXPECT_FALSE(SaveConfig() || SaveUserPresets());
+    EXPECT_TRUE(ReadFile(ConfigPath()) == config && ReadFile(UserPresetsPath()) == presets);
+    EXPECT_EQ(std::distance(fs::directory_iterator(GetDataFolder()), fs::directory_iterator()), 2) << "no leftovers";
 }
 
-void ExpectInRange(const AppConfig& c) {
-    const auto in = [](auto v, auto lo, auto hi) { return v >= lo && v <= hi; };  // false for NaN
-    for (float v : {c.vocalBalance, c.vocalBody, c.vocalSmooth, c.vocalWarmth, c.vocalBodyPlus, c.vocalOpto2a,
-                    c.beatVolume, c.masterGlue}) {
-        EXPECT_TRUE(in(v, 0.0f, 100.0f));
+TEST(AtomicFile, KilledAtAnyMomentTheFileIsAWholeVersionAndNowhereToWriteIsReported) {
+    const std::string path = fs::temp_directory_path() / ("sonavela-atomic-" + std::to_string(getpid()));
+    const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
+    std::string now;
+    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) && now.empty() && WriteFileAtomically(path, a));
+    std::mt19937 rng(3);
+    int sawA = 0, sawB = 0;
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        if (child == 0) for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 30000));
+        kill(child, SIGKILL), waitpid(child, nullptr, 0);
+        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) && (now == a || now == b)) << round << ": " << now.size() << " bytes";
+        (now == a ? sawA : sawB)++;
     }
-    EXPECT_TRUE(in(c.vocalVolume, 0.0f, 150.0f) && in(c.vocalAir, 0.0f, 10.0f) && in(c.reverb, 0.0f, 50.0f) &&
-                in(c.echo, 0.0f, 40.0f) && in(c.harmonyVolume, 8.0f, 45.0f) && in(c.masterOutputDb, -6.0f, 8.0f));
-    EXPECT_TRUE(in(c.micChannel, 0, 2) && in(c.wasapiMicChannel, 0, 2) && in(c.miniOutputMode, 0, 1) &&
-                in(c.recordMode, 0, 1) && in(c.studioMode, 0, 1) && in(c.tuneMode, 1, 3) && in(c.vocalPreset, 0, 13) &&
-                in(c.setupVersion, 1, 99) && in(c.asioBufferFrames, 64, 512) &&
-                std::has_single_bit(static_cast<unsigned>(c.asioBufferFrames)));
-    EXPECT_TRUE(!c.recordName.empty() && !c.recordFolder.empty());
-    EXPECT_TRUE(in(engine.micChannelMode.load(), 0, 2) && in(engine.studioMode.load(), 0, 1));
-}
-
-TEST_F(ConfigFile, AnyFileLoadsWithEveryValueInRange) {
-    if (!InFreshProcess()) return;
-    std::vector<std::string> keys;
-    std::istringstream defaults(WriteConfigText(DefaultAppConfig()));
-    for (std::string line; std::getline(defaults, line);) keys.push_back(line.substr(0, line.find('=')));
-    const std::string values[] = {"", "nan", "-inf", "1e39", "-1e39", "1e-50", "2147483648", "-2147483649", "0x1p3",
-                                  " +-5", std::string(1, '\0'), "-0", "9999", "-9999", "64.9", std::string(1 << 16, '9')};
-    const char* const endings[] = {"\n", "\r\n", "\r"};
-    std::mt19937 rng(11);
-    const auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
-    const auto bytes = [&](size_t n) { std::string s(n, '\0'); for (char& b : s) b = static_cast<char>(pick(256)); return s; };
-    for (int file = 0; file < 300; ++file) {
-        std::string text = file % 10 == 0 ? bytes(pick(65536)) : "";
-        for (int line = 0; line < 40; ++line) {
-            text += (pick(8) == 0 ? bytes(pick(40)) : keys[pick(keys.size())]) + "=";
-            text += (pick(4) == 0 ? bytes(pick(12)) : values[pick(std::size(values))]) + endings[pick(3)];
-        }
-        ExpectInRange(Loaded(text));
-    }
-    std::string huge = "reverb=7\n";
-    while (huge.size() < (size_t{5} << 20)) huge += "unknown=1\n";
-    EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f) << "bytes past 4 MiB are unread";
+    EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
+    EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
+    fs::remove(path), fs::create_directory(path);  // a folder where the file should be
+    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x") || ReadTextFile(path, now, 9));
+    EXPECT_TRUE(fs::is_directory(path) && !fs::exists(path + ".partial"));
+    fs::remove_all(path);
 }
 }  // namespace

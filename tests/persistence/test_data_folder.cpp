@@ -1,44 +1,35 @@
-// Where the data folder lands for each environment, where recordings go,
-// and which legacy copy of a data file moves into the data folder.
+// Where the data folder lands for each environment, which legacy copy moves
+// in, where recordings go, and what the song library file holds.
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-
 #include "persistence/data_folder.h"
+#include "persistence/song_library.h"
 #include "tests/persistence/fresh_process.h"
 
 namespace {
 namespace fs = std::filesystem;
 
-// Each variable is unset when null; "@" stands for the test's folder.
-struct Environment {
-    const char *xdgDataHome, *home, *localAppData, *expectedBase;
-};
-
-class DataFolder : public FreshProcessTest, public ::testing::WithParamInterface<Environment> {};
+// XDG_DATA_HOME, HOME, LOCALAPPDATA (unset when null) and the expected base; "@" is the test's folder.
+using Environment = std::array<const char*, 4>;
+struct DataFolder : FreshProcessTest, ::testing::WithParamInterface<Environment> {};
 
 TEST_P(DataFolder, IsTheKnownFolderElseLocalAppDataElseTheTemporaryFolder) {
     if (!InFreshProcess()) return;
     const auto place = [&](std::string v) { return v.starts_with('@') ? v.replace(0, 1, root.string()) : v; };
-    const std::pair<const char*, const char*> variables[] = {
-        {"XDG_DATA_HOME", GetParam().xdgDataHome}, {"HOME", GetParam().home}, {"LOCALAPPDATA", GetParam().localAppData}};
-    for (const auto& [name, value] : variables) value != nullptr ? setenv(name, place(value).c_str(), 1) : unsetenv(name);
-    const std::string folder = place(GetParam().expectedBase) + "/Brivanta/Sonavela";
-    EXPECT_EQ(GetDataFolder(), folder);
-    EXPECT_TRUE(fs::is_directory(folder));
-    EXPECT_EQ(DataFilePath(nullptr), folder + "/");
-    EXPECT_EQ(ConfigPath(), folder + "/sonavela_config.txt");
-    EXPECT_EQ(UserPresetsPath(), folder + "/sonavela_user_presets.txt");
-    EXPECT_EQ(SongLibraryPath(), folder + "/recent_songs.txt");
+    for (size_t i = 0; i < 3; ++i) {
+        const char* name = std::array{"XDG_DATA_HOME", "HOME", "LOCALAPPDATA"}[i];
+        GetParam()[i] != nullptr ? setenv(name, place(GetParam()[i]).c_str(), 1) : unsetenv(name);
+    }
+    const std::string folder = place(GetParam()[3]) + "/Brivanta/Sonavela";
+    EXPECT_TRUE(GetDataFolder() == folder && fs::is_directory(folder) && DataFilePath(nullptr) == folder + "/");
+    EXPECT_TRUE(ConfigPath() == folder + "/sonavela_config.txt" && UserPresetsPath() == folder + "/sonavela_user_presets.txt" &&
+                SongLibraryPath() == folder + "/recent_songs.txt");
 }
-
 INSTANTIATE_TEST_SUITE_P(Environments, DataFolder,
                          ::testing::Values(Environment{"@/data//", "@/home", "@/lad", "@/data"},
                                            Environment{nullptr, "@/home", "@/lad", "@/home/.local/share"},
                                            Environment{"relative/data", "@/home", nullptr, "@/home/.local/share"},
-                                           Environment{nullptr, nullptr, "@/lad\\/", "@/lad"},
-                                           Environment{"", "", "", "@/tmp"}));
+                                           Environment{nullptr, nullptr, "@/lad\\/", "@/lad"}, Environment{"", "", "", "@/tmp"}));
 
 using DataFiles = FreshProcessTest;
 
@@ -50,8 +41,7 @@ TEST_F(DataFiles, RecordingsGoToTheDocumentsFolderElseTheDataFolder) {
     EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/T\"ai lieu/Sonavela Recordings");
     unsetenv("HOME");
     WriteFile(root / "config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
-    EXPECT_EQ(GetDefaultRecordingsFolder(), GetDataFolder() + "/Sonavela Recordings");
-    EXPECT_FALSE(fs::exists(GetDefaultRecordingsFolder())) << "not created";
+    EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" && !fs::exists(GetDefaultRecordingsFolder()));
 }
 
 TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFile) {
@@ -62,13 +52,42 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFi
         WriteFile(root / "bin" / name, "beside the program");
         WriteFile(root / "work" / name, "working directory");
     }
-    fs::remove(root / "work/recent_songs.txt");
-    fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
-    EXPECT_EQ(ReadFile(ConfigPath()), "working directory");
-    EXPECT_EQ(ReadFile(UserPresetsPath()), "current");
-    EXPECT_EQ(ReadFile(SongLibraryPath()), "beside the program");
-    EXPECT_EQ(ReadFile(root / "work/sonavela_config.txt"), "working directory") << "the legacy file stays";
-    fs::remove(ConfigPath());
-    EXPECT_FALSE(fs::exists(ConfigPath())) << "migrated once per run";
+    fs::remove(root / "work/recent_songs.txt"), fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
+    EXPECT_TRUE(ReadFile(ConfigPath()) == "working directory" && ReadFile(UserPresetsPath()) == "current");
+    EXPECT_TRUE(ReadFile(SongLibraryPath()) == "beside the program" && fs::exists(root / "work/sonavela_config.txt"));
+    EXPECT_FALSE((fs::remove(ConfigPath()), fs::exists(ConfigPath()))) << "migrated once per run";
+}
+
+TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
+    if (!InFreshProcess()) return;
+    LoadSongLibrary();
+    EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].name == "Mot coi di ve" && songLibrary.songs[0].tone == -2.0f &&
+                songLibrary.songs[0].favorite && !songLibrary.songs[1].favorite && !fs::exists(SongLibraryPath()));
+    fs::create_directories(SongLibraryPath());  // a folder is no library
+    EXPECT_EQ((LoadSongLibrary(), fs::remove(SongLibraryPath()), songLibrary.songs.size()), 3u);
+    WriteFile(SongLibraryPath(), "Ba|u|1.5|1\r\nthree|fields|0\n\nfive|x|-2|1|extra\nword|x|2|true\npadded|x|01|01\n"
+                                 "notone|x|loud|1\nnan|x|nan|1\ncomma|x|2,5|0");
+    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)), "Ba|u|1.5|1\nfive|x|-2|1\nword|x|2|0\npadded|x|1|0\nnotone|x|0|1\nnan|x|0|1\ncomma|x|2|0\n");
+    songLibrary.songs.clear();
+    std::string title;  // of two-byte letters
+    while (title.size() < 200) title += "Đ";
+    ASSERT_TRUE(AddSong("x" + title, std::string(300, 'u'), 0.0f));
+    EXPECT_TRUE(songLibrary.songs[0].name == "x" + title.substr(0, 126) && songLibrary.songs[0].url.size() == 255u);
+    ASSERT_TRUE(AddSong("Tình ca | bolero\nnew", "https://youtu.be/x?a=1|b", -1.5f));
+    EXPECT_TRUE(ReadFile(SongLibraryPath()).starts_with("Tình ca   bolero new|https://youtu.be/x?a=1 b|-1.5|0\nxĐĐ"));
+    EXPECT_TRUE(ToggleSongFavorite(1) && UpdateSongTone(0, 5.0f) && EditSong(1, "A mới", "https://example.org"));
+    EXPECT_FALSE(EditSong(0, "", "x") || ToggleSongFavorite(2) || UpdateSongTone(2, 0) || DeleteSong(2) || AddSong("", "x", 0));
+    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)), "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
+    EXPECT_TRUE(DeleteSong(0) && (LoadSongLibrary(), songLibrary.songs.size() == 1 && songLibrary.songs[0].name == "A mới"));
+    for (int i = 0; i < 101; ++i) ASSERT_TRUE(AddSong("song " + std::to_string(i), "", 0.0f));
+    LoadSongLibrary();
+    EXPECT_TRUE(songLibrary.songs.size() == 100 && songLibrary.songs.front().name == "song 100" && songLibrary.songs.back().name == "song 1");
+    EXPECT_TRUE(SongPlayTone({"x", "", 5.0f, false}) == 3.0f && SongPlayTone({"x", "", -9.0f, false}) == -3.0f);
+}
+
+TEST(SongSearch, MatchesNameOrLinkIgnoringAsciiCase) {
+    const SongEntry song{"Mưa trên biển vắng", "https://youtu.be/AbC", 0.0f, false};
+    EXPECT_TRUE(SongMatches(song, "") && SongMatches(song, "BIển") && SongMatches(song, "youtu.be/abc"));
+    EXPECT_FALSE(SongMatches(song, "MƯA TRÊN") || SongMatches(song, "karaoke")) << "only ASCII letters fold";
 }
 }  // namespace
