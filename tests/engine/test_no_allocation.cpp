@@ -6,7 +6,6 @@
 #include <new>
 #include <vector>
 
-#include "engine/beat_ring.h"
 #include "engine/bridge_ring.h"
 #include "tests/support/engine_fixture.h"
 
@@ -28,17 +27,13 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 TEST_F(EngineTest, CallbackAllocatesNothingInAnyMode) {
-    std::vector<float> beat(8192, 0.25f);
-    std::vector<float> mic(2048, 0.5f);
-    std::vector<float> in(2 * 4096, 0.3f);
-    std::vector<float> out(2 * 4096);
+    std::vector<float> beat(8192, 0.25f), mic(2048, 0.5f), in(2 * 4096, 0.3f), out(2 * 4096);
     engine.inputChannels = 2;
     engine.recorderActive = true;
     for (int round = 0; round < 8; ++round) {
         engine.studioMode = round % 2;
         engine.recordMode = (round / 2) % 2;
-        engine.micBridgeEnabled = round >= 4;
-        engine.micBridgeRunning = round >= 4;
+        engine.micBridgeEnabled = engine.micBridgeRunning = round >= 4;
         WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
         WriteBridgeRing(mic.data(), static_cast<uint32_t>(mic.size()));
         counting = true;

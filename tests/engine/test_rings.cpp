@@ -5,9 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "engine/beat_ring.h"
 #include "engine/bridge_ring.h"
-#include "engine/record_ring.h"
 #include "tests/support/engine_fixture.h"
 
 namespace {
@@ -19,68 +17,48 @@ std::vector<float> Sequence(size_t count, float first) {
 
 void Write(const std::vector<float>& v) { WriteBeatRing(v.data(), static_cast<int64_t>(v.size())); }
 
-// --- beat ring -----------------------------------------------------------
-
-TEST_F(EngineTest, BeatRingStaysSilentUntilThePrefillIsReached) {
-    std::vector<float> out(960, -1.0f);
+TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchReachingThePrefillAndResetRearmsIt) {
+    std::vector<float> out(4800, -1.0f);
     Write(Sequence(959, 0));
-    EXPECT_TRUE(engine.beatRingPriming);
     EXPECT_EQ(ReadBeatRing(out.data(), 2, BeatReader::Studio), 0);
     Write(Sequence(1, 959));
-    EXPECT_FALSE(engine.beatRingPriming);
-    EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 960);
-    EXPECT_EQ(out[0], 0.0f);
+    EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 960);  // exactly the fill
     EXPECT_EQ(out[959], 959.0f);
+    SetBeatPrefill(4800);
+    ResetBeatRing();
+    EXPECT_EQ(BeatRingFill(), 0);
+    Write(Sequence(4000, 0));
+    EXPECT_TRUE(engine.beatRingPriming);
+    Write(Sequence(1024, 4000));
+    EXPECT_EQ(ReadBeatRing(out.data(), 4800, BeatReader::Studio), 4800);
+    EXPECT_EQ(out[4799], 4799.0f);
 }
 
 TEST_F(EngineTest, ShortBeatRingReadCopiesNothingAndShutsTheGateUntilTheProducerReopensIt) {
     Write(Sequence(961, 0));
     std::vector<float> out(960, -1.0f);
     ASSERT_EQ(ReadBeatRing(out.data(), 2, BeatReader::Studio), 2);
-    ASSERT_EQ(BeatRingFill(), 959);
     std::fill(out.begin(), out.end(), -1.0f);
     EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 0);
     EXPECT_EQ(out[0], -1.0f);
     EXPECT_EQ(engine.beatRingRead, 2);
     EXPECT_TRUE(engine.beatRingPriming);
-
-    // Data that arrives without the producer's gate check does not reopen it.
-    engine.beatRingWrite = engine.beatRingWrite + 2000;
+    engine.beatRingWrite = engine.beatRingWrite + 2000;  // data without the producer's gate check
     EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 0);
     Write(Sequence(2, 0));
     EXPECT_EQ(ReadBeatRing(out.data(), 960, BeatReader::Studio), 960);
 }
 
-TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchThatReachesTheTarget) {
-    SetBeatPrefill(4800);
-    Write(Sequence(4000, 0));
-    EXPECT_TRUE(engine.beatRingPriming);
-    Write(Sequence(1024, 4000));
-    EXPECT_FALSE(engine.beatRingPriming);
-    std::vector<float> out(4800);
-    EXPECT_EQ(ReadBeatRing(out.data(), 4800, BeatReader::Studio), 4800);
-    EXPECT_EQ(out[4799], 4799.0f);
-}
-
 TEST_F(EngineTest, BeatRingKeepsOrderAcrossItsNonPowerOfTwoWrap) {
-    float next = 0;
-    float expected = 0;
-    std::vector<float> out(1000);
-    // Three laps of a 96000-sample ring in batches that do not divide it.
-    for (int round = 0; round < 300; ++round) {
-        Write(Sequence(1000, next));
-        next += 1000;
-        ASSERT_EQ(ReadBeatRing(out.data(), 1000, BeatReader::Studio), 1000) << round;
-        for (float v : out) ASSERT_EQ(v, expected++);
-        if (round % 7 == 0) {
-            Write(Sequence(234, next));
-            next += 234;
-            std::vector<float> extra(234);
-            ASSERT_EQ(ReadBeatRing(extra.data(), 234, BeatReader::Studio), 234);
-            for (float v : extra) ASSERT_EQ(v, expected++);
-        }
+    float next = 0, expected = 0;
+    for (int round = 0; round < 330; ++round) {  // three laps in batches that do not divide the ring
+        const size_t n = round % 7 == 0 ? 234 : 1000;
+        Write(Sequence(n, next));
+        next += static_cast<float>(n);
+        std::vector<float> out(n);
+        ASSERT_EQ(ReadBeatRing(out.data(), static_cast<int64_t>(n), BeatReader::Studio), static_cast<int64_t>(n));
+        for (float v : out) ASSERT_EQ(v, expected++) << round;
     }
-    EXPECT_LT(engine.beatRingWrite, EngineParams::beatRingSize);
 }
 
 TEST_F(EngineTest, BeatRingTrimDropsTheOldestWholeFrames) {
@@ -93,43 +71,26 @@ TEST_F(EngineTest, BeatRingTrimDropsTheOldestWholeFrames) {
     EXPECT_EQ(TrimBeatRing(19200), 0);
 }
 
-TEST_F(EngineTest, ResetBeatRingRearmsThePrefillGate) {
-    Write(Sequence(2000, 0));
-    ResetBeatRing();
-    EXPECT_EQ(BeatRingFill(), 0);
-    EXPECT_TRUE(engine.beatRingPriming);
-}
-
-// --- bridge ring ---------------------------------------------------------
-
-TEST_F(EngineTest, BridgeBacklogIsCutTo576SamplesBeforeReading) {
+TEST_F(EngineTest, BridgeRingCutsItsBacklogCountsUnderrunsAndKeepsOneSlotFree) {
     const std::vector<float> mic = Sequence(1000, 0);
     ASSERT_EQ(WriteBridgeRing(mic.data(), 1000), 1000u);
-    std::vector<float> block(128, -1.0f);
+    std::vector<float> block(128, 0.0f);
     EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 128u);
-    EXPECT_EQ(block[0], 424.0f);  // the 424 oldest were dropped
+    EXPECT_EQ(block[0], 424.0f);  // cut to 576 before reading
     EXPECT_EQ(block[127], 551.0f);
     EXPECT_EQ(engine.bridgeFillFrames, 448u);
-    EXPECT_EQ(engine.bridgeUnderruns, 0u);
     EXPECT_EQ(engine.bridgeFramesConsumed, 128u);
-}
-
-TEST_F(EngineTest, ShortBridgeReadIsOneUnderrunAndLeavesTheRestUntouched) {
-    const std::vector<float> mic = Sequence(50, 1);
-    WriteBridgeRing(mic.data(), 50);
-    std::vector<float> block(128, 0.0f);
-    EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 50u);
-    EXPECT_EQ(block[49], 50.0f);
-    EXPECT_EQ(block[50], 0.0f);
+    for (int i = 0; i < 3; ++i) ReadBridgeBlock(block.data(), 128);
+    std::fill(block.begin(), block.end(), 0.0f);
+    EXPECT_EQ(engine.bridgeUnderruns, 0u);
+    EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 64u);
+    EXPECT_EQ(block[63], 999.0f);
+    EXPECT_EQ(block[64], 0.0f);
     EXPECT_EQ(engine.bridgeUnderruns, 1u);
     EXPECT_EQ(engine.bridgeFillFrames, 0u);
-}
-
-TEST_F(EngineTest, FullBridgeRingKeepsOneSlotFreeAndCountsEveryOfferedSample) {
-    const std::vector<float> mic = Sequence(20000, 0);
-    EXPECT_EQ(WriteBridgeRing(mic.data(), 20000), 16383u);
-    EXPECT_EQ(engine.bridgeFramesCaptured, 20000u);
-    EXPECT_EQ(engine.bridgeFillFrames, 16383u);
+    const std::vector<float> flood = Sequence(20000, 0);
+    EXPECT_EQ(WriteBridgeRing(flood.data(), 20000), 16383u);
+    EXPECT_EQ(engine.bridgeFramesCaptured, 21000u);
 }
 
 TEST_F(EngineTest, BridgeRingWrapsWithItsMask) {
@@ -143,32 +104,16 @@ TEST_F(EngineTest, BridgeRingWrapsWithItsMask) {
     }
 }
 
-// --- record ring ---------------------------------------------------------
-
-std::vector<int16_t> DrainRecord() {
-    std::vector<int16_t> out(EngineParams::recordRingSize);
-    out.resize(ReadRecordRing(out.data(), out.size()));
-    return out;
-}
-
-TEST_F(EngineTest, RecorderTapClampsAndTruncatesTowardZero) {
+TEST_F(EngineTest, RecorderTapClampsTruncatesTowardZeroAndIdlesWhileInactive) {
+    PushRecorderFrame(0.5f, 0.5f);
+    EXPECT_EQ(engine.recordWriteIndex, 0u);
     engine.recorderActive = true;
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
     PushRecorderFrame(0.5f, -0.5f);
     PushRecorderFrame(1.5f, -2.0f);
     PushRecorderFrame(-0.00003f, 0.99999f);
-    PushRecorderFrame(nan, -inf);
-    const std::vector<int16_t> got = DrainRecord();
-    const std::vector<int16_t> want = {16383, -16383, 32767, -32767, 0, 32766, 0, 0};
-    EXPECT_EQ(got, want);
+    PushRecorderFrame(std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(DrainRecord(), (std::vector<int16_t>{16383, -16383, 32767, -32767, 0, 32766, 0, 0}));
     EXPECT_EQ(engine.recordFramesPushed, 4u);
-}
-
-TEST_F(EngineTest, RecorderTapDoesNothingWhileInactive) {
-    PushRecorderFrame(0.5f, 0.5f);
-    EXPECT_EQ(engine.recordWriteIndex, 0u);
-    EXPECT_EQ(engine.recordFramesPushed, 0u);
 }
 
 TEST_F(EngineTest, FullRecordRingDropsAndCountsFramesAndRecoversWhenDrained) {

