@@ -1,6 +1,5 @@
-// The auto-tune measured from outside: the detector against the pitch each
-// voice was synthesised with, the correction from the output pitch, the
-// splices from the output waveform, and what silence and bad samples leave.
+// The auto-tune measured from outside: detection against the synthesised pitch,
+// the correction from the output pitch, the splices from the output waveform.
 
 #include <algorithm>
 #include <cmath>
@@ -69,7 +68,7 @@ double ShiftCents(const std::vector<float>& in, const std::vector<float>& out, s
     return c[c.size() / 2];
 }
 
-TEST_F(AutoTune, DetectsSteadyVibratoAndWeakFundamentalVoicesWithinTenCents) {
+TEST_F(AutoTune, DetectsSteadyVibratoWeakFundamentalAndGlidingVoicesWithinTenCents) {
     for (const double hz : {80.0, 123.0, 208.0, 349.0, 587.0, 740.0}) {
         for (const auto& [vibrato, fundamental] : {std::pair{0.0, 1.0}, {30.0, 0.1}, {0.0, 0.2}}) {
             if (hz > 700.0 && vibrato > 0.0) continue;  // a vibrato would leave the range
@@ -78,10 +77,7 @@ TEST_F(AutoTune, DetectsSteadyVibratoAndWeakFundamentalVoicesWithinTenCents) {
                 << hz << " Hz, vibrato " << vibrato << ", fundamental " << fundamental;
         }
     }
-}
-
-TEST_F(AutoTune, SwitchedOffPassesAGlideUntouchedAndStillFollowsIt) {
-    Voice glide = Varied(150.0, 30.0);
+    Voice glide = Varied(150.0, 30.0);  // switched off it passes the voice untouched and still follows it
     glide.hz = [](double t) { return 150.0 * std::pow(2.0, std::min(t, 1.0)); };
     std::vector<float> in, out;
     EXPECT_LT(WorstCents(glide, 72000, false, &in, &out), 10.0);
@@ -133,25 +129,6 @@ TEST_F(AutoTune, SplicesAreSmoothKeepTheLevelAndTheDelayInRange) {
         EXPECT_LT(maxStep(out) / maxStep(in), 1.1);  // no click
         EXPECT_NEAR(Db(RmsOf(out, 24000, out.size()) / RmsOf(in, 24000, in.size())), 0.0, 1.0);
         EXPECT_TRUE(lo >= kShifterMinDelay && hi <= kShifterMaxDelay) << lo << ".." << hi;
-    }
-}
-
-// A steady ratio 0.0003 off 1 moves the delay some 860 samples a minute.
-TEST_F(AutoTune, TenMinutesAtATinyRatioStayInRange) {
-    Voice voice = SteadyVoice(200.0);
-    voice.attackSeconds = 0.0;
-    const std::vector<float> second = Sing(voice, 48000);  // whole periods: it loops seamlessly
-    for (const float ratio : {1.0003f, 0.9997f}) {
-        SpliceShifter s;
-        ClearSpliceShifter(s);
-        ScopedDenormalFlush flush;
-        float lo = s.delay, hi = s.delay;
-        for (uint32_t i = 0; i < 600u * 48000u; ++i) {
-            ASSERT_TRUE(std::isfinite(ProcessSpliceShifter(s, second[i % 48000], ratio, 240.0f, false)));
-            lo = std::min({lo, s.delay, s.splicing ? s.spliceDelay : lo});
-            hi = std::max({hi, s.delay, s.splicing ? s.spliceDelay : hi});
-        }
-        EXPECT_TRUE(lo >= kShifterMinDelay && hi <= kShifterMaxDelay) << ratio;
     }
 }
 

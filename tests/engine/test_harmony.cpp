@@ -11,7 +11,6 @@
 
 #include "engine/harmony.h"
 #include "engine/master_bus.h"
-#include "engine/vocal_bus.h"
 #include "tests/support/engine_fixture.h"
 #include "tools/synth/signals.h"
 #include "tools/synth/singing.h"
@@ -98,21 +97,6 @@ TEST_F(Harmony3D, LearnsEachTuneAfterTenUpdatesRelearnsAfterAResetAndFollowsANew
     long adopted = -1;  // after 20 s of E minor, E flat major is followed
     SingTune({63, false}, [&](long n) { return Key{63, false}.Adopted() ? (adopted = n, false) : n < 400; });
     EXPECT_GT(adopted, 4);
-}
-
-TEST_F(Harmony3D, SwitchedOffItFreezesAndIsSilent) {
-    SingTune({55, false}, [](long n) { return n < 60; });
-    const auto* p = reinterpret_cast<const unsigned char*>(&engine.harmony);
-    const std::vector<unsigned char> held(p, p + sizeof(Harmony));
-    const float confidence = GetKeyConfidence();
-    engine.harmonyEnabled = false;
-    for (const float s : Sing(SteadyVoice(HzOfNote(63)), 48000)) {
-        engine.detectedNote = 63.0f;
-        const VocalVoices v = ProcessVocalVoices(s);
-        ASSERT_TRUE(v.harmonyLow == 0.0f && v.harmonyHigh == 0.0f);
-    }
-    EXPECT_TRUE(std::equal(held.begin(), held.end(), p));
-    EXPECT_EQ(GetKeyConfidence(), confidence);
 }
 
 TEST_F(Harmony3D, AClickReturnsOnceFromEachVoiceAtItsDelayAndLevel) {

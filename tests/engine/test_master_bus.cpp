@@ -21,8 +21,7 @@ TEST_F(EngineTest, BypassedGlueAlsoBypassesTheOutputGainButNotTheCeiling) {
     SetMasterGlue(0.0f);
     SetMasterOutputDb(8.0f);
     const StereoSample y = ProcessMaster(LoadMasterSettings(), 0.5f, -0.5f);
-    EXPECT_FLOAT_EQ(y.left, 0.5f);
-    EXPECT_FLOAT_EQ(y.right, -0.5f);
+    EXPECT_TRUE(y.left == 0.5f && y.right == -0.5f);
     EXPECT_FLOAT_EQ(ProcessMaster(LoadMasterSettings(), 3.0f, -3.0f).right, -0.912f);
 }
 
@@ -66,11 +65,8 @@ TEST_F(EngineTest, OutputNeverExceedsTheCeilingOnRandomAndExtremeInput) {
 
 TEST_F(EngineTest, NonFiniteInputIsCountedSilenceAndLongSilenceLeavesNoDenormal) {
     const StereoSample y = ProcessMaster(LoadMasterSettings(), NAN, INFINITY);
-    EXPECT_EQ(y.left, 0.0f);
-    EXPECT_EQ(y.right, 0.0f);
-    EXPECT_EQ(engine.nonFiniteSamples, 2u);
+    EXPECT_TRUE(y.left == 0.0f && y.right == 0.0f && engine.nonFiniteSamples == 2u);
     EXPECT_NEAR(Settle(0.3f, 0.3f), 0.354f, 0.001f);
-    Settle(0.9f, 0.9f, 1);
     Settle(0.0f, 0.0f, 48000 * 30);
     EXPECT_EQ(std::fpclassify(engine.glueEnv), FP_ZERO);
 }

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <functional>
-#include <limits>
 
 #include "engine/master_bus.h"
 #include "tests/support/engine_fixture.h"
@@ -43,36 +42,10 @@ TEST_F(EngineTest, MasterOutputGainIsTheClampedDecibelValue) {
     }
 }
 
-TEST_F(EngineTest, TuneModeAndToggleReturnThePreviousState) {
-    EXPECT_EQ(SetTuneMode(0), 1);
-    EXPECT_EQ(GetTuneMode(), 0);
-    EXPECT_EQ(SetTuneMode(2), 0);
-    EXPECT_TRUE(ToggleTune());
-    EXPECT_FALSE(IsTuneEnabled());
-    EXPECT_FALSE(ToggleTune());
-    EXPECT_TRUE(IsTuneEnabled());
-}
-
 TEST_F(EngineTest, BeatPrefillIsBoundedByTheMinimumAndHalfTheRing) {
     for (const auto& [asked, got] : {std::pair{100, 960}, {60000, 48000}, {4800, 4800}}) {
         SetBeatPrefill(asked);
         EXPECT_EQ(engine.beatRingPrefill, got);
     }
-}
-
-TEST_F(EngineTest, InitEngineRestoresTheStateBeforeConfiguration) {
-    SetMasterGlue(0.1f);
-    engine.vocalVolume = 3.0f;
-    engine.callbackBlocks = 77;
-    engine.beatRing[5] = 1.0f;
-    engine.recordWriteIndex = 10;
-    InitEngine();
-    EXPECT_FLOAT_EQ(engine.glueAmount, 0.6f);
-    EXPECT_FLOAT_EQ(engine.vocalVolume, 100.0f);
-    EXPECT_EQ(engine.callbackBlocks, 0u);
-    EXPECT_EQ(engine.beatRing[5], 0.0f);
-    EXPECT_EQ(engine.recordWriteIndex, 0u);
-    EXPECT_TRUE(engine.beatRingPriming);
-    EXPECT_EQ(engine.micChannelMode, 1);
 }
 }  // namespace

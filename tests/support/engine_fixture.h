@@ -18,7 +18,7 @@ protected:
     void SetUp() override { InitEngine(); }
 };
 
-// Runs one block; returns the stereo output. input may be empty (null pointer).
+// One block through the callback; input may be empty (a null pointer). Returns the stereo output.
 inline std::vector<float> RunBlock(const std::vector<float>& input, unsigned nFrames, unsigned status = 0) {
     std::vector<float> out(2 * nFrames, 99.0f);
     StudioCallback(out.data(), input.empty() ? nullptr : const_cast<float*>(input.data()), nFrames, 0.0, status,
@@ -55,19 +55,18 @@ inline std::vector<int16_t> DrainRecord() {
     return out;
 }
 
-inline std::vector<float> Noise(size_t frames, float level, unsigned seed = 1) {
-    std::mt19937 rng(seed);
+inline std::vector<float> Noise(size_t frames, float level) {
+    std::mt19937 rng(1);
     std::uniform_real_distribution<float> u(-level, level);
     std::vector<float> v(frames);
     for (float& x : v) x = u(rng);
     return v;
 }
 
-// Every user stage at 0, pitch correction and effect returns off: the vocal
-// path is then the high-pass and the pre-leveler alone.
+// Every user stage and effect return at 0, pitch correction off: the vocal path is the high-pass and pre-leveler.
 inline void NeutralVocalChain() {
     if (IsTuneEnabled()) ToggleTune();
-    for (void (*set)(float) : {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth,
-                               SetVocalWarmth, SetReverbLevel, SetEchoLevel}) set(0.0f);
+    for (auto set : {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth, SetVocalWarmth,
+                     SetReverbLevel, SetEchoLevel}) set(0.0f);
     SetVocalAir(48000.0f, 0.0f);
 }
