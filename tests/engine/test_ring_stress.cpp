@@ -26,10 +26,19 @@ struct OrderCheck {
     }
 };
 
-TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
+// Runs produce() on a thread of its own and consume() on this one until the producer is done.
+void Race(const std::function<void()>& produce, const std::function<void()>& consume) {
     std::atomic<bool> done{false};
+    std::thread producer([&] { produce(), done = true; });
+    while (!done.load()) consume();
+    producer.join();
+}
+
+TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
     long long trimmed = 0;
-    std::thread producer([&] {
+    OrderCheck check{true};
+    std::vector<float> block(256);
+    Race([&] {
         std::vector<float> batch;
         float next = 0;
         for (int i = 0; next < kTotal; ++i) {
@@ -38,12 +47,7 @@ TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
             WriteBeatRing(batch.data(), static_cast<int64_t>(batch.size()));
             trimmed += TrimBeatRing(i % 3 == 0 ? 1000 : 6720);
         }
-        done = true;
-    });
-    OrderCheck check{true};
-    std::vector<float> block(256);
-    while (!done.load()) check.Block(block.data(), ReadBeatRing(block.data(), 256, BeatReader::Studio));
-    producer.join();
+    }, [&] { check.Block(block.data(), ReadBeatRing(block.data(), 256, BeatReader::Studio)); });
     EXPECT_EQ(check.faults, 0);
     EXPECT_TRUE(check.delivered > 0 && trimmed > 0);
 }
@@ -113,19 +117,14 @@ TEST_F(EngineTest, BeatRingHandOversNeverLetBothReadersInNorDeliverASampleTwice)
 }
 
 TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {
-    std::atomic<bool> done{false};
     long long stored = 0;
-    std::thread producer([&] {
-        std::vector<float> packet(480);
+    OrderCheck check{false};
+    std::vector<float> block(128), packet(480);
+    Race([&] {
         for (float next = 0; next < kTotal; stored += WriteBridgeRing(packet.data(), 480)) {
             for (float& s : packet) s = next++;
         }
-        done = true;
-    });
-    OrderCheck check{false};
-    std::vector<float> block(128);
-    while (!done.load()) check.Block(block.data(), ReadBridgeBlock(block.data(), 128));
-    producer.join();
+    }, [&] { check.Block(block.data(), ReadBridgeBlock(block.data(), 128)); });
     EXPECT_EQ(check.faults, 0);
     EXPECT_EQ(engine.bridgeFramesCaptured, static_cast<uint64_t>(kTotal));
     EXPECT_EQ(engine.bridgeFramesConsumed, static_cast<uint64_t>(check.delivered));
@@ -135,14 +134,6 @@ TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {
 TEST_F(EngineTest, RecordRingDrainsExactlyWhatWasPushedMinusTheCountedDrops) {
     constexpr int kFrames = 2'000'000;
     engine.recorderActive = true;
-    std::atomic<bool> done{false};
-    std::thread producer([&] {
-        for (int i = 0; i < kFrames; ++i) {  // the frame number in two 15-bit halves
-            PushRecorderFrame((static_cast<float>(i >> 15) + 0.5f) / 32767.0f,
-                              (static_cast<float>(i & 0x7FFF) + 0.5f) / 32767.0f);
-        }
-        done = true;
-    });
     std::vector<int16_t> chunk(4096);
     long long drained = 0, faults = 0, last = -1;
     auto drain = [&] {
@@ -153,10 +144,14 @@ TEST_F(EngineTest, RecordRingDrainsExactlyWhatWasPushedMinusTheCountedDrops) {
             last = frame;
         }
         drained += static_cast<long long>(got / 2);
-        return got;
+        return got > 0;
     };
-    while (!done.load()) drain();
-    producer.join();
+    Race([&] {
+        for (int i = 0; i < kFrames; ++i) {  // the frame number in two 15-bit halves
+            PushRecorderFrame((static_cast<float>(i >> 15) + 0.5f) / 32767.0f,
+                              (static_cast<float>(i & 0x7FFF) + 0.5f) / 32767.0f);
+        }
+    }, drain);
     while (drain() > 0) continue;
     EXPECT_EQ(faults, 0);
     EXPECT_EQ(drained + static_cast<long long>(engine.recordFramesDropped.load()), kFrames);
