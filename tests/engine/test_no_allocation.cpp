@@ -1,5 +1,4 @@
-// The audio path must never touch the heap: count every allocation made
-// while StudioCallback runs, in every mode, with every source and tap live.
+// The audio path never touches the heap: allocations counted while StudioCallback runs, in every mode.
 
 #include <atomic>
 #include <cstdlib>
@@ -14,8 +13,7 @@ thread_local bool counting = false;
 std::atomic<int> allocations{0};
 }  // namespace
 
-// These replace the global allocator, so malloc and free pair up by design.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // these replace the global allocator: malloc and free pair up
 
 void* operator new(std::size_t size) {
     if (counting) allocations.fetch_add(1);
