@@ -1,12 +1,10 @@
-// The audio path must never touch the heap: count every allocation made
-// while StudioCallback runs, in every mode, with every source and tap live.
+// The audio path never touches the heap: allocations counted while StudioCallback runs, in every mode.
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 #include <vector>
 
-#include "engine/beat_ring.h"
 #include "engine/bridge_ring.h"
 #include "tests/support/engine_fixture.h"
 
@@ -15,8 +13,7 @@ thread_local bool counting = false;
 std::atomic<int> allocations{0};
 }  // namespace
 
-// These replace the global allocator, so malloc and free pair up by design.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // these replace the global allocator: malloc and free pair up
 
 void* operator new(std::size_t size) {
     if (counting) allocations.fetch_add(1);
@@ -28,17 +25,13 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 TEST_F(EngineTest, CallbackAllocatesNothingInAnyMode) {
-    std::vector<float> beat(8192, 0.25f);
-    std::vector<float> mic(2048, 0.5f);
-    std::vector<float> in(2 * 4096, 0.3f);
-    std::vector<float> out(2 * 4096);
+    std::vector<float> beat(8192, 0.25f), mic(2048, 0.5f), in(2 * 4096, 0.3f), out(2 * 4096);
     engine.inputChannels = 2;
     engine.recorderActive = true;
     for (int round = 0; round < 8; ++round) {
         engine.studioMode = round % 2;
         engine.recordMode = (round / 2) % 2;
-        engine.micBridgeEnabled = round >= 4;
-        engine.micBridgeRunning = round >= 4;
+        engine.micBridgeEnabled = engine.micBridgeRunning = round >= 4;
         WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
         WriteBridgeRing(mic.data(), static_cast<uint32_t>(mic.size()));
         counting = true;

@@ -1,5 +1,4 @@
-// Each ring driven by a real producer thread and a real consumer thread at
-// full speed, carrying a counter sequence. Built under ThreadSanitizer in CI.
+// Each ring driven by real producer and consumer threads at full speed, carrying a counter. Run under TSan in CI.
 
 #include <algorithm>
 #include <atomic>
@@ -8,72 +7,61 @@
 #include <thread>
 #include <vector>
 
-#include "engine/beat_ring.h"
 #include "engine/bridge_ring.h"
-#include "engine/record_ring.h"
 #include "tests/support/engine_fixture.h"
 
 namespace {
-// Exact integers in float; far more than the rings hold, far less than 2^24.
-constexpr int kTotal = 3'000'000;
+constexpr int kTotal = 3'000'000;  // exact integers in float
 
 struct OrderCheck {
     bool gapless;  // false where the producer may drop the end of a packet into a full ring
     float last = -1.0f;
-    long long delivered = 0;
-    long long faults = 0;
-
-    // Samples only move forward; within one read of a gapless ring they are consecutive.
+    long long delivered = 0, faults = 0;
     void Block(const float* v, size_t n) {
         if (n == 0) return;
-        if (v[0] <= last) ++faults;
-        for (size_t i = 1; i < n; ++i) {
-            if (gapless ? v[i] != v[i - 1] + 1.0f : v[i] <= v[i - 1]) ++faults;
-        }
+        faults += v[0] <= last;
+        for (size_t i = 1; i < n; ++i) faults += gapless ? v[i] != v[i - 1] + 1.0f : v[i] <= v[i - 1];
         last = v[n - 1];
         delivered += static_cast<long long>(n);
     }
 };
 
-TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
+// Runs produce() on a thread of its own and consume() on this one until the producer is done.
+void Race(const std::function<void()>& produce, const std::function<void()>& consume) {
     std::atomic<bool> done{false};
+    std::thread producer([&] { produce(), done = true; });
+    while (!done.load()) consume();
+    producer.join();
+}
+
+TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
     long long trimmed = 0;
-    std::thread producer([&] {
+    OrderCheck check{true};
+    std::vector<float> block(256);
+    Race([&] {
         std::vector<float> batch;
         float next = 0;
         for (int i = 0; next < kTotal; ++i) {
             batch.resize(static_cast<size_t>(2 * (1 + (i * 37) % 700)));  // uneven, whole frames
             for (float& s : batch) s = next++;
             WriteBeatRing(batch.data(), static_cast<int64_t>(batch.size()));
-            trimmed += TrimBeatRing(i % 3 == 0 ? 1000 : 6720);  // trim hard and often
+            trimmed += TrimBeatRing(i % 3 == 0 ? 1000 : 6720);
         }
-        done = true;
-    });
-    OrderCheck check{true};
-    std::vector<float> block(256);
-    while (!done.load()) {
-        if (ReadBeatRing(block.data(), 256, BeatReader::Studio) == 256) check.Block(block.data(), 256);
-    }
-    producer.join();
+    }, [&] { check.Block(block.data(), ReadBeatRing(block.data(), 256, BeatReader::Studio)); });
     EXPECT_EQ(check.faults, 0);
-    EXPECT_GT(check.delivered, 0);
-    EXPECT_GT(trimmed, 0);
-    EXPECT_LE(check.delivered, kTotal);
+    EXPECT_TRUE(check.delivered > 0 && trimmed > 0);
 }
 
-// The UI thread pumps the beat and hands the ring between the Studio
-// callback and the Mini render thread, each reading on its own thread. The
-// Studio stream is stopped before most hand-overs to the Mini output; every
-// third stop fails and the callback keeps calling.
+// The UI thread pumps the beat and hands the ring between the Studio callback
+// and the Mini render thread. The Studio stream is stopped before most
+// hand-overs to the Mini output; every sixth stop fails and the callback keeps calling.
 TEST_F(EngineTest, BeatRingHandOversNeverLetBothReadersInNorDeliverASampleTwice) {
-    std::atomic<bool> done{false};
-    std::atomic<bool> studioStreamRunning{true};
-    std::atomic<bool> studioInCallback{false};
+    std::atomic<bool> done{false}, studioStreamRunning{true}, studioInCallback{false};
     std::vector<float> seen[2];
     std::atomic<long long> reads[2] = {0, 0};
     auto reader = [&](BeatReader who, bool isStudio) {
         std::vector<float> block(256);
-        std::vector<float>& mine = seen[static_cast<int>(who)];
+        const int me = static_cast<int>(who);
         while (!done.load()) {
             if (isStudio) {
                 studioInCallback = true;
@@ -83,35 +71,29 @@ TEST_F(EngineTest, BeatRingHandOversNeverLetBothReadersInNorDeliverASampleTwice)
                 }
             }
             if (ReadBeatRing(block.data(), 256, who) == 256) {
-                mine.insert(mine.end(), block.begin(), block.end());
-                ++reads[static_cast<int>(who)];
+                seen[me].insert(seen[me].end(), block.begin(), block.end());
+                ++reads[me];
             }
             studioInCallback = false;
         }
     };
-    std::thread studio(reader, BeatReader::Studio, true);
-    std::thread mini(reader, BeatReader::Mini, false);
-
+    std::thread studio(reader, BeatReader::Studio, true), mini(reader, BeatReader::Mini, false);
     std::vector<float> batch(960);
     float next = 0;
-    long long holderReadsBefore = 0;  // each holder reads at least once before the next hand-over
+    long long holderReadsBefore = 0;  // each holder reads a few times before the next hand-over
     int handOvers = 0;
     while (handOvers < 200 && next < kTotal) {
-        // Paced like a real pump, close enough to the Studio limit that trims still cut.
-        if (BeatRingFill() < 6000) {
+        if (BeatRingFill() < 6000) {  // paced like the pump, so trims still cut
             for (float& v : batch) v = next++;
             WriteBeatRing(batch.data(), static_cast<int64_t>(batch.size()));
             TrimBeatRing(HoldsBeatRing(BeatReader::Mini) ? 19200 : 6720);
-        } else {
-            std::this_thread::yield();
         }
         const int holder = HoldsBeatRing(BeatReader::Studio) ? 0 : 1;
         if (reads[holder].load() < holderReadsBefore + 4) continue;
         ++handOvers;
         holderReadsBefore = reads[1 - holder].load();
         if (holder == 0) {
-            const bool stopFails = handOvers % 6 == 1;
-            if (!stopFails) {
+            if (handOvers % 6 != 1) {
                 studioStreamRunning = false;
                 while (studioInCallback.load()) std::this_thread::yield();
             }
@@ -124,7 +106,6 @@ TEST_F(EngineTest, BeatRingHandOversNeverLetBothReadersInNorDeliverASampleTwice)
     done = true;
     studio.join();
     mini.join();
-
     EXPECT_EQ(handOvers, 200);
     for (const std::vector<float>& v : seen) {
         EXPECT_TRUE(std::adjacent_find(v.begin(), v.end(), std::greater_equal<float>()) == v.end());
@@ -136,24 +117,14 @@ TEST_F(EngineTest, BeatRingHandOversNeverLetBothReadersInNorDeliverASampleTwice)
 }
 
 TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {
-    std::atomic<bool> done{false};
     long long stored = 0;
-    std::thread producer([&] {
-        std::vector<float> packet(480);
-        float next = 0;
-        while (next < kTotal) {
-            for (float& s : packet) s = next++;
-            stored += WriteBridgeRing(packet.data(), 480);
-        }
-        done = true;
-    });
     OrderCheck check{false};
-    std::vector<float> block(128);
-    while (!done.load()) {
-        const uint32_t got = ReadBridgeBlock(block.data(), 128);
-        check.Block(block.data(), got);
-    }
-    producer.join();
+    std::vector<float> block(128), packet(480);
+    Race([&] {
+        for (float next = 0; next < kTotal; stored += WriteBridgeRing(packet.data(), 480)) {
+            for (float& s : packet) s = next++;
+        }
+    }, [&] { check.Block(block.data(), ReadBridgeBlock(block.data(), 128)); });
     EXPECT_EQ(check.faults, 0);
     EXPECT_EQ(engine.bridgeFramesCaptured, static_cast<uint64_t>(kTotal));
     EXPECT_EQ(engine.bridgeFramesConsumed, static_cast<uint64_t>(check.delivered));
@@ -163,32 +134,25 @@ TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {
 TEST_F(EngineTest, RecordRingDrainsExactlyWhatWasPushedMinusTheCountedDrops) {
     constexpr int kFrames = 2'000'000;
     engine.recorderActive = true;
-    std::atomic<bool> done{false};
-    std::thread producer([&] {
-        for (int i = 0; i < kFrames; ++i) {
-            // The frame number in two 15-bit halves; the half step survives truncation.
-            PushRecorderFrame((static_cast<float>(i >> 15) + 0.5f) / 32767.0f, (static_cast<float>(i & 0x7FFF) + 0.5f) / 32767.0f);
-        }
-        done = true;
-    });
     std::vector<int16_t> chunk(4096);
-    long long drained = 0;
-    long long faults = 0;
-    long long last = -1;
+    long long drained = 0, faults = 0, last = -1;
     auto drain = [&] {
         const uint64_t got = ReadRecordRing(chunk.data(), chunk.size());
         for (uint64_t i = 0; i < got; i += 2) {
             const long long frame = (static_cast<long long>(chunk[i]) << 15) | chunk[i + 1];
-            if (frame <= last) ++faults;
+            faults += frame <= last;
             last = frame;
         }
         drained += static_cast<long long>(got / 2);
-        return got;
+        return got > 0;
     };
-    while (!done.load()) drain();
-    while (drain() > 0) {
-    }
-    producer.join();
+    Race([&] {
+        for (int i = 0; i < kFrames; ++i) {  // the frame number in two 15-bit halves
+            PushRecorderFrame((static_cast<float>(i >> 15) + 0.5f) / 32767.0f,
+                              (static_cast<float>(i & 0x7FFF) + 0.5f) / 32767.0f);
+        }
+    }, drain);
+    while (drain() > 0) continue;
     EXPECT_EQ(faults, 0);
     EXPECT_EQ(drained + static_cast<long long>(engine.recordFramesDropped.load()), kFrames);
     EXPECT_EQ(engine.recordFramesPushed, static_cast<uint64_t>(drained));

@@ -1,248 +1,152 @@
 // The Studio block function: input selection, mixing, modes, tap and meters.
 
+#include <algorithm>
 #include <cmath>
-#include <limits>
+#include <tuple>
 #include <vector>
 
-#include "engine/beat_ring.h"
 #include "engine/bridge_ring.h"
 #include "engine/master_bus.h"
-#include "engine/record_ring.h"
 #include "tests/support/engine_fixture.h"
 #include "tools/synth/signals.h"
 
 namespace {
-void FeedBeat(unsigned frames, float left, float right) {
-    std::vector<float> beat;
-    for (unsigned i = 0; i < frames; ++i) {
-        beat.push_back(left);
-        beat.push_back(right);
+void ExpectRecorded(const std::vector<float>& out) {
+    const std::vector<int16_t> rec = DrainRecord();
+    ASSERT_EQ(rec.size(), out.size());
+    for (size_t i = 0; i < rec.size(); ++i) ASSERT_EQ(rec[i], static_cast<int16_t>(std::clamp(out[i], -1.0f, 1.0f) * 32767.0f));
+}
+
+TEST_F(EngineTest, MicrophoneIsTheConfiguredInputOrTheBridgeWhileEnabledAndRunning) {
+    // channels, mode, null input, raw peak; mode 2 sums two inputs, unscaled on one
+    for (const auto& [channels, mode, nullInput, raw] :
+         {std::tuple{2, 0, false, 0.2f}, {2, 1, false, 0.6f}, {2, 2, false, 0.8f * 0.707f}, {2, 3, false, 0.0f},
+          {2, -1, false, 0.0f}, {1, 0, false, 0.2f}, {1, 2, false, 0.2f}, {1, 3, false, 0.0f}, {0, 0, false, 0.0f},
+          {2, 1, true, 0.0f}}) {
+        InitEngine();
+        engine.inputChannels = channels;
+        engine.micChannelMode = mode;
+        std::vector<float> in;
+        if (!nullInput) in = ConstantInput(128, channels >= 2 ? std::vector<float>{0.2f, 0.6f} : std::vector<float>{0.2f});
+        RunBlock(in, 128);
+        EXPECT_NEAR(engine.micPeak, raw, 1e-6) << channels << " channels, mode " << mode;
     }
-    WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
+    InitEngine();
+    engine.inputChannels = 1;
+    const std::vector<float> mic(1000, 0.7f);
+    WriteBridgeRing(mic.data(), 1000);
+    engine.micBridgeEnabled = true;
+    RunBlock(ConstantInput(128, {0.1f}), 128);  // not running yet: the sound card input
+    EXPECT_FLOAT_EQ(engine.micPeak, 0.1f);
+    engine.micBridgeRunning = true;
+    engine.micChannelMode = 3;  // the bridge ignores the sound card's selection
+    RunBlock({}, 128);
+    EXPECT_FLOAT_EQ(engine.micPeak, 0.7f);
+    EXPECT_EQ(engine.bridgeFillFrames, 448u);
 }
-
-std::vector<int16_t> DrainRecord() {
-    std::vector<int16_t> out(EngineParams::recordRingSize);
-    out.resize(ReadRecordRing(out.data(), out.size()));
-    return out;
-}
-
-int16_t Pcm(float v) { return static_cast<int16_t>(std::fmax(-1.0f, std::fmin(1.0f, v)) * 32767.0f); }
-
-struct SelectionCase {
-    int channels;
-    int mode;
-    bool nullInput;
-    float expectedRaw;
-};
-
-class MicSelection : public EngineTest, public ::testing::WithParamInterface<SelectionCase> {};
-
-TEST_P(MicSelection, PicksTheConfiguredInput) {
-    const SelectionCase c = GetParam();
-    engine.inputChannels = c.channels;
-    engine.micChannelMode = c.mode;
-    std::vector<float> in;
-    if (!c.nullInput) in = c.channels >= 2 ? ConstantInput(128, {0.2f, 0.6f}) : ConstantInput(128, {0.2f});
-    RunBlock(in, 128);
-    EXPECT_NEAR(engine.micPeak, c.expectedRaw, 1e-6);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    AllChannelCountsAndModes, MicSelection,
-    ::testing::Values(SelectionCase{2, 0, false, 0.2f}, SelectionCase{2, 1, false, 0.6f},
-                      SelectionCase{2, 2, false, 0.8f * 0.707f}, SelectionCase{2, 3, false, 0.0f},
-                      SelectionCase{2, -1, false, 0.0f}, SelectionCase{1, 0, false, 0.2f},
-                      SelectionCase{1, 1, false, 0.2f}, SelectionCase{1, 2, false, 0.2f},  // unscaled on one input
-                      SelectionCase{1, 3, false, 0.0f}, SelectionCase{0, 0, false, 0.0f},
-                      SelectionCase{2, 1, true, 0.0f}, SelectionCase{1, 0, true, 0.0f}));
 
 TEST_F(EngineTest, VocalLeavesOnBothSidesAsTheHighPassedMicrophoneTimes1Point1) {
-    SetMasterGlue(0.0f);  // ceiling only
+    SetMasterGlue(0.0f);
     NeutralVocalChain();  // below -10 dB the pre-leveler passes the voice untouched
     engine.inputChannels = 1;
-    engine.micChannelMode = 0;
-    // Reference: the 75 Hz, Q 0.7071 cookbook high-pass in double precision.
+    // The 75 Hz, Q 0.7071 cookbook high-pass in double precision.
     const double w = 2.0 * M_PI * 75.0 / 48000.0, alpha = std::sin(w) / (2.0 * 0.7071), a0 = 1.0 + alpha;
-    const double b0 = (1.0 + std::cos(w)) / 2.0 / a0, b1 = -2.0 * b0, a1 = -2.0 * std::cos(w) / a0,
-                 a2 = (1.0 - alpha) / a0;
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    double worst = 0.0;
-    for (unsigned block = 0; block < 40; ++block) {
-        const std::vector<float> in = Sine(128, 220.0, 0.25f, block * 128);
-        const std::vector<float> out = RunBlock(in, 128);
-        for (unsigned i = 0; i < 128; ++i) {
-            const double y = b0 * in[i] + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2;
-            x2 = x1, x1 = in[i], y2 = y1, y1 = y;
-            worst = std::fmax(worst, std::fabs(out[2 * i] - 1.1 * y));
-            ASSERT_EQ(out[2 * i], out[2 * i + 1]);
-        }
+    const double b0 = (1.0 + std::cos(w)) / 2.0 / a0, a1 = -2.0 * std::cos(w) / a0, a2 = (1.0 - alpha) / a0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0, worst = 0.0;
+    const std::vector<float> in = Sine(40 * 256, 220.0, 0.25f), out = Play(in);
+    for (size_t i = 0; i < in.size(); ++i) {
+        const double y = b0 * (in[i] - 2.0 * x1 + x2) - a1 * y1 - a2 * y2;
+        x2 = x1, x1 = in[i], y2 = y1, y1 = y;
+        worst = std::fmax(worst, std::fabs(out[2 * i] - 1.1 * y));
+        ASSERT_EQ(out[2 * i], out[2 * i + 1]);
     }
-    EXPECT_LT(worst, 1e-4);  // about -80 dB: float coefficients near 1
+    EXPECT_LT(worst, 1e-4);
 }
 
-TEST_F(EngineTest, HighPassRemovesDcAndRumble) {
-    engine.inputChannels = 1;
-    engine.micChannelMode = 0;
-    SetMasterGlue(0.0f);
-    NeutralVocalChain();
-    std::vector<float> out;
-    for (int block = 0; block < 400; ++block) out = RunBlock(ConstantInput(128, {0.5f}), 128);
-    EXPECT_LT(std::fabs(out[254]), 1e-4);
-}
-
-TEST_F(EngineTest, BeatIsMixedAtBeatVolumeAndMetered) {
+TEST_F(EngineTest, BeatIsMixedAtBeatVolumeMeteredAndSilentOnUnderflowUntilRefilled) {
     SetMasterGlue(0.0f);
     engine.beatVolume = 0.5f;
-    FeedBeat(1024, 0.5f, -0.25f);
+    FeedBeat(600, 0.5f, -0.25f);
     const std::vector<float> out = RunBlock({}, 128);
-    EXPECT_FLOAT_EQ(out[0], 0.25f);
-    EXPECT_FLOAT_EQ(out[1], -0.125f);
-    EXPECT_FLOAT_EQ(engine.beatPeak, 0.25f);
-}
-
-TEST_F(EngineTest, BeatUnderflowGivesSilenceAndWaitsForTheRefill) {
-    SetMasterGlue(0.0f);
-    FeedBeat(600, 0.5f, 0.5f);  // 1200 samples: enough for two blocks of 256 frames
+    EXPECT_TRUE(out[0] == 0.25f && out[1] == -0.125f && engine.beatPeak == 0.25f);
     EXPECT_NE(RunBlock({}, 256)[0], 0.0f);
-    EXPECT_NE(RunBlock({}, 256)[0], 0.0f);
-    EXPECT_EQ(RunBlock({}, 256)[0], 0.0f);  // 176 left, 512 wanted
-    EXPECT_TRUE(engine.beatRingPriming);
-    FeedBeat(300, 0.5f, 0.5f);  // 776: still under the 960 target
+    EXPECT_EQ(RunBlock({}, 256)[0], 0.0f);  // 432 samples left, 512 wanted
+    FeedBeat(250, 0.5f, 0.5f);              // 932: still under the 960 target
     EXPECT_EQ(RunBlock({}, 256)[0], 0.0f);
     FeedBeat(100, 0.5f, 0.5f);
     EXPECT_NE(RunBlock({}, 256)[0], 0.0f);
 }
 
 TEST_F(EngineTest, BeatOnlyFreezesTheVocalPathAndPlaysTheBeatThroughTheMaster) {
-    engine.inputChannels = 2;
-    engine.micChannelMode = 0;
+    engine.inputChannels = 1;
     engine.micBridgeEnabled = true;
-    for (unsigned b = 0; b < 4; ++b) RunBlock(ConstantInput(128, {0.3f, 0.3f}), 128);
-    const float frozenY1 = engine.micHighPass.y1;
-    const float frozenX1 = engine.micHighPass.x1;
-    std::vector<float> mic(600, 0.4f);
+    for (unsigned b = 0; b < 4; ++b) RunBlock(ConstantInput(128, {0.3f}), 128);
+    const float frozenY1 = engine.micHighPass.y1, frozenX1 = engine.micHighPass.x1;
+    const std::vector<float> mic(600, 0.4f);
     WriteBridgeRing(mic.data(), 600);
     engine.micBridgeRunning = true;
     const uint32_t bridgeRead = engine.bridgeReadIndex;
-
     engine.studioMode = 1;
     engine.beatVolume = 1.0f;
     FeedBeat(2048, 0.3f, -0.3f);
-    const std::vector<float> out = RunBlock(ConstantInput(128, {0.9f, 0.9f}), 128);
-    EXPECT_EQ(engine.micHighPass.y1, frozenY1);
-    EXPECT_EQ(engine.micHighPass.x1, frozenX1);
+    const std::vector<float> out = RunBlock(ConstantInput(128, {0.9f}), 128);
+    EXPECT_TRUE(engine.micHighPass.y1 == frozenY1 && engine.micHighPass.x1 == frozenX1);
     EXPECT_EQ(engine.bridgeReadIndex, bridgeRead);
-    EXPECT_EQ(engine.micPeak, 0.0f);
-    EXPECT_EQ(engine.vocalPeak, 0.0f);
+    EXPECT_EQ(engine.micPeak + engine.vocalPeak, 0.0f);
     EXPECT_NEAR(out[0], 0.3f * 1.18f, 1e-6);  // below the glue threshold: makeup only
     EXPECT_NEAR(out[1], -0.3f * 1.18f, 1e-6);
     EXPECT_FLOAT_EQ(engine.beatPeak, std::fabs(out[1]));
 }
 
-TEST_F(EngineTest, BeatOnlyRecordsSilenceInRecVocalAndTheOutputInRecMix) {
-    engine.studioMode = 1;
+TEST_F(EngineTest, RecMixRecordsTheOutputAndRecVocalTheVocalBusWithoutBeatOrMaster) {
+    engine.inputChannels = 1;
     engine.recorderActive = true;
-    FeedBeat(4096, 0.3f, 0.2f);
+    FeedBeat(8192, 0.4f, -0.4f);
+    const std::vector<float> in = Sine(256, 330.0, 0.5f);
+    ExpectRecorded(RunBlock(in, 256));
+    EXPECT_EQ(engine.recordFramesPushed, 256u);
+    engine.studioMode = 1;  // the beat alone
+    ExpectRecorded(RunBlock({}, 64));
     engine.recordMode = 1;
     RunBlock({}, 64);
     for (int16_t s : DrainRecord()) ASSERT_EQ(s, 0);
-    engine.recordMode = 0;
-    const std::vector<float> out = RunBlock({}, 64);
-    const std::vector<int16_t> rec = DrainRecord();
-    ASSERT_EQ(rec.size(), out.size());
-    for (size_t i = 0; i < rec.size(); ++i) ASSERT_EQ(rec[i], Pcm(out[i]));
+    auto vocalTake = [&](float glue, bool beat, float volume) {
+        InitEngine();
+        ToggleTune();  // its 1500-sample delay would leave the block silent
+        engine.inputChannels = 1;
+        engine.recorderActive = true;
+        engine.recordMode = 1;
+        engine.vocalVolume = volume;
+        SetMasterGlue(glue);
+        if (beat) FeedBeat(4096, 0.5f, 0.5f);
+        RunBlock(in, 256);
+        return DrainRecord();
+    };
+    const std::vector<int16_t> plain = vocalTake(0.0f, false, 100.0f);
+    EXPECT_EQ(vocalTake(1.0f, true, 100.0f), plain);
+    EXPECT_GT(*std::max_element(plain.begin(), plain.end()), 1000);
+    const std::vector<int16_t> muted = vocalTake(1.0f, true, 0.0f);
+    EXPECT_TRUE(std::all_of(muted.begin(), muted.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_EQ(engine.vocalPeak, 0.0f);  // the vocal meter too, not the raw one
+    EXPECT_GT(engine.micPeak, 0.45f);
 }
 
-TEST_F(EngineTest, RecMixRecordsExactlyWhatTheOutputsPlay) {
-    engine.inputChannels = 1;
-    engine.recorderActive = true;
-    FeedBeat(4096, 0.4f, -0.4f);
-    const std::vector<float> out = RunBlock(Sine(256, 330.0, 0.8f), 256);
-    const std::vector<int16_t> rec = DrainRecord();
-    ASSERT_EQ(rec.size(), out.size());
-    for (size_t i = 0; i < rec.size(); ++i) ASSERT_EQ(rec[i], Pcm(out[i])) << i;
-    EXPECT_EQ(engine.recordFramesPushed, 256u);
-}
-
-TEST_F(EngineTest, RecVocalTakesTheVocalBusWithoutBeatOrMaster) {
-    engine.inputChannels = 1;
-    engine.recorderActive = true;
-    engine.recordMode = 1;
-    SetMasterGlue(1.0f);
-    FeedBeat(4096, 0.5f, 0.5f);
-    const std::vector<float> in = Sine(256, 330.0, 0.5f);
-    RunBlock(in, 256);
-    const std::vector<int16_t> withBeat = DrainRecord();
-
-    InitEngine();
-    engine.inputChannels = 1;
-    engine.recorderActive = true;
-    engine.recordMode = 1;
-    SetMasterGlue(0.0f);
-    RunBlock(in, 256);
-    EXPECT_EQ(DrainRecord(), withBeat);
-}
-
-TEST_F(EngineTest, ZeroVocalVolumeSilencesTheVocalBusButNotTheRawMicMeter) {
-    engine.inputChannels = 1;
-    engine.recorderActive = true;
-    engine.recordMode = 1;
-    engine.vocalVolume = 0.0f;
-    engine.vocalPeak = 0.5f;
-    for (int b = 0; b < 500; ++b) RunBlock(ConstantInput(128, {0.25f}), 128);
-    for (int16_t s : DrainRecord()) ASSERT_EQ(s, 0);
-    EXPECT_EQ(engine.vocalPeak, 0.0f);
-    EXPECT_GT(engine.micPeak, 0.9f * 0.25f);
-}
-
-TEST_F(EngineTest, MetersHoldThePeakAndDecayByTheBlock) {
+TEST_F(EngineTest, MetersHoldThePeakDecayByTheBlockAndStatusIsCounted) {
     engine.vocalPeak = 1.0f;
     RunBlock({}, 128);
     EXPECT_NEAR(engine.vocalPeak, 0.94f, 1e-6);
     for (int b = 0; b < 9; ++b) RunBlock({}, 128);
     EXPECT_NEAR(engine.vocalPeak, std::pow(0.94, 10), 1e-6);
     engine.inputChannels = 1;
-    RunBlock(ConstantInput(128, {0.5f}), 128);
+    RunBlock(ConstantInput(64, {0.5f}), 64, 2);  // a status block is still processed
     EXPECT_FLOAT_EQ(engine.micPeak, 0.5f);
-}
-
-TEST_F(EngineTest, StreamStatusIsCountedAndTheBlockStillProcessed) {
-    engine.inputChannels = 1;
-    RunBlock(ConstantInput(64, {0.5f}), 64, 2);
-    EXPECT_FLOAT_EQ(engine.micPeak, 0.5f);
-    RunBlock(ConstantInput(64, {0.5f}), 64, 0);
-    EXPECT_EQ(engine.callbackBlocks, 2u);
+    EXPECT_EQ(engine.callbackBlocks, 11u);
     EXPECT_EQ(engine.callbackStatusEvents, 1u);
 }
 
-TEST_F(EngineTest, BridgeIsTheSourceOnlyWhileEnabledAndRunning) {
-    engine.inputChannels = 1;
-    std::vector<float> mic(1000, 0.7f);
-    WriteBridgeRing(mic.data(), 1000);
-    engine.micBridgeEnabled = true;
-    RunBlock(ConstantInput(128, {0.1f}), 128);  // not running yet: the sound card input
-    EXPECT_FLOAT_EQ(engine.micPeak, 0.1f);
-    engine.micBridgeRunning = true;
-    RunBlock(ConstantInput(128, {0.1f}), 128);
-    EXPECT_FLOAT_EQ(engine.micPeak, 0.7f);
-    EXPECT_EQ(engine.bridgeFillFrames, 448u);
-    engine.micChannelMode = 3;  // the bridge ignores the sound card's selection
-    RunBlock({}, 128);
-    EXPECT_GT(engine.micPeak, 0.6f);
-    EXPECT_EQ(engine.bridgeFillFrames, 320u);
-    EXPECT_EQ(engine.bridgeUnderruns, 0u);
-}
-
 TEST_F(EngineTest, BlocksLongerThanTheScratchAreProcessedInSlices) {
-    engine.inputChannels = 2;
-    std::vector<float> in;
-    for (unsigned i = 0; i < 4096; ++i) {
-        in.push_back(0.5f * static_cast<float>(std::sin(i * 0.05)));
-        in.push_back(0.5f * static_cast<float>(std::cos(i * 0.031)));
-    }
-    std::vector<float> beat(2 * 4096 + 960);
-    for (size_t i = 0; i < beat.size(); ++i) beat[i] = 0.3f * static_cast<float>(std::sin(i * 0.01));
+    const std::vector<float> in = Sine(2 * 4096, 300.0, 0.5f);  // two channels, each a 600 Hz tone
+    std::vector<float> beat = Sine(2 * 4096 + 960, 200.0, 0.3f);
     auto render = [&](unsigned blockFrames) {
         InitEngine();
         ToggleTune();  // detection runs per block, so its timing depends on the block size
@@ -250,8 +154,7 @@ TEST_F(EngineTest, BlocksLongerThanTheScratchAreProcessedInSlices) {
         WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
         std::vector<float> out;
         for (unsigned f = 0; f < 4096; f += blockFrames) {
-            std::vector<float> part(in.begin() + 2 * f, in.begin() + 2 * (f + blockFrames));
-            const std::vector<float> o = RunBlock(part, blockFrames);
+            const std::vector<float> o = RunBlock({in.begin() + 2 * f, in.begin() + 2 * (f + blockFrames)}, blockFrames);
             out.insert(out.end(), o.begin(), o.end());
         }
         return out;
@@ -261,23 +164,5 @@ TEST_F(EngineTest, BlocksLongerThanTheScratchAreProcessedInSlices) {
     EXPECT_EQ(whole, render(1024));
     EXPECT_EQ(whole, render(128));
     EXPECT_NE(whole[2 * 4095], 0.0f);
-}
-
-TEST_F(EngineTest, ANonFiniteMicrophoneSampleIsSilencedAndTheVoiceRecovers) {
-    engine.inputChannels = 1;
-    engine.beatVolume = 0.5f;
-    FeedBeat(8192, 0.2f, 0.2f);
-    std::vector<float> in = Sine(128, 440.0, 0.5f);
-    in[10] = std::numeric_limits<float>::quiet_NaN();
-    in[11] = std::numeric_limits<float>::infinity();
-    const std::vector<float> hit = RunBlock(in, 128);
-    for (float s : hit) ASSERT_TRUE(std::isfinite(s));
-    EXPECT_EQ(engine.nonFiniteSamples, 2u);
-    // The pitch corrector delays the voice by 1500 samples: look past that.
-    std::vector<float> after;
-    for (unsigned block = 1; block < 20; ++block) after = RunBlock(Sine(128, 440.0, 0.5f, 128 * block), 128);
-    float peak = 0.0f;
-    for (float s : after) peak = std::fmax(peak, std::fabs(s));
-    EXPECT_GT(peak, 0.3f);  // both the voice and the beat still play
 }
 }  // namespace

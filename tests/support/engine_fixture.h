@@ -1,13 +1,16 @@
 #pragma once
-// Every engine test starts from the state the program has right after
-// start-up, with the engine's own defaults.
+// Every engine test starts from the engine's start-up state.
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <vector>
 
+#include "engine/beat_ring.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
+#include "engine/record_ring.h"
 #include "engine/studio_callback.h"
 
 class EngineTest : public ::testing::Test {
@@ -15,7 +18,7 @@ protected:
     void SetUp() override { InitEngine(); }
 };
 
-// Runs one block; returns the stereo output. input may be empty (null pointer).
+// One block through the callback; input may be empty (a null pointer). Returns the stereo output.
 inline std::vector<float> RunBlock(const std::vector<float>& input, unsigned nFrames, unsigned status = 0) {
     std::vector<float> out(2 * nFrames, 99.0f);
     StudioCallback(out.data(), input.empty() ? nullptr : const_cast<float*>(input.data()), nFrames, 0.0, status,
@@ -23,24 +26,47 @@ inline std::vector<float> RunBlock(const std::vector<float>& input, unsigned nFr
     return out;
 }
 
-// Interleaves per-channel constant values into an input block.
 inline std::vector<float> ConstantInput(unsigned nFrames, std::vector<float> channelValues) {
     std::vector<float> in;
     for (unsigned i = 0; i < nFrames; ++i) in.insert(in.end(), channelValues.begin(), channelValues.end());
     return in;
 }
 
-// Every user stage at 0, the pitch correction and the effect returns off:
-// the vocal path is then the high-pass and the pre-leveler alone.
+// A mono microphone through the callback in 256-frame blocks; beforeBlock(b) may flip switches.
+inline std::vector<float> Play(const std::vector<float>& mic, const std::function<void(size_t)>& beforeBlock = {}) {
+    engine.inputChannels = 1;
+    std::vector<float> out;
+    for (size_t b = 0; b * 256 < mic.size(); ++b) {
+        if (beforeBlock) beforeBlock(b);
+        const std::vector<float> y = RunBlock({mic.begin() + b * 256, mic.begin() + (b + 1) * 256}, 256);
+        out.insert(out.end(), y.begin(), y.end());
+    }
+    return out;
+}
+
+inline void FeedBeat(unsigned frames, float left, float right) {
+    const std::vector<float> beat = ConstantInput(frames, {left, right});
+    WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
+}
+
+inline std::vector<int16_t> DrainRecord() {
+    std::vector<int16_t> out(EngineParams::recordRingSize);
+    out.resize(ReadRecordRing(out.data(), out.size()));
+    return out;
+}
+
+inline std::vector<float> Noise(size_t frames, float level) {
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> u(-level, level);
+    std::vector<float> v(frames);
+    for (float& x : v) x = u(rng);
+    return v;
+}
+
+// Every user stage and effect return at 0, pitch correction off: the vocal path is the high-pass and pre-leveler.
 inline void NeutralVocalChain() {
     if (IsTuneEnabled()) ToggleTune();
-    SetVocalBalance(0.0f);
-    SetVocalBody(0.0f);
-    SetVocalOpto(0.0f);
-    SetVocalBodyPlus(0.0f);
-    SetVocalSmooth(0.0f);
-    SetVocalWarmth(0.0f);
+    for (auto set : {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth, SetVocalWarmth,
+                     SetReverbLevel, SetEchoLevel}) set(0.0f);
     SetVocalAir(48000.0f, 0.0f);
-    SetReverbLevel(0.0f);
-    SetEchoLevel(0.0f);
 }

@@ -1,0 +1,264 @@
+// The auto-tune and the harmony measured from outside: detection against the synthesised
+// pitch, correction and voices from the output pitch, the key learnt from sung tunes.
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <tuple>
+#include <vector>
+
+#include "engine/auto_tune.h"
+#include "engine/denormals.h"
+#include "engine/harmony.h"
+#include "engine/master_bus.h"
+#include "engine/splice_shifter.h"
+#include "tests/support/engine_fixture.h"
+#include "tools/synth/signals.h"
+#include "tools/synth/singing.h"
+
+namespace {
+class AutoTune : public EngineTest {};
+const double kFlat = 56.7;  // 30 cents under A3
+
+// Drives the stage as the callback does; onBlock sees the samples done so far.
+std::vector<float> Tune(const std::vector<float>& in, unsigned block = 128,
+                        const std::function<void(size_t)>& onBlock = nullptr) {
+    ScopedDenormalFlush flush;
+    std::vector<float> out(in.size());
+    for (size_t at = 0; at < in.size(); at += block) {
+        const auto n = static_cast<uint32_t>(std::min<size_t>(block, in.size() - at));
+        ProcessAutoTune(in.data() + at, out.data() + at, n);
+        if (onBlock) onBlock(at + n);
+    }
+    return out;
+}
+
+bool DetectionRan() { return engine.autoTune.blockCounter == 0; }
+double Note() { return engine.detectedNote.load(); }
+
+Voice Varied(double hz, double vibratoCents, double fundamental = 1.0) {
+    Voice v = SteadyVoice(hz);
+    v.vibratoHz = 5.5, v.vibratoCents = vibratoCents, v.fundamentalGain = fundamental;
+    return v;
+}
+
+// Worst detection error in cents, a missing note counting as 100. The detector
+// compares the oldest 80 of its 12 kHz samples with those a period later: the
+// truth is the voice's instantaneous pitch there.
+double WorstCents(const Voice& v, unsigned frames, bool tuneOn, std::vector<float>* in = nullptr,
+                  std::vector<float>* out = nullptr) {
+    InitEngine();
+    if (!tuneOn) ToggleTune();
+    const std::vector<float> sung = Sing(v, frames);
+    double worst = 0.0;
+    const std::vector<float> tuned = Tune(sung, 128, [&](size_t end) {
+        if (!DetectionRan() || end < 1040) return;
+        const double t = (end - 1040.0 + 2.0 * (79.0 + 12000.0 / v.hz(end / kTestRate))) / kTestRate;
+        const double truth = v.hz(t) * std::pow(2.0, v.vibratoCents / 1200.0 * std::sin(2.0 * M_PI * v.vibratoHz * t));
+        worst = std::max(worst, Note() < 0.0 ? 100.0 : std::fabs(100.0 * (Note() - NoteOfHz(truth))));
+    });
+    if (in) *in = sung, *out = tuned;
+    return worst;
+}
+
+// Median shift of the output pitch over the input's, in cents, over 4096-sample windows from `from`.
+double ShiftCents(const std::vector<float>& in, const std::vector<float>& out, size_t from, double hz) {
+    std::vector<double> c;
+    for (size_t at = from; at + 4096 <= out.size(); at += 4096) {
+        c.push_back(CentsBetween(MeasurePitchHz(out, at, at + 4096, hz), MeasurePitchHz(in, at, at + 4096, hz)));
+    }
+    std::nth_element(c.begin(), c.begin() + static_cast<long>(c.size() / 2), c.end());
+    return c[c.size() / 2];
+}
+
+TEST_F(AutoTune, DetectsSteadyVibratoWeakFundamentalAndGlidingVoicesWithinTenCents) {
+    for (const double hz : {80.0, 123.0, 208.0, 349.0, 587.0, 740.0}) {
+        for (const auto& [vibrato, fundamental] : {std::pair{0.0, 1.0}, {30.0, 0.1}, {0.0, 0.2}}) {
+            if (hz > 700.0 && vibrato > 0.0) continue;  // a vibrato would leave the range
+            // At the top one 12 kHz lag spans a semitone: the parabola's bias shows.
+            EXPECT_LT(WorstCents(Varied(hz, vibrato, fundamental), 24000, true), hz > 700.0 ? 12.0 : 10.0)
+                << hz << " Hz, vibrato " << vibrato << ", fundamental " << fundamental;
+        }
+    }
+    Voice glide = Varied(150.0, 30.0);  // switched off it passes the voice untouched and still follows it
+    glide.hz = [](double t) { return 150.0 * std::pow(2.0, std::min(t, 1.0)); };
+    std::vector<float> in, out;
+    EXPECT_LT(WorstCents(glide, 72000, false, &in, &out), 10.0);
+    EXPECT_TRUE(out == in);
+}
+
+TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
+    struct Case { int style; double offCents, expected, tau; };
+    for (const Case c : {Case{2, -30, 17.6, 400.0}, {1, -30, 9.6, 833.3}, {3, -30, 30.0, 31.25}, {2, -40, 17.07, 400.0},
+                         {2, 30, -17.6, 400.0}, {2, -49, 0.0, 400.0}, {1, 50, 0.0, 833.3}, {3, 45, -45.0, 31.25}}) {
+        InitEngine();
+        SetTuneMode(c.style);
+        const double hz = HzOfNote(57.0 + c.offCents / 100.0);
+        const std::vector<float> in = Sing(SteadyVoice(hz), 3 * 48000);
+        double glide = -1.0;  // the ratio's time constant over the block after the first note
+        const std::vector<float> out = Tune(in, 128, [&](size_t) {
+            const float target = engine.autoTune.targetRatio, ratio = engine.autoTune.ratio;
+            if (glide < 0.0 && target != 1.0f) glide = -128.0 / std::log((target - ratio) / (target - 1.0f));
+        });
+        EXPECT_NEAR(ShiftCents(in, out, 24000, hz), c.expected, 2.0) << c.style << ", " << c.offCents << " cents";
+        if (c.expected != 0.0) {
+            EXPECT_NEAR(glide, c.tau, 0.02 * c.tau) << c.style;
+        }
+    }
+}
+
+// 512-frame blocks put detections 2048 samples apart: after the voice every window is silent.
+TEST_F(AutoTune, HoldsTheCorrectionForSixteenDetectionsThenLetsGo) {
+    SetTuneMode(2);
+    std::vector<float> in = Sing(SteadyVoice(HzOfNote(kFlat)), 24 * 2048);
+    in.resize(2 * in.size(), 0.0f);
+    std::vector<std::pair<double, float>> seen;  // note and target from the last voiced detection on
+    Tune(in, 512, [&](size_t end) {
+        if (DetectionRan() && end >= 24 * 2048) seen.emplace_back(Note(), engine.autoTune.targetRatio);
+    });
+    ASSERT_EQ(seen.size(), 25u);
+    EXPECT_NEAR(seen[0].first, kFlat, 0.1);
+    for (size_t k = 1; k <= 16; ++k) EXPECT_EQ(seen[k], seen[0]) << k;
+    EXPECT_EQ(seen[17], std::make_pair(-1.0, 1.0f));
+    EXPECT_NEAR(engine.autoTune.shifter.delay, kShifterNominalDelay, 0.5f);
+}
+
+TEST_F(AutoTune, HarshAndNonFiniteInputLeaveNoStuckStateAtAnyBlockSize) {
+    for (const unsigned block : {1u, 128u, 1024u}) {
+        InitEngine();
+        SetTuneMode(3);
+        std::vector<float> in(24000, 0.0f);
+        for (unsigned i = 0; i < 24000; ++i) in.push_back(i / 120 % 2 ? -1.0f : 1.0f);  // 200 Hz at full scale
+        in[30000] = NAN, in[40000] = INFINITY, in[40001] = -INFINITY;
+        const size_t voice = in.size();
+        for (const float x : Sing(SteadyVoice(HzOfNote(kFlat)), 3 * 48000)) in.push_back(x);
+        const std::vector<float> out = Tune(in, block);
+        EXPECT_TRUE(std::all_of(out.begin() + voice, out.end(), [](float y) { return std::fabs(y) <= 1.0f; }));
+        EXPECT_NEAR(Note(), kFlat, 0.1) << block;
+        EXPECT_NEAR(ShiftCents(in, out, voice + 24000, HzOfNote(kFlat)), 30.0, 2.0) << block;
+    }
+}
+
+class Harmony3D : public EngineTest {};
+
+constexpr int kMajor[7] = {0, 2, 4, 5, 7, 9, 11}, kMinor[7] = {0, 2, 3, 5, 7, 8, 10};
+constexpr int kTune[] = {0, 2, 4, 2, 0, 1, 2, 3, 4, 5, 4, 3, 2, 1, 6, 0, 4, 0};  // dwells on the tonic triad
+
+struct Key {
+    int tonic;
+    bool minor;
+    bool Adopted() const { return GetKeyRoot() == tonic % 12 && GetKeyMinor() == minor; }
+};
+bool StartKey() { return GetKeyRoot() == 0 && !GetKeyMinor() && GetKeyConfidence() == 0.0f; }
+
+HarmonyVoices Step(float s, float note) {
+    engine.detectedNote = note;
+    return ProcessHarmony(s);
+}
+
+// Sings the tune in `key` a little off pitch, 0.3 s a note and a 0.1 s breath;
+// calls onUpdate(n) after every 2400 voiced samples until it says stop.
+void SingTune(Key key, const std::function<bool(long)>& onUpdate) {
+    ScopedDenormalFlush flush;
+    size_t voiced = 0;
+    for (size_t n = 0;; ++n) {
+        const int note = key.tonic + (key.minor ? kMinor : kMajor)[kTune[n % std::size(kTune)]];
+        for (const float s : Sing(SteadyVoice(HzOfNote(note)), 14400)) {
+            Step(s, static_cast<float>(note) + (n % 2 ? 0.3f : -0.3f));
+            if (++voiced % 2400 == 0 && !onUpdate(static_cast<long>(voiced / 2400))) return;
+        }
+        for (unsigned i = 0; i < 4800; ++i) Step(0.0f, -1.0f);
+    }
+}
+
+std::pair<std::vector<float>, std::vector<float>> Harmonise(const std::vector<float>& in, float note) {
+    ScopedDenormalFlush flush;
+    std::vector<float> low, high;
+    for (const float s : in) {
+        const HarmonyVoices h = Step(s, note);
+        low.push_back(h.low), high.push_back(h.high);
+    }
+    return {low, high};
+}
+
+void ExpectThirds(double note, int low, int high) {
+    const double hz = HzOfNote(note);
+    const auto [l, h] = Harmonise(Sing(SteadyVoice(hz), 20000), static_cast<float>(note));
+    for (const auto& [y, steps] : {std::pair{&l, low}, {&h, high}}) {
+        const double expected = hz * std::exp2(steps / 12.0);
+        EXPECT_LT(std::fabs(CentsBetween(MeasurePitchHz(*y, 10000, 20000, expected), expected)), 15.0)
+            << "note " << note << ", " << steps << " semitones";
+    }
+}
+
+TEST_F(Harmony3D, EachVoiceIsTheDiatonicThirdBelowAndAboveTheSungNote) {
+    // In C major; out of it, C# and D# are harmonised as the degree below them.
+    for (const auto& [note, low, high] : {std::tuple{64, -4, 3}, {61, -3, 4}, {62, -3, 3}, {65, -3, 4}, {59, -4, 3},
+                                          {63, -3, 3}, {72, -3, 4}}) {
+        InitEngine();
+        ExpectThirds(note, low, high);
+    }
+    InitEngine();  // in a learned A minor the tonic gets F below and C above
+    SingTune({57, true}, [](long n) { return n < 150; });
+    ASSERT_TRUE((Key{57, true}.Adopted()));
+    ExpectThirds(57, -4, 3);
+}
+
+TEST_F(Harmony3D, LearnsEachTuneAfterTenUpdatesRelearnsAfterAResetAndFollowsANewKey) {
+    for (const Key key : {Key{60, false}, {66, false}, {64, true}}) {
+        ResetKeyDetector();  // the last tune's key is forgotten at once
+        long outOfScale = 0;
+        SingTune(key, [&](long n) {
+            EXPECT_TRUE(n < 10 ? StartKey() : n > 10 || (key.Adopted() && GetKeyConfidence() > 0.0f)) << n;
+            const bool relative = GetKeyRoot() == (key.tonic + (key.minor ? 3 : 9)) % 12 && GetKeyMinor() != key.minor;
+            outOfScale += n >= 30 && !key.Adopted() && !relative;  // the relative key shares the scale
+            return n < 400;
+        });
+        EXPECT_TRUE(key.Adopted()) << key.tonic;
+        EXPECT_EQ(outOfScale, 0) << key.tonic;
+    }
+    long adopted = -1;  // after 20 s of E minor, E flat major is followed
+    SingTune({63, false}, [&](long n) { return Key{63, false}.Adopted() ? (adopted = n, false) : n < 400; });
+    EXPECT_GT(adopted, 4);
+}
+
+TEST_F(Harmony3D, AClickReturnsOnceFromEachVoiceAtItsDelayAndLevel) {
+    for (const float volume : {8.0f, 45.0f}) {
+        InitEngine();
+        engine.harmonyVolume = volume;
+        std::vector<float> click(4096, 0.0f);
+        click[0] = 1.0f;
+        const auto [low, high] = Harmonise(click, -1.0f);
+        // At unison a grain reads half its 1152-sample window behind the input.
+        for (const auto& [y, lag, gain] : {std::tuple{&low, kHarmonyDelayLow + 576, 0.82},
+                                           {&high, kHarmonyDelayHigh + 576, 0.62}}) {
+            const auto onset = std::find_if(y->begin(), y->end(), [](float s) { return s != 0.0f; }) - y->begin();
+            EXPECT_EQ(static_cast<size_t>(onset), lag);
+            double sum = 0.0;  // the output smoothing spreads the click but passes its sum whole
+            for (const float s : *y) sum += s;
+            EXPECT_NEAR(sum, volume / 100.0 * gain, 1e-4 * volume / 100.0);
+            EXPECT_TRUE(std::all_of(y->begin() + static_cast<long>(lag) + 400, y->end(), [](float s) { return s == 0.0f; }));
+        }
+    }
+}
+
+TEST_F(Harmony3D, ASungNoteThroughTheStudioPathGetsItsThirdsLeftAndRight) {
+    // Auto-tune stays on: its detector publishes the note; the key is still C major.
+    const std::vector<float> mic = Sing(SteadyVoice(HzOfNote(64)), 22016);
+    std::vector<float> out[2];
+    for (const bool on : {false, true}) {
+        InitEngine();
+        SetMasterGlue(0.0f);  // a stateless master: the difference is the harmony alone
+        engine.fxEnabled = false;
+        engine.harmonyEnabled = on;
+        out[on] = Play(mic);
+    }
+    std::vector<float> left, right;
+    for (size_t i = 0; i < mic.size(); ++i) {
+        left.push_back(out[1][2 * i] - out[0][2 * i]), right.push_back(out[1][2 * i + 1] - out[0][2 * i + 1]);
+    }
+    const double c4 = HzOfNote(60), g4 = HzOfNote(67);
+    EXPECT_LT(std::fabs(CentsBetween(MeasurePitchHz(left, 10000, mic.size(), c4), c4)), 15.0);
+    EXPECT_LT(std::fabs(CentsBetween(MeasurePitchHz(right, 10000, mic.size(), g4), g4)), 15.0);
+}
+}  // namespace

@@ -1,0 +1,275 @@
+// The vocal path measured from its outputs: filters against the textbook bilinear designs,
+// dynamics by steady levels, saturation by amount, reverb and echo by what they return,
+// and the vocal bus when switched or fed bad samples.
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/echo.h"
+#include "engine/master_bus.h"
+#include "engine/reverb.h"
+#include "engine/tone_chain.h"
+#include "engine/vocal_bus.h"
+#include "tests/support/engine_fixture.h"
+#include "tools/synth/signals.h"
+
+namespace {
+class VocalPath : public EngineTest {};
+
+double FromDb(double db) { return std::pow(10.0, db / 20.0); }
+double Omega(double hz) { return 2.0 * M_PI * hz / kTestRate; }
+
+struct Design { double b0, b1, b2, a0, a1, a2; };
+
+Design Peaking(double hz, double q, double gainDb) {
+    const double a = std::pow(10.0, gainDb / 40.0), c = std::cos(Omega(hz)), alpha = std::sin(Omega(hz)) / (2.0 * q);
+    return {1 + alpha * a, -2 * c, 1 - alpha * a, 1 + alpha / a, -2 * c, 1 - alpha / a};
+}
+
+Design HighShelf(double hz, double gainDb) {
+    const double a = std::pow(10.0, gainDb / 40.0), c = std::cos(Omega(hz)), k = std::sqrt(2.0 * a) * std::sin(Omega(hz));
+    return {a * ((a + 1) + (a - 1) * c + k), -2 * a * ((a - 1) + (a + 1) * c), a * ((a + 1) + (a - 1) * c - k),
+            (a + 1) - (a - 1) * c + k, 2 * ((a - 1) - (a + 1) * c), (a + 1) - (a - 1) * c - k};
+}
+
+// A cascade's response against the stage's, at multiples of 5 Hz dense around every corner.
+void ExpectMatches(const MonoStage& stage, const std::vector<Design>& cascade, const std::function<void()>& reset) {
+    for (const double hz : {20, 50, 100, 130, 180, 250, 370, 430, 1000, 3000, 4500, 5800, 9500, 10500, 12500, 18000}) {
+        const std::complex<double> z1 = std::polar(1.0, -Omega(hz)), z2 = z1 * z1;
+        std::complex<double> h = 1.0;
+        for (const Design& d : cascade) h *= (d.b0 + d.b1 * z1 + d.b2 * z2) / (d.a0 + d.a1 * z1 + d.a2 * z2);
+        reset();
+        EXPECT_NEAR(MeasureGainDb(stage, hz), Db(std::abs(h)), 0.1) << hz << " Hz";
+    }
+}
+
+TEST_F(VocalPath, EqualisersFollowTheirDesignsAndPassBitForBitAtZero) {
+    const MonoStage body = [](float s) { return ProcessBodyEq(engine.bodyEq, s); };
+    for (const float a : {0.5f, 1.0f}) {
+        SetVocalBody(a);
+        ExpectMatches(body, {Peaking(180.0, 0.78, 4.4 * a), Peaking(370.0, 0.92, -2.7 * a),
+                             Peaking(3000.0, 0.82, 2.8 * a), Peaking(12500.0, 0.7, 0.8 * a)},
+                      [] { ClearBodyEq(engine.bodyEq); });
+    }
+    const MonoStage air = [](float s) { return ProcessAirEq(engine.air, engine.airDb, s); };
+    for (const float db : {2.8f, 10.0f}) {
+        SetVocalAir(48000.0f, db);
+        ExpectMatches(air, {Peaking(5800.0, 0.75, 0.55 * db), HighShelf(10500.0, 0.85 * db)},
+                      [] { ClearAirEq(engine.air); });
+    }
+    SetVocalAir(48000.0f, 0.0f);
+    SetVocalBody(0.0f);
+    const std::vector<float> voice = Sine(4800, 9500.0, 0.8f);
+    EXPECT_EQ(RunStage(air, voice), voice);
+    EXPECT_EQ(RunStage(body, voice), voice);
+}
+
+// A 1 kHz square at a level: |x| is constant, so a peak detector settles exactly on it.
+std::vector<float> Square(double db, unsigned frames = 48000) {
+    std::vector<float> v(frames);
+    for (unsigned i = 0; i < frames; ++i) v[i] = static_cast<float>((i / 24 % 2 ? -1 : 1) * FromDb(db));
+    return v;
+}
+
+// The opto's gain element at amount 1, with its fixed colour undone: +6 dB, drive 1.7, mix 0.95, trim 0.965.
+double OptoElementDb(float in, float out) {
+    const double x = std::fabs(in), t = (std::fabs(out) / 0.965 - 0.05 * x) * std::tanh(1.7) / 0.95;
+    return Db(std::atanh(t) / (FromDb(6.0) * x * 1.7));
+}
+
+TEST_F(VocalPath, DynamicsFollowTheirStaticCurves) {
+    PreLeveler p;
+    BalanceCompressor c;
+    OptoLeveler o;
+    BalanceSettings full{};
+    SetVocalBalance(1.0f);  // threshold -30 dB, ratio 5.5, makeup 7.5 dB
+    full = {engine.balanceAmount, engine.balanceThresholdDb, engine.balanceRatio, engine.balanceMakeup};
+    struct Case { std::function<double(double)> gainDb; double threshold, ratio, floorDb, makeupDb; };
+    const Case cases[] = {
+        {[&](double db) { InitPreLeveler(p); const auto in = Square(db);
+             return Db(RunStage([&](float s) { return ProcessPreLeveler(p, s); }, in).back() / in.back()); },
+         -10.0, 4.0, -4.5, 0.0},
+        {[&](double db) { InitBalanceCompressor(c); const auto in = Square(db);
+             return Db(RunStage([&](float s) { return ProcessBalanceCompressor(c, full, s); }, in).back() / in.back()); },
+         -30.0, 5.5, -100.0, 7.5},
+        {[&](double db) { InitOptoLeveler(o); const auto in = Square(db);
+             return OptoElementDb(in.back(), RunStage([&](float s) { return ProcessOptoLeveler(o, 1.0f, s); }, in).back()); },
+         -22.0, 3.5, -10.0, 0.0}};
+    for (const Case& k : cases) {
+        for (const double over : {-3.0, 3.0, 9.0, 16.0, 36.0}) {
+            const double expected = over <= 0.0 ? 0.0 : std::fmax(k.floorDb, -(1.0 - 1.0 / k.ratio) * over);
+            EXPECT_NEAR(k.gainDb(k.threshold + over), k.makeupDb + expected, 0.02) << k.threshold << " + " << over;
+        }
+    }
+    // At its gate the balance is bypassed without touching its detector.
+    SetVocalBalance(0.01f);
+    const BalanceSettings gate{engine.balanceAmount, engine.balanceThresholdDb, engine.balanceRatio, engine.balanceMakeup};
+    InitBalanceCompressor(c);
+    const std::vector<float> loud = Square(0.0, 4800);
+    EXPECT_EQ(RunStage([&](float s) { return ProcessBalanceCompressor(c, gate, s); }, loud), loud);
+    EXPECT_EQ(c.envelope, 0.0f);
+    // From full scale the opto sits on its floor until its 0.85 s detector has fallen to -8 dB.
+    InitOptoLeveler(o);
+    std::vector<float> in = Square(0.0), tail = Square(-40.0, 96000);
+    in.insert(in.end(), tail.begin(), tail.end());
+    const std::vector<float> out = RunStage([&](float s) { return ProcessOptoLeveler(o, 1.0f, s); }, in);
+    const auto wait = static_cast<size_t>(0.85 * std::log((1.0 - 0.01) / (FromDb(-8.0) - 0.01)) * kTestRate);
+    EXPECT_LT(OptoElementDb(in[48000 + wait * 9 / 10], out[48000 + wait * 9 / 10]), -9.99);
+    EXPECT_GT(OptoElementDb(in[48000 + wait * 11 / 10], out[48000 + wait * 11 / 10]), -9.99);
+}
+
+TEST_F(VocalPath, DeEsserCutsSibilanceAboveItsGateNotVowelsAndMoreWithTheAmount) {
+    DeEsser d;
+    float amount = 0.0f;
+    const MonoStage stage = [&](float s) { return ProcessDeEsser(d, amount, s); };
+    const std::vector<float> loud = Sine(4800, 7000.0, 0.5f), quiet = Sine(48000, 7000.0, 0.0004f);
+    EXPECT_EQ(RunStage(stage, loud), loud);
+    double previousCut = 0.0;
+    for (const float a : {0.5f, 1.0f}) {
+        amount = a;
+        InitDeEsser(d);
+        const double cut = -MeasureGainDb(stage, 7000.0);
+        InitDeEsser(d);
+        EXPECT_NEAR(MeasureGainDb(stage, 300.0), 0.0, 0.1);
+        EXPECT_GT(cut, previousCut + 0.5);
+        previousCut = cut;
+    }
+    InitDeEsser(d);
+    EXPECT_EQ(RunStage(stage, quiet), quiet);  // under its level gate
+}
+
+TEST_F(VocalPath, WarmthAndBodyPlusDistortMoreWithTheAmountAndAreDryAtZero) {
+    Warmth w;
+    BodyPlus b;
+    float amount = 0.0f;
+    const MonoStage stages[] = {[&](float s) { return ProcessWarmth(w, amount, s); },
+                                [&](float s) { return ProcessBodyPlus(b, amount, s); }};
+    const std::vector<float> voice = Sine(4800, 220.0, 0.7f);
+    double thd[2] = {0.0, 0.0};
+    for (const float a : {0.0f, 0.25f, 0.5f, 1.0f}) {
+        amount = a;
+        InitWarmth(w);
+        InitBodyPlus(b);
+        for (int k = 0; k < 2; ++k) {
+            if (a == 0.0f) {
+                EXPECT_EQ(RunStage(stages[k], voice), voice);
+                continue;
+            }
+            // Harmonics 2..10 of a 200 Hz half-scale sine against the fundamental.
+            const std::vector<float> out = RunStage(stages[k], Sine(33600, 200.0, 0.5f));
+            double sum = 0.0;
+            for (int h = 2; h <= 10; ++h) sum += std::norm(ToneAt(out, 200.0 * h, 24000, 33600));
+            const double h1 = std::abs(ToneAt(out, 200.0, 24000, 33600));
+            EXPECT_GT(std::sqrt(sum) / h1, thd[k] * 1.2) << k << " at " << a;
+            thd[k] = std::sqrt(sum) / h1;
+            EXPECT_LT(k == 1 ? std::abs(ToneAt(out, 400.0, 24000, 33600)) / h1 : 0.0, 1e-4);  // Body+ is symmetric
+        }
+    }
+    EXPECT_GT(thd[0], 0.1);
+}
+
+
+template <typename Fx>
+std::pair<std::vector<float>, std::vector<float>> RunStereo(Fx& fx, StereoSample (*process)(Fx&, float, float),
+                                                            float level, const std::vector<float>& in) {
+    std::vector<float> right;
+    std::vector<float> left = RunStage([&](float x) {
+        const StereoSample y = process(fx, level, x);
+        right.push_back(y.right);
+        return y.left;
+    }, in);
+    return {left, right};
+}
+
+TEST_F(VocalPath, ReverbRingsOnTwoIndependentSidesAndKeepsAnOffsetOutOfItsTail) {
+    auto r = std::make_unique<Reverb>();
+    InitReverb(*r, 48000.0f);
+    std::vector<float> burst = Noise(480, 0.5f);
+    burst.resize(5 * 48000, 0.0f);
+    const auto [left, right] = RunStereo(*r, ProcessReverb, 1.0f, burst);
+    for (const std::vector<float>* y : {&left, &right}) {  // the 0.915 combs' slowest, lowest modes: 16.5 dB a second
+        EXPECT_NEAR(Db(RmsOf(*y, 48000, 96000) / RmsOf(*y, 144000, 192000)) / 2.0, 16.5, 1.6);
+    }
+    double lr = 0.0;
+    for (size_t i = 0; i < left.size(); ++i) lr += left[i] * right[i];
+    const double ll = RmsOf(left, 0, left.size()), rr = RmsOf(right, 0, right.size());
+    EXPECT_NEAR(lr / left.size() / (ll * rr), 0.08, 0.05);  // only the 4% cross-feed is shared
+    EXPECT_LT(std::fabs(Db(ll / rr)), 1.0);
+    auto tailRms = [&](const std::vector<float>& in) {
+        InitReverb(*r, 48000.0f);
+        const auto [l, rt] = RunStereo(*r, ProcessReverb, 1.0f, in);
+        return std::hypot(RmsOf(l, 4 * 48000, 5 * 48000), RmsOf(rt, 4 * 48000, 5 * 48000));
+    };
+    EXPECT_LT(Db(tailRms(std::vector<float>(5 * 48000, 0.5f)) / tailRms(Sine(5 * 48000, 1000.0, 0.5f))), -40.0);
+}
+
+TEST_F(VocalPath, EchoRepeatsAfter165And205MsThenCrossesSides) {
+    auto e = std::make_unique<Echo>();
+    InitEcho(*e, 48000.0f);
+    std::vector<float> impulse(30000, 0.0f);
+    impulse[0] = 1.0f;
+    const auto [left, right] = RunStereo(*e, ProcessEcho, 1.0f, impulse);
+    // Smoothed by 0.35 a sample, fed across at 0.16 and smoothed again: peaks at m = 1 and m = 3.
+    const double secondPeak = 0.35 * 0.35 * 0.16 * 1.3, thirdPeak = std::pow(0.35, 3) * 0.256 * std::pow(0.65, 3);
+    for (const auto& [y, at] : {std::pair{&left, std::vector<size_t>{7920, 17760, 25680}},
+                                {&right, std::vector<size_t>{9840, 17760, 27600}}}) {
+        for (int m = 0; m < 40; ++m) EXPECT_NEAR((*y)[at[0] + m], 0.35 * std::pow(0.65, m), 1e-6) << m;
+        EXPECT_NEAR((*y)[at[1] + 1], secondPeak, 1e-6);
+        EXPECT_NEAR((*y)[at[2] + 3], thirdPeak, 1e-7);
+        EXPECT_LT(RmsOf(*y, 0, at[0]) + RmsOf(*y, at[0] + 400, at[1]), 1e-30);  // nothing before or between
+    }
+}
+
+using Amount = void (*)(float);
+constexpr Amount kAmounts[] = {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth,
+                               SetVocalWarmth, [](float a) { SetVocalAir(48000.0f, 10.0f * a); }, SetReverbLevel,
+                               SetEchoLevel};
+
+size_t Differing(const std::vector<float>& a, const std::vector<float>& b, size_t fromBlock, size_t toBlock) {
+    size_t n = 0;
+    for (size_t i = 512 * fromBlock; i < 512 * toBlock; ++i) n += !(a[i] == b[i]);
+    return n;
+}
+
+TEST_F(VocalPath, FxSwitchMutesTheReturnsWhileTheTailsRunOn) {
+    const float reverb = engine.reverbLevel, echo = engine.echoLevel;
+    std::vector<float> mic = Sine(80 * 256, 220.0, 0.3f);  // a phrase, then silence
+    mic.resize(200 * 256, 0.0f);
+    auto render = [&](const std::function<void(size_t)>& beforeBlock) {
+        InitEngine();
+        SetMasterGlue(0.0f);  // a stateless master, so runs compare sample for sample
+        return Play(mic, beforeBlock);
+    };
+    auto on = [](size_t b) { return b < 40 || b >= 160; };
+    // Switched off, the returns are muted as at level 0 while the tails build; back on, they return at once.
+    const std::vector<float> reference = render({}), switched = render([&](size_t b) { engine.fxEnabled = on(b); });
+    const std::vector<float> levelsDown = render([&](size_t b) {
+        SetReverbLevel(on(b) ? reverb : 0.0f);
+        SetEchoLevel(on(b) ? echo : 0.0f);
+    });
+    EXPECT_EQ(Differing(switched, levelsDown, 40, 160), 0u);
+    EXPECT_EQ(Differing(switched, reference, 160, 200), 0u);
+    EXPECT_EQ(Differing(levelsDown, reference, 160, 200), 0u);
+    EXPECT_GT(RmsOf(switched, 512 * 160, 512 * 161), 0.01);  // the tail is back at once
+}
+
+TEST_F(VocalPath, BadSamplesAreSilencedAndNeverStickInTheTails) {
+    auto play = [](float bad) {  // every stage at full amount; one sample of the voice replaced, then 213 ms
+        InitEngine();
+        for (const Amount set : kAmounts) set(1.0f);
+        std::vector<float> mic = Sine(60 * 256, 220.0, 0.1f);
+        mic[20 * 256 + 100] = bad;
+        return Play(mic);
+    };
+    const std::vector<float> reference = play(0.0f);
+    for (const float bad : {NAN, INFINITY, -INFINITY, 3e38f, -1e20f, 9.0f}) {  // huge finite samples too
+        const std::vector<float> out = play(bad);
+        EXPECT_EQ(engine.nonFiniteSamples, 1u) << bad;
+        EXPECT_EQ(Differing(out, reference, 0, 60), 0u) << bad;  // past the echo's first repeat
+    }
+}
+}  // namespace
