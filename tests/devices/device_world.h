@@ -1,16 +1,8 @@
 #pragma once
-// A device test starts from an empty scripted machine, a fresh engine, the
-// default settings and no endpoint lists; `Eventually` waits for what a
-// device thread does, for at most two seconds.
-
-#include <gtest/gtest.h>
-
+// The scripted machine for the device and application tests: an empty machine, a fresh engine, default settings.
 #include <chrono>
-#include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "app/device_actions.h"
 #include "app/host_requests.h"
@@ -49,31 +41,27 @@ inline void ResetDeviceWorld() {
     miniPlayerActive = false;
     std::filesystem::remove(ConfigPath());
 }
-
 // One value of the config file as the next start would read it.
 inline std::string StoredConfigValue(const std::string& key) {
-    const std::string text = ReadFile(ConfigPath());
+    const std::string text = "\n" + ReadFile(ConfigPath());
     const size_t at = text.find("\n" + key + "=");
-    if (at == std::string::npos && text.rfind(key + "=", 0) != 0) return "<not saved>";
-    const size_t start = (at == std::string::npos ? 0 : at + 1) + key.size() + 1;
+    if (at == std::string::npos) return "<not saved>";
+    const size_t start = at + key.size() + 2;
     return text.substr(start, text.find('\n', start) - start);
 }
-
+// Waits for what a device thread does, for at most two seconds.
 inline bool Eventually(const std::function<bool()>& condition) {
     for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return condition();
 }
 inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The device operations as the application runs them: the config's choices
-// handed over, what the operation chose kept in the config.
+// The device operations as the application runs them: the config's choices in, what they chose kept.
 inline void RefreshOutputsAsApp() { RunDeviceOperation([] { RefreshOutputEndpoints(); return 0; }); }
 inline void RefreshInputsAsApp() { RunDeviceOperation([] { RefreshInputEndpoints(); return 0; }); }
 inline bool StartBridgeAsApp() { return RunDeviceOperation(StartSelectedMicBridge); }
 inline bool OpenMiniOutputAsApp() { return RunDeviceOperation(OpenSelectedMiniOutput); }
 
-// Low-latency drivers for the host policy tests: the speakers out, the
-// cable's capture side and a USB microphone in, and what the console said.
+// Low-latency drivers over the speakers, the cable's capture side and a USB microphone.
 class StudioWorld : public ::testing::Test {
 protected:
     void SetUp() override { Fresh(); }
@@ -92,10 +80,11 @@ protected:
         d.name = name; d.inputs = inputs; d.outputs = outputs; d.generic = generic;
         return d;
     }
+    // What the console said while `step` and then the notices it queued ran, as the shell runs them.
     static std::string ConsoleOf(const std::function<void()>& step) {
         ::testing::internal::CaptureStdout();
         step();
-        ShowPendingNotices();  // as the shell does after each operation
+        ShowPendingNotices();
         return ::testing::internal::GetCapturedStdout();
     }
     static std::string BringUp() { return ConsoleOf(StartStudioAudio); }
