@@ -40,8 +40,7 @@ TEST_F(VocalPresets, ABuiltinPresetLeavesTheSwitchesBeatAndOutputAlone) {
     if (!InFreshProcess()) return;
     Start();
     ToggleTune();  // off
-    engine.harmonyEnabled = true; engine.beatVolume = 0.7f;
-    SetMasterOutputDb(-3.0f);
+    engine.harmonyEnabled = true; engine.beatVolume = 0.7f; SetMasterOutputDb(-3.0f);
     const float output = engine.masterOutputGain;
     values.toneSemitones = 2.0f;
     ASSERT_TRUE(ApplyBuiltinPreset(1, values));  // "BOLERO NGỌT"
@@ -83,15 +82,12 @@ TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActiveUntilABuiltinOn
 
 TEST_F(VocalPresets, AHandAdjustmentShowsCustomAndIsRestoredAsCustom) {
     if (!InFreshProcess()) return;
-    Start();
-    userPresets = {MakePreset("mine", {})};
+    Start(); userPresets = {MakePreset("mine", {})};
     ASSERT_TRUE(ApplyUserPreset(0, values));
     // The "LÀM SÁNG" slider moves: the interface marks CUSTOM, then sets and saves its own key.
-    MarkPresetCustom(values);
-    values.sliders[Param::VocalAir] = 9.0f;
+    MarkPresetCustom(values); values.sliders[Param::VocalAir] = 9.0f;
     SetVocalAir(EngineParams::sampleRate, values.sliders[Param::VocalAir]);
-    appConfig.vocalAir = values.sliders[Param::VocalAir];
-    SaveConfig();
+    appConfig.vocalAir = values.sliders[Param::VocalAir]; SaveConfig();
     EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == kCustomPreset);
     ASSERT_TRUE(ChooseTuneStyle(3, values));
     EXPECT_TRUE(engine.tuneMode == 3 && engine.retuneRate == 0.032f);

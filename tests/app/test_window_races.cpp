@@ -19,15 +19,10 @@ namespace {
 constexpr uint32_t kBlock = 128;
 
 TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
-    ResetDeviceWorld();
-    scripted.render.endpoints = {kSpeakers};
-    scripted.render.defaultId = kSpeakers.id;
-    scripted.renderStream.spacePerCall = 256;
-    InitBeatCapture();
+    ResetDeviceWorld(); scripted.render.endpoints = {kSpeakers}; scripted.render.defaultId = kSpeakers.id;
+    scripted.renderStream.spacePerCall = 256; InitBeatCapture();
     ShellState shell;
-    ApplyConfigToEngine(appConfig, shell);
-    engine.inputChannels = 1;
-    userPresets = {UserPreset{.name = "mine"}};
+    ApplyConfigToEngine(appConfig, shell); engine.inputChannels = 1; userPresets = {UserPreset{.name = "mine"}};
     userPresets[0].values[Param::HarmonyEnabled] = 1.0f;
 
     // A driver thread whose stream the UI can stop; a failed stop leaves the callback coming.
@@ -42,8 +37,7 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
                 std::copy_if(engine.beatBlock, engine.beatBlock + 2 * kBlock, std::back_inserter(beatSeen),
                              [](float v) { return v != 0.0f; });
             }
-            inCallback = false;
-            std::this_thread::yield();
+            inCallback = false; std::this_thread::yield();
         }
     });
     std::vector<float> ramp(960);
@@ -69,20 +63,14 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
                 running = false;
                 while (inCallback.load()) std::this_thread::yield();
             }
-            EnterMiniPlayer();
-            miniPlayerActive = true;
+            EnterMiniPlayer(); miniPlayerActive = true;
             ASSERT_TRUE(OpenMiniOutputAsApp());
         } else {
             ReturnToStudio();  // gives the ring back before the Mini thread is stopped
-            StopMiniOutput();
-            miniPlayerActive = false;
-            running = true;
+            StopMiniOutput(); miniPlayerActive = false; running = true;
         }
     }
-    done = true;
-    driver.join();
-    StopMiniOutput();
-    TakeNotices();
+    done = true; driver.join(); StopMiniOutput(); TakeNotices();
     EXPECT_EQ(engine.beatReaderOverlaps, 0u) << "the two readers were never in the ring together";
     EXPECT_GT(scripted.renderStream.framesWritten.load(), 0u);
     ASSERT_FALSE(beatSeen.empty());

@@ -9,18 +9,13 @@ TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndACha
                           {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
                           {{}, "", "gone", -1, ""}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored + " default " + c.defaultId);
-        ResetDeviceWorld();
-        scripted.render.endpoints = c.list;
-        scripted.render.defaultId = c.defaultId;
-        appConfig.miniOutputId = c.stored;
-        RefreshOutputsAsApp();
+        SCOPED_TRACE(c.stored + " default " + c.defaultId); ResetDeviceWorld(); scripted.render.endpoints = c.list;
+        scripted.render.defaultId = c.defaultId; appConfig.miniOutputId = c.stored; RefreshOutputsAsApp();
         EXPECT_EQ(endpointLists.selectedOutputIndex, c.index);
         EXPECT_EQ(appConfig.miniOutputId, c.index < 0 ? "" : c.list[c.index].id);
         EXPECT_EQ(StoredConfigValue("mini_output_id"), c.saved);
     }
-    scripted.render.endpoints = {kSpeakers, {"", "No id"}, {"plain", ""}};
-    RefreshOutputsAsApp();
+    scripted.render.endpoints = {kSpeakers, {"", "No id"}, {"plain", ""}}; RefreshOutputsAsApp();
     ASSERT_EQ(endpointLists.outputEndpoints.size(), 2u) << "one without an id is skipped";
     EXPECT_EQ(endpointLists.outputEndpoints[1].name, "Windows Audio Output");
     scripted.render.reachable = false;  // a failed list keeps the index, but it selects nothing
@@ -37,11 +32,9 @@ TEST(Endpoints, TheInputIsTheStoredOneElseTheBestMicrophoneByNameKeptInMemory) {
     EXPECT_EQ(endpointLists.selectedInputIndex, 2) << "the earliest of equal scores";
     EXPECT_EQ(appConfig.wasapiMicInputId, kUsbMic.id);
     EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
-    appConfig.wasapiMicInputId = "line";
-    RefreshInputsAsApp();
+    appConfig.wasapiMicInputId = "line"; RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 1);
-    scripted.capture.endpoints = {kCableCapture, kStereoMix};
-    appConfig.wasapiMicInputId = "gone";
+    scripted.capture.endpoints = {kCableCapture, kStereoMix}; appConfig.wasapiMicInputId = "gone";
     RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 0);
 }

@@ -17,11 +17,9 @@ TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
         {{"ASIO4ALL v2", "Focusrite USB ASIO", "Yamaha Steinberg USB ASIO"}, "Gone Driver", "Focusrite USB ASIO"}};
     std::string console;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.runs + " stored " + c.stored);
-        Fresh();
+        SCOPED_TRACE(c.runs + " stored " + c.stored); Fresh();
         for (const std::string& name : c.drivers) AddDriver(name);
-        appConfig.asioDeviceName = c.stored;
-        console = BringUp();
+        appConfig.asioDeviceName = c.stored; console = BringUp();
         EXPECT_EQ(RunningDriver(), c.runs);
         EXPECT_TRUE(c.drivers[studioHost.currentDriverIndex] == c.runs && appConfig.asioDeviceName == c.runs);
     }
@@ -34,32 +32,25 @@ TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
 TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListed) {
     AddDriver("ASIOVADPRO Virtual", 2, 2);
     AddDriver("CABLE Input (VB-Audio Virtual Cable)", 0, 2, true);  // the beat's own cable
-    AddDriver("Focusrite Mic Only", 2, 0);
-    AddDriver("Focusrite Mono Out", 2, 1);
+    AddDriver("Focusrite Mic Only", 2, 0); AddDriver("Focusrite Mono Out", 2, 1);
     EXPECT_TRUE(Has(BringUp(), "[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI "
                                "san sang khi nguoi dung chon.\n"));
     EXPECT_TRUE(studioHost.asioDrivers.empty() && Calls().empty() && !studioHost.asioAvailable && !miniPlayerActive);
-    ShutDownStudioAudio();
-    AddDriver("ASIO4ALL v2");
-    BringUp();
+    ShutDownStudioAudio(); AddDriver("ASIO4ALL v2"); BringUp();
     ASSERT_EQ(studioHost.asioDrivers.size(), 1u);
     EXPECT_EQ(studioHost.asioDrivers[0].id, 4u) << "ids are the host's, not the list's";
     EXPECT_EQ(RunningDriver(), "ASIO4ALL v2");
 }
 
 TEST_F(BringUpTest, HostAndProbeErrorsBecomeConsoleLines) {
-    scripted.driverHost.createFails = true;
-    scripted.driverHost.createError = "no sound server";
+    scripted.driverHost.createFails = true; scripted.driverHost.createError = "no sound server";
     EXPECT_TRUE(Has(BringUp(), "[INFO] ASIO subsystem chua san sang: no sound server"));
     EXPECT_FALSE(DriverHostExists() || studioHost.asioAvailable);
     scripted.driverHost.createError.clear();
     EXPECT_TRUE(Has(BringUp(), "[INFO] ASIO subsystem chua san sang. Main Shell"));
-    Fresh();
-    AddDriver("Broken One").probeFails = true;
+    Fresh(); AddDriver("Broken One").probeFails = true;
     ScriptedDriver& broken = AddDriver("Broken Two");
-    broken.probeFails = true;
-    broken.probeError = "driver crashed while probing";
-    AddDriver("ASIO4ALL v2");
+    broken.probeFails = true; broken.probeError = "driver crashed while probing"; AddDriver("ASIO4ALL v2");
     const std::string console = BringUp();
     EXPECT_TRUE(Has(console, "[WARN] Bo qua ASIO device loi khong xac dinh.\n") &&
                 Has(console, "[WARN] Bo qua ASIO device loi: driver crashed while probing\n")) << console;
@@ -67,8 +58,7 @@ TEST_F(BringUpTest, HostAndProbeErrorsBecomeConsoleLines) {
 }
 
 TEST_F(BringUpTest, AFailedFirstOpenTurnsStudioOffWithOneMessageAndLeavesNothingOpen) {
-    AddDriver("Focusrite USB ASIO").startError = "sample rate 48000 not supported";
-    BringUp();
+    AddDriver("Focusrite USB ASIO").startError = "sample rate 48000 not supported"; BringUp();
     EXPECT_FALSE(studioHost.asioAvailable || miniPlayerActive || engine.inputChannels.load() != 0);
     EXPECT_FALSE(IsDriverStreamOpen()) << "a later restore can open it again";
     ASSERT_EQ(scripted.messages.size(), 1u);
@@ -114,8 +104,7 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
         Fresh();
         if (c.k10) scripted.render.endpoints.push_back(kK10Output);
         if (!c.mic) scripted.capture.endpoints = {kCableCapture};
-        engine.studioMode = c.mode;
-        AddDriver(c.name, c.inputs, 2, c.generic);
+        engine.studioMode = c.mode; AddDriver(c.name, c.inputs, 2, c.generic);
         const std::string console = BringUp();
         ASSERT_FALSE(Calls().empty());
         EXPECT_EQ(Calls()[0], c.open);
@@ -130,9 +119,7 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
                     StoredConfigValue("wasapi_mic_input_id") != kCableCapture.id);
     }
     Fresh();  // the sound server's own devices play the generic driver whatever their names, and rank 5
-    AddDriver("Focusrite Scarlett 2i2 Analog Stereo", 0, 2, true);
-    AddDriver("system", 2, 2, false);
-    BringUp();
+    AddDriver("Focusrite Scarlett 2i2 Analog Stereo", 0, 2, true); AddDriver("system", 2, 2, false); BringUp();
     EXPECT_TRUE(RunningDriver() == "system" && !IsMicBridgeRunning());
 }
 }  // namespace
