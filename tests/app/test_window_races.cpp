@@ -1,9 +1,6 @@
-// The window's side at work while the audio runs on threads of its own: the
-// Studio callback on a driver-like thread and the Mini render thread, while
-// the UI thread pumps the beat, applies presets and controls, resets, asks
-// for Studio Mode changes and hands the beat between the two readers (with
-// some Studio stops that fail). Built under ThreadSanitizer in CI.
-
+// The Studio callback on a driver-like thread and the Mini render thread run while the UI thread pumps the
+// beat, applies presets and controls, resets, switches Studio Mode and hands the beat between the two
+// readers (some Studio stops failing). Built under ThreadSanitizer in CI.
 #include <algorithm>
 #include <atomic>
 
