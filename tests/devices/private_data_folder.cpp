@@ -1,5 +1,5 @@
-// The device policy saves the config; this test binary's data folder is a
-// private temporary one, set before anything asks where the data lives.
+// The device policy saves the config: this binary's data folder is a private
+// temporary one, set before anything asks where the data lives.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,20 +8,14 @@
 #include <string>
 
 namespace {
-class PrivateDataFolder : public ::testing::Environment {
-public:
+struct PrivateDataFolder : ::testing::Environment {
+    std::string folder = (std::filesystem::temp_directory_path() / "sonavela-devices-XXXXXX").string();
     void SetUp() override {
-        folder = (std::filesystem::temp_directory_path() / "sonavela-devices-XXXXXX").string();
         ASSERT_NE(mkdtemp(folder.data()), nullptr);
-        setenv("HOME", folder.c_str(), 1);
-        setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+        setenv("HOME", folder.c_str(), 1); setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
-
-private:
-    std::string folder;
 };
-
 const auto* const registered = ::testing::AddGlobalTestEnvironment(new PrivateDataFolder);
 }  // namespace
