@@ -95,3 +95,41 @@ TEST_F(VocalPresets, AHandAdjustmentShowsCustomAndIsRestoredAsCustom) {
     EXPECT_TRUE(restarted.sliders[Param::VocalAir] == 9.0f && engine.airDb == 9.0f && appConfig.tuneMode == 3);
 }
 }  // namespace
+
+namespace {
+// "LƯU", "ĐỔI TÊN", "XÓA" and the start-up look-up, each value its own so a field written in the wrong place shows.
+TEST_F(VocalPresets, SaveRenameDeleteAndFindAgainTheActivePersonalPreset) {
+    if (!InFreshProcess()) return;
+    Start();
+    engine.vocalVolume = 110.0f;
+    engine.harmonyEnabled = true;
+    MoveControl(values, Param::VocalAir, 6.25f);
+    MoveControl(values, Param::VocalBodyPlus, 47.0f);
+    for (const char* blank : {"", "   ", "|||"}) EXPECT_EQ(SaveCurrentAsUserPreset(blank, values), -1) << blank;
+    ASSERT_EQ(SaveCurrentAsUserPreset(" Bolero|Hòa ", values), 0);
+    EXPECT_TRUE(ReadFile(UserPresetsPath()).starts_with("Bolero Hòa|110.0000|55.0000|55"));
+    EXPECT_TRUE(values.userPreset == 0 && StoredConfig().activeUserPreset == "Bolero Hòa" &&
+                StoredConfig().vocalPreset == kCustomPreset);
+    ASSERT_EQ(SaveCurrentAsUserPreset("Khác", values), 1);
+    engine.vocalVolume = 80.0f;
+    ASSERT_EQ(SaveCurrentAsUserPreset("Bolero Hòa", values), 0) << "the same name is replaced where it stands";
+    EXPECT_TRUE(userPresets.size() == 2 && userPresets[0].values[Param::VocalVolume] == 80.0f &&
+                userPresets[1].values[Param::VocalBodyPlus] == 47.0f && userPresets[1].values[Param::HarmonyEnabled]);
+
+    EXPECT_FALSE(RenameActiveUserPreset("Khác", values)) << "another preset's name";
+    EXPECT_TRUE(RenameActiveUserPreset(" Bolero Hòa", values)) << "its own name";
+    ASSERT_TRUE(RenameActiveUserPreset("Hòa mới", values));
+    EXPECT_EQ(StoredConfig().activeUserPreset, "Hòa mới");
+    LoadUserPresets();
+    ResolveActiveUserPreset(values);
+    EXPECT_EQ(values.userPreset, 0) << "found again by its name";
+
+    const float air = engine.airDb;
+    ASSERT_TRUE(DeleteActiveUserPreset(values));
+    EXPECT_TRUE(engine.airDb == air && values.userPreset == -1 && values.builtinPreset == 7) << "the sound stays";
+    EXPECT_FALSE(DeleteActiveUserPreset(values) || RenameActiveUserPreset("x", values)) << "none is active";
+    appConfig.activeUserPreset = "gone";
+    ResolveActiveUserPreset(values);
+    EXPECT_TRUE(StoredConfig().activeUserPreset.empty() && StoredConfig().vocalPreset == 7) << "a stale name is repaired";
+}
+}  // namespace
