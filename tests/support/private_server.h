@@ -1,44 +1,100 @@
 #pragma once
-// A PulseAudio server of the test's own, with the same named devices as the
-// shared test server, that a test may stop and start again. While it
-// lives, this process talks to it; the shared server's settings come back
-// when it goes.
+// The PulseAudio side of the road tests: the shared test server asked for,
+// a server of the test's own that may stop and start again, sinks that come
+// and go, sounds played into a sink, and a sink's monitor recorded.
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tests/support/shell.h"
 
-class PrivateServer {
+#define ASSERT_TEST_SERVER() \
+    ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "start the test server first (scripts/test.sh does)"
+
+// Environment variables set for the object's life; what was there comes back.
+class ScopedEnv {
 public:
-    explicit PrivateServer(const std::filesystem::path& where) : dir(where) {
-        for (const char* name : {"PULSE_SERVER", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "XDG_CONFIG_HOME"}) {
-            const char* value = std::getenv(name);
-            saved.emplace_back(name, value != nullptr ? value : "");
-        }
+    void Set(const std::string& name, const std::string& value) {
+        const char* old = std::getenv(name.c_str());
+        saved.push_back({name, old != nullptr ? old : "", old != nullptr});
+        setenv(name.c_str(), value.c_str(), 1);
     }
-    bool Start() {
-        int status = -1;
-        Shell(std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh start " + dir.string() + " >/dev/null 2>&1", &status);
-        std::ifstream env(dir / "env");
-        std::string word;
-        while (env >> word) {
-            const size_t eq = word.find('=');
-            if (eq != std::string::npos) setenv(word.substr(0, eq).c_str(), word.substr(eq + 1).c_str(), 1);
+    ~ScopedEnv() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            it->was ? setenv(it->name.c_str(), it->value.c_str(), 1) : unsetenv(it->name.c_str());
         }
-        return status == 0;
-    }
-    void Stop() { Shell(std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh stop " + dir.string() + " >/dev/null 2>&1"); }
-    ~PrivateServer() {
-        Stop();
-        for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
     }
 
 private:
-    std::filesystem::path dir;
-    std::vector<std::pair<std::string, std::string>> saved;
+    struct Saved {
+        std::string name, value;
+        bool was;
+    };
+    std::vector<Saved> saved;
+};
+
+// Same named devices as the shared test server; while it lives, this process talks to it.
+class PrivateServer {
+public:
+    explicit PrivateServer(const std::filesystem::path& where) : dir(where.string()) {}
+    bool Start() {
+        int status = -1;
+        Shell(Script("start"), &status);
+        std::ifstream file(dir + "/env");
+        for (std::string word; file >> word;) {
+            if (const size_t eq = word.find('='); eq != std::string::npos) env.Set(word.substr(0, eq), word.substr(eq + 1));
+        }
+        return status == 0;
+    }
+    void Stop() { Shell(Script("stop")); }
+    ~PrivateServer() { Stop(); }
+
+private:
+    std::string Script(const char* verb) const {
+        return std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh " + verb + " " + dir + " >/dev/null 2>&1";
+    }
+    std::string dir;
+    ScopedEnv env;
+};
+
+// A null sink for one test, unloaded at the end unless the test already did.
+struct TemporarySink {
+    std::string module;
+    TemporarySink(const std::string& name, const std::string& description)
+        : module(ShellWord("pactl load-module module-null-sink sink_name=" + name + " rate=48000 channels=2 " +
+                           "\"sink_properties=\\\"device.description='" + description + "'\\\"\"")) {}
+    void Unload() {
+        if (!module.empty()) Shell("pactl unload-module " + module);
+        module.clear();
+    }
+    ~TemporarySink() { Unload(); }
+};
+
+// Plays a sox synth into a sink; returns when it has been played.
+inline void PlayInto(const std::string& sink, const std::string& synth) {
+    Shell("sox -n -t raw -r 48000 -c 2 -e floating-point -b 32 - " + synth + " | pacat --playback -d " + sink +
+          " --format=float32le --rate=48000 --channels=2 --raw >/dev/null 2>&1");
+}
+
+// The left channel of a sink's monitor, recorded with parec until Stop.
+class MonitorRecording {
+public:
+    MonitorRecording(const std::string& sink, const std::filesystem::path& into)
+        : file(into), parec("exec parec -d " + sink + ".monitor --format=float32le --rate=48000 --channels=2 --raw > " + into.string()) {}
+    std::vector<float> Stop() {
+        parec.Stop();
+        std::ifstream in(file, std::ios::binary);
+        std::vector<float> left;
+        for (float frame[2]; in.read(reinterpret_cast<char*>(frame), sizeof frame);) left.push_back(frame[0]);
+        return left;
+    }
+
+private:
+    std::filesystem::path file;
+    Background parec;
 };
