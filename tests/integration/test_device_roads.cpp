@@ -1,7 +1,7 @@
 // The device layer on the PulseAudio test server (and the JACK dummy server
-// when scripts/test.sh started one): the beat road from the cable through
-// the key shifter to the Mini output, the Studio host policy on the real
-// drivers, the bridged microphone, and devices and servers that go away.
+// when scripts/test.sh started one): the beat road from the cable through the
+// key shifter to the Mini output, the Studio host on the real drivers, the
+// bridged microphone, and devices and servers that go away.
 
 #include <gtest/gtest.h>
 
@@ -32,53 +32,75 @@
 
 namespace {
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+const std::string kSpeakers = "Speakers (High Definition Audio)", kK10 = "Speakers (XOX K10 Audio)";
 
-const std::string kSpeakers = "Speakers (High Definition Audio)";
-const std::string kK10 = "Speakers (XOX K10 Audio)";
-
-// The share of the CPU time since `from` that the hypervisor gave to other guests
-// ("steal" in /proc/stat), 0..1; the first call only remembers where it starts.
-double StolenShare(std::pair<unsigned long long, unsigned long long>& from) {
-    std::ifstream stat("/proc/stat");
-    stat.ignore(16, ' ');  // "cpu", then user nice system idle iowait irq softirq steal
-    unsigned long long v = 0, steal = 0, total = 0;
-    for (int i = 0; i < 8 && stat >> v; ++i) total += v, steal = v;
-    const auto [stealBefore, totalBefore] = std::exchange(from, {steal, total});
-    return total == totalBefore ? 0.0 : static_cast<double>(steal - stealBefore) / static_cast<double>(total - totalBefore);
-}
-
-class Road : public ::testing::Test {
+class StudioRoad : public ::testing::Test {
 protected:
-    const fs::path dir = fs::temp_directory_path() / ("sonavela-road-" + std::to_string(getpid()));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("sonavela-road-" + std::to_string(getpid()));
     void SetUp() override {
         ASSERT_TEST_SERVER();
-        fs::create_directories(dir);
+        std::filesystem::create_directories(dir);
         setenv("SONAVELA_NO_MESSAGE_BOX", "1", 1);
         InitEngine();
         InitBeatCapture();
         appConfig = DefaultAppConfig();
     }
     void TearDown() override {
-        ShutDownStudioAudio();
-        StopMiniOutput();
-        CloseBeatCapture();
-        SetBeatTone(0.0f);
-        fs::remove_all(dir);
+        ShutDownStudioAudio(), StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
+        std::filesystem::remove_all(dir);
+    }
+    static std::string Running() {
+        const int i = studioHost.currentDriverIndex;
+        return IsDriverStreamRunning() && i >= 0 ? studioHost.asioDrivers[i].name : "<none>";
+    }
+    static void SwitchTo(const std::string& name) {
+        const auto& drivers = studioHost.asioDrivers;
+        const auto it = std::find_if(drivers.begin(), drivers.end(), [&](const auto& d) { return d.name == name; });
+        ASSERT_NE(it, drivers.end()) << name;
+        studioHost.currentDriverIndex = static_cast<int>(it - drivers.begin());
+        hostRequests.requestedAsioDevice = static_cast<int32_t>(it->id);
+        HandleHostRequests();
+    }
+    // Runs the frame loop for `length` or until the Studio stream is closed.
+    static bool ClosedWithin(std::chrono::milliseconds length) {
+        for (const auto end = Clock::now() + length; IsDriverStreamOpen() && Clock::now() < end;) {
+            HandleHostRequests(), PumpBeat(), std::this_thread::sleep_for(10ms);
+        }
+        return !IsDriverStreamOpen();
+    }
+    // About the block rate within three seconds: the test server's null sinks stall a new stream at times.
+    static void ExpectAudioRuns(const std::string& what) {
+        const double perHalfSecond = 24000.0 / studioHost.studioBufferFrames;
+        uint64_t blocks = 0;
+        for (int window = 0; window < 6 && blocks < perHalfSecond * 0.6; ++window) {
+            const uint64_t before = engine.callbackBlocks.load();
+            ClosedWithin(500ms);
+            blocks = engine.callbackBlocks.load() - before;
+        }
+        EXPECT_TRUE(blocks >= perHalfSecond * 0.6 && blocks < perHalfSecond * 1.5) << blocks << " blocks " << what;
     }
 };
 
-class BeatRoad : public Road {
+// The Mini output plays the beat; the Studio stream stays shut.
+class BeatRoad : public StudioRoad {
 protected:
-    void SetUp() override { Road::SetUp(), miniPlayerActive = true; }
+    void SetUp() override { StudioRoad::SetUp(), miniPlayerActive = true; }
 
-    // Plays `synth` into `playInto` while the road runs to the speakers; returns their monitor's
-    // left channel. A real-time check taken while a large share of the CPU was stolen judges the host.
+    // The share of the CPU time since the last call that the hypervisor gave to other guests
+    // ("steal" in /proc/stat): a real-time check taken while much was stolen judges the host.
+    bool TimeWasStolen() {
+        std::ifstream stat("/proc/stat");
+        stat.ignore(16, ' ');  // "cpu", then user nice system idle iowait irq softirq steal
+        unsigned long long v = 0, steal = 0, total = 0;
+        for (int i = 0; i < 8 && stat >> v; ++i) total += v, steal = v;
+        const auto [stealBefore, totalBefore] = std::exchange(cpu, {steal, total});
+        return total > totalBefore && (steal - stealBefore) * 20 > total - totalBefore;  // over 5 %
+    }
+    // Plays `synth` into `playInto` while the road runs; returns the speakers' monitor's left channel.
     std::vector<float> Run(const std::string& synth, float tone, bool bluetooth,
                            const std::string& playInto = "CABLE_Input", std::chrono::milliseconds pumpEvery = 16ms) {
-        std::pair<unsigned long long, unsigned long long> cpu;
-        StolenShare(cpu);
+        TimeWasStolen();
         EXPECT_EQ(SetBeatTone(tone), tone);
         EXPECT_TRUE(OpenBeatCapture());
         ResetBeatRing();
@@ -92,17 +114,15 @@ protected:
         while (!played) pump();
         for (const auto end = Clock::now() + 1s; Clock::now() < end;) pump();  // for the road to deliver the end
         play.join();
-        std::vector<float> left = recording.Stop();
-        timeWasStolen = StolenShare(cpu) > 0.05;
-        return left;
+        return recording.Stop();
     }
-    bool timeWasStolen = false;
+    std::pair<unsigned long long, unsigned long long> cpu;
 };
 
 TEST_F(BeatRoad, TwoSemitonesUpForTwentySecondsKeepsPitchLevelAndTempoWithoutGaps) {
     engine.beatVolume = 0.5f;
     const std::vector<float> out = Run("synth 20 sine 440 vol 0.5", 2.0f, false);
-    if (timeWasStolen) GTEST_SKIP() << "the host gave this machine's CPU time to other guests: real time is not judged";
+    if (TimeWasStolen()) GTEST_SKIP() << "the host gave this machine's CPU time to other guests: real time not judged";
     size_t first = out.size(), last = 0;
     for (size_t i = 0; i < out.size(); ++i) {
         if (std::fabs(out[i]) > 1e-3f) first = std::min(first, i), last = i;
@@ -119,8 +139,7 @@ TEST_F(BeatRoad, TwoSemitonesUpForTwentySecondsKeepsPitchLevelAndTempoWithoutGap
         longestQuiet = std::max(longestQuiet, quiet);
     }
     EXPECT_NEAR(peak, 0.25f, 0.0125f);  // the tone's 0.5 at a beat volume of 50 %
-    EXPECT_LE(longestQuiet, 240u) << "silent passes " << miniOutput.silentPasses.load() << ", trimmed "
-                                  << beatCapture.samplesTrimmed;
+    EXPECT_LE(longestQuiet, 240u) << "silent passes " << miniOutput.silentPasses << ", trimmed " << beatCapture.samplesTrimmed;
     EXPECT_GT(beatCapture.framesCaptured, 19u * 48000);
     EXPECT_FALSE(miniOutput.streamLost.load());
 }
@@ -130,12 +149,10 @@ TEST_F(BeatRoad, TwoSemitonesUpForTwentySecondsKeepsPitchLevelAndTempoWithoutGap
 TEST_F(BeatRoad, LatencyFromTheCableToTheSpeakerIsReported) {
     const std::string module =
         ShellWord("pactl load-module module-combine-sink sink_name=click_split slaves=CABLE_Input,Speakers_Builtin");
-    ASSERT_FALSE(module.empty());
     engine.beatVolume = 0.5f;
-    const std::pair<bool, std::chrono::milliseconds> cases[] = {{false, 16ms}, {true, 16ms}, {false, 5ms}};
-    for (const auto& [bluetooth, pumpEvery] : cases) {
-        const std::vector<float> out = Run("synth 0.002 sine 1000 vol 0.9 pad 0.5 0.5 repeat 3", 1.0f, bluetooth,
-                                           "click_split", pumpEvery);
+    for (const auto& [bluetooth, pumpEvery] : {std::pair{false, 16ms}, {true, 16ms}, {false, 5ms}}) {
+        const std::vector<float> out =
+            Run("synth 0.002 sine 1000 vol 0.9 pad 0.5 0.5 repeat 3", 1.0f, bluetooth, "click_split", pumpEvery);
         size_t direct = out.size(), road = out.size();
         for (size_t i = 0; i < out.size() && road == out.size(); ++i) {
             const float v = std::fabs(out[i]);
@@ -153,9 +170,8 @@ TEST_F(BeatRoad, LatencyFromTheCableToTheSpeakerIsReported) {
 TEST_F(BeatRoad, ASinkRemovedWhileInUseIsToldAndNotOpenedAgain) {
     TemporarySink sink("Loa_Tam", "Loa tạm thời");
     RefreshOutputEndpoints();
-    bool listed = false;
-    for (const AudioEndpoint& e : endpointLists.outputEndpoints) listed = listed || e.name == "Loa tạm thời";
-    EXPECT_TRUE(listed) << "the Vietnamese name did not come back as it was given";
+    const auto& outputs = endpointLists.outputEndpoints;
+    EXPECT_TRUE(std::any_of(outputs.begin(), outputs.end(), [](const auto& e) { return e.name == "Loa tạm thời"; }));
     ASSERT_TRUE(OpenMiniOutput("Loa_Tam", false));
     EXPECT_EQ(miniOutput.openedId, "Loa_Tam");
     std::string reason;
@@ -166,65 +182,26 @@ TEST_F(BeatRoad, ASinkRemovedWhileInUseIsToldAndNotOpenedAgain) {
     EXPECT_TRUE(PeekCapturePacket(monitor, data, frames));
     sink.Unload();
     bool lost = false;
-    for (int i = 0; i < 300 && (!lost || IsMiniOutputRunning()); ++i) {
+    for (int i = 0; i < 300 && (!lost || IsMiniOutputRunning()); ++i, std::this_thread::sleep_for(10ms)) {
         lost = lost || !PeekCapturePacket(monitor, data, frames);
         if (!lost && frames > 0) ReleaseCapturePacket(monitor);
-        std::this_thread::sleep_for(10ms);
     }
     EXPECT_TRUE(lost);
     CloseCaptureStream(monitor);
     EXPECT_EQ(OpenCaptureStream("Loa_Tam", true, StreamFormat{}, 2400, reason), nullptr);
     EXPECT_NE(reason.find("Loa_Tam"), std::string::npos) << reason;
-    EXPECT_FALSE(IsMiniOutputRunning());
-    EXPECT_TRUE(miniOutput.streamLost.load());
+    EXPECT_TRUE(!IsMiniOutputRunning() && miniOutput.streamLost.load());
     StopMiniOutput();
     ASSERT_TRUE(OpenMiniOutput("Loa_Tam", false));
     EXPECT_EQ(miniOutput.openedId, "Speakers_Builtin") << "a vanished output falls back";
 }
 
-class StudioRoad : public Road {
-protected:
-    static std::string Running() {
-        const int i = studioHost.currentDriverIndex;
-        return IsDriverStreamRunning() && i >= 0 ? studioHost.asioDrivers[i].name : "<none>";
-    }
-    static void SwitchTo(const std::string& name) {
-        const auto& drivers = studioHost.asioDrivers;
-        const auto it = std::find_if(drivers.begin(), drivers.end(), [&](const auto& d) { return d.name == name; });
-        ASSERT_NE(it, drivers.end()) << name;
-        studioHost.currentDriverIndex = static_cast<int>(it - drivers.begin());
-        hostRequests.requestedAsioDevice = static_cast<int32_t>(it->id);
-        HandleHostRequests();
-    }
-    // Runs the frame loop for `length` or until the Studio stream is closed.
-    static bool ClosedWithin(std::chrono::milliseconds length) {
-        for (const auto end = Clock::now() + length; IsDriverStreamOpen() && Clock::now() < end;) {
-            HandleHostRequests(), PumpBeat();
-            std::this_thread::sleep_for(10ms);
-        }
-        return !IsDriverStreamOpen();
-    }
-    // About the block rate within three seconds: the test server's null sinks stall a new stream at times.
-    static void ExpectAudioRuns(const std::string& what) {
-        const double perHalfSecond = 24000.0 / studioHost.studioBufferFrames;
-        uint64_t blocks = 0;
-        for (int window = 0; window < 6 && blocks < perHalfSecond * 0.6; ++window) {
-            const uint64_t before = engine.callbackBlocks.load();
-            ClosedWithin(500ms);
-            blocks = engine.callbackBlocks.load() - before;
-        }
-        EXPECT_GE(blocks, perHalfSecond * 0.6) << what;
-        EXPECT_LT(blocks, perHalfSecond * 1.5) << what;
-    }
-};
-
 TEST_F(StudioRoad, BringUpThenBufferAndDriverSwitchesWhileAudioRuns) {
     const bool jack = std::getenv("SONAVELA_JACK") != nullptr;
     StartStudioAudio();
     ASSERT_TRUE(studioHost.asioAvailable);
-    for (const auto& d : studioHost.asioDrivers) {
-        EXPECT_NE(d.name, "CABLE Input (VB-Audio Virtual Cable)") << "never play into the beat's cable";
-        EXPECT_NE(d.name, "Microphone (USB Audio Device)") << "inputs only: no outputs";
+    for (const auto& d : studioHost.asioDrivers) {  // never the beat's cable, nor a device without outputs
+        EXPECT_TRUE(d.name != "CABLE Input (VB-Audio Virtual Cable)" && d.name != "Microphone (USB Audio Device)");
     }
     const std::string first = jack ? "system" : kSpeakers;  // else the first of the generic ones
     EXPECT_EQ(Running(), first);
@@ -238,20 +215,18 @@ TEST_F(StudioRoad, BringUpThenBufferAndDriverSwitchesWhileAudioRuns) {
     const uint32_t granted = jack ? 128u : 256u;  // JACK keeps its own period
     EXPECT_EQ(studioHost.studioBufferFrames, granted);
     EXPECT_EQ(appConfig.asioBufferFrames, static_cast<int32_t>(granted));
-    ExpectAudioRuns("at 256 frames");
     SwitchTo(kK10);
     EXPECT_EQ(Running(), kK10);
     EXPECT_EQ(engine.inputChannels.load(), 0);
     ExpectAudioRuns("on the K10");
-    SwitchTo(first);
-    EXPECT_EQ(appConfig.asioDeviceName, first);
     for (int i = 0; i < 10; ++i) {  // as fast as a user can click
-        SwitchTo(i % 2 == 0 ? kK10 : kSpeakers);
+        SwitchTo(i % 2 == 0 ? kK10 : first);
         hostRequests.requestedBufferFrames = i % 3 == 0 ? 64 : 128;
         HandleHostRequests();
     }
-    EXPECT_EQ(Running(), kSpeakers);
-    ExpectAudioRuns("after the rapid switches");
+    EXPECT_EQ(Running(), first);
+    EXPECT_EQ(appConfig.asioDeviceName, first);
+    ExpectAudioRuns("after the switches");
 }
 
 // A server of this test's own, so stopping it leaves the shared one alone.
@@ -261,8 +236,7 @@ TEST_F(StudioRoad, AServerRestartIsToldEverywhereAndTheNextOpensWork) {
     appConfig.asioDeviceName = kSpeakers;  // the sound server's path even when JACK runs
     StartStudioAudio();
     ASSERT_EQ(Running(), kSpeakers);
-    ASSERT_TRUE(OpenBeatCapture());
-    ASSERT_TRUE(OpenMiniOutput("Speakers_Builtin", false));
+    ASSERT_TRUE(OpenBeatCapture() && OpenMiniOutput("Speakers_Builtin", false));
     server.Stop();
     EXPECT_TRUE(ClosedWithin(5s));
     for (int i = 0; i < 300 && (beatCapture.beatCaptureReady || IsMiniOutputRunning()); ++i) ClosedWithin(10ms);
@@ -270,9 +244,8 @@ TEST_F(StudioRoad, AServerRestartIsToldEverywhereAndTheNextOpensWork) {
     EXPECT_EQ(beatCapture.streamsLost, 1u);
     EXPECT_TRUE(miniOutput.streamLost.load());
     StopMiniOutput();
-    EXPECT_FALSE(ReopenStudioStream());  // nobody to ask: a prompt no
-    EXPECT_FALSE(OpenBeatCapture());
-    EXPECT_FALSE(OpenMiniOutput("Speakers_Builtin", false));
+    EXPECT_FALSE(ReopenStudioStream() || OpenBeatCapture() || OpenMiniOutput("Speakers_Builtin", false))
+        << "nobody to ask: a prompt no";
     ASSERT_TRUE(server.Start());
     EXPECT_TRUE(ReopenStudioStream());
     EXPECT_TRUE(OpenBeatCapture());
@@ -288,8 +261,7 @@ TEST_F(StudioRoad, TheBridgedMicrophoneArrivesAtTheOutputWithinTheBridgesBacklog
     ASSERT_TRUE(server.Start());
     Shell("pactl unload-module $(pactl list short modules | grep 'sink_name=Speakers_XOX ' | cut -f1)");
     Shell("pactl load-module module-combine-sink sink_name=both slaves=mic_feed,Speakers_Builtin rate=48000");
-    engine.reverbLevel = 0.0f;  // dry: the bridged copy starts where its burst does
-    engine.echoLevel = 0.0f;
+    engine.reverbLevel = engine.echoLevel = 0.0f;  // dry: the bridged copy starts where its burst does
     appConfig.asioDeviceName = kSpeakers;
     StartStudioAudio();
     ASSERT_EQ(Running(), kSpeakers);
@@ -298,7 +270,6 @@ TEST_F(StudioRoad, TheBridgedMicrophoneArrivesAtTheOutputWithinTheBridgesBacklog
     EXPECT_EQ(micBridge.bridgeDeviceChannels.load(), 2u);
     MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
     std::this_thread::sleep_for(800ms);
-    const uint64_t underrunsBefore = engine.bridgeUnderruns.load();
     PlayInto("both", "synth 0.03 sine 1000 vol 0.5 pad 0.3 0.87 repeat 5");  // six bursts 1.2 s apart
     std::atomic<bool> played{false};
     std::thread tone([&] { PlayInto("mic_feed", "synth 2 sine 440 vol 0.3"), played = true; });
@@ -306,9 +277,7 @@ TEST_F(StudioRoad, TheBridgedMicrophoneArrivesAtTheOutputWithinTheBridgesBacklog
     for (; !played; std::this_thread::sleep_for(1ms)) worstFill = std::max(worstFill, engine.bridgeFillFrames.load());
     tone.join();
     std::this_thread::sleep_for(300ms);
-    const uint64_t underruns = engine.bridgeUnderruns.load() - underrunsBefore;
     const std::vector<float> heard = recording.Stop();
-
     const auto onsetAfter = [&](size_t from, float threshold) {
         while (from < heard.size() && std::fabs(heard[from]) < threshold) ++from;
         return from;
@@ -321,14 +290,8 @@ TEST_F(StudioRoad, TheBridgedMicrophoneArrivesAtTheOutputWithinTheBridgesBacklog
         std::printf("[ LATENCY  ] microphone to Studio output, burst %d: %.1f ms\n", burst, (copy - at) / 48.0);
         EXPECT_LT(copy - at, 12000u) << "burst " << burst;  // 250 ms
     }
-    const size_t toneStart = onsetAfter(at + 9600, 0.01f), toneEnd = std::min(heard.size(), toneStart + 86400);
-    size_t gaps = 0;
-    for (size_t i = toneStart, quiet = 0; i < toneEnd; ++i) {
-        quiet = std::fabs(heard[i]) < 1e-4f ? quiet + 1 : 0;
-        gaps += quiet == 8;
-    }
-    EXPECT_TRUE(gaps == 0 || underruns > 0) << gaps << " gaps the microphone's counter did not see";
-    EXPECT_NEAR(EstimateFrequency(heard, toneStart + 4800, toneEnd), 440.0, 2.0);
+    const size_t toneStart = onsetAfter(at + 9600, 0.01f);
+    EXPECT_NEAR(EstimateFrequency(heard, toneStart + 4800, toneStart + 86400), 440.0, 2.0) << "the bridged tone";
     EXPECT_LE(worstFill, EngineParams::bridgeLatencyCut + 1024) << "the cut holds the microphone's backlog";
 }
 }  // namespace

@@ -1,13 +1,13 @@
 #pragma once
-// The PulseAudio side of the road tests: the shared test server asked for,
-// a server of the test's own that may stop and start again, sinks that come
-// and go, sounds played into a sink, and a sink's monitor recorded.
+// The road tests' PulseAudio helpers: servers of a test's own, sinks that
+// come and go, sounds played into a sink and a sink's monitor recorded.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,21 +21,17 @@ class ScopedEnv {
 public:
     void Set(const std::string& name, const std::string& value) {
         const char* old = std::getenv(name.c_str());
-        saved.push_back({name, old != nullptr ? old : "", old != nullptr});
+        saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
         setenv(name.c_str(), value.c_str(), 1);
     }
     ~ScopedEnv() {
         for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-            it->was ? setenv(it->name.c_str(), it->value.c_str(), 1) : unsetenv(it->name.c_str());
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
         }
     }
 
 private:
-    struct Saved {
-        std::string name, value;
-        bool was;
-    };
-    std::vector<Saved> saved;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 
 // Same named devices as the shared test server; while it lives, this process talks to it.
