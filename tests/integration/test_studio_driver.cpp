@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "platform/audio_endpoints.h"
@@ -26,16 +25,10 @@ TEST(PulseServer, EndpointsAreThePactlListWithItsDefaultsOrAReasonWhenNoServerAn
         ASSERT_TRUE(ListAudioEndpoints(flow, list, defaultId, reason)) << reason;
         EXPECT_EQ(defaultId, ShellWord(std::string("pactl get-default-") + kind));
         EXPECT_EQ(defaultId, expectedDefault);
-        // Name and Description pairs of pactl's list, in order; the sources include the sinks' monitors.
-        std::istringstream lines(Shell(std::string("LC_ALL=C pactl list ") + kind + "s"));
-        std::vector<AudioEndpoint> pactl;
-        for (std::string line; std::getline(lines, line);) {
-            line.erase(0, line.find_first_not_of("\t "));
-            if (line.rfind("Name: ", 0) == 0) pactl.push_back({line.substr(6), ""});
-            if (line.rfind("Description: ", 0) == 0) pactl.back().name = line.substr(13);
-        }
-        ASSERT_EQ(list.size(), pactl.size());
-        for (size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i].id + list[i].name, pactl[i].id + pactl[i].name);
+        std::string ids, names;  // in pactl's order; the sources include the sinks' monitors
+        for (const AudioEndpoint& e : list) ids += e.id + "\n", names += e.name + "\n";
+        EXPECT_EQ(ids, Shell(std::string("pactl list short ") + kind + "s | cut -f2"));
+        EXPECT_EQ(names, Shell(std::string("LC_ALL=C pactl list ") + kind + "s | sed -n 's/^\\s*Description: //p'"));
     }
     ScopedEnv env;  // no server there: a reason, and nothing stale kept
     env.Set("PULSE_SERVER", "unix:/nonexistent/sonavela/native");
@@ -131,9 +124,8 @@ TEST_F(StudioDriverRoad, ListsTheSoundServerAsGenericAfterTheDedicatedDrivers) {
     EXPECT_EQ(drivers[0].name == "system", std::getenv("SONAVELA_JACK") != nullptr);
     EXPECT_TRUE(std::is_partitioned(drivers.begin(), drivers.end(), [](const DriverInfo& d) { return !d.generic; }));
     const std::pair<const char*, uint32_t> devices[] = {  // name, inputs; sinks have two outputs, sources none
-        {"Speakers (High Definition Audio)", 0}, {"CABLE Input (VB-Audio Virtual Cable)", 0},
-        {"Speakers (XOX K10 Audio)", 0},         {"mic feed (internal)", 0},
-        {"Microphone (USB Audio Device)", 2},    {"Monitor of CABLE Input (VB-Audio Virtual Cable)", 2}};
+        {"CABLE Input (VB-Audio Virtual Cable)", 0}, {"Microphone (USB Audio Device)", 2},
+        {"Monitor of CABLE Input (VB-Audio Virtual Cable)", 2}};
     for (const auto& [name, inputs] : devices) {
         const DriverInfo& d = drivers.at(DriverId(name));
         EXPECT_TRUE(d.generic && d.inputChannels == inputs && d.outputChannels == 2 - inputs) << name;
@@ -189,11 +181,8 @@ TEST_F(StudioDriverRoad, JackDuplexRunsAtTheCardsRateAndFailsWhenTheServerGoesAw
     ScopedEnv env;
     env.Set("JACK_DEFAULT_SERVER", "sonavela-test-gone");
     CreateHost();
-    for (uint32_t asked : {64u, 128u}) {  // JACK runs at its own period
-        const uint64_t got = RunStream(DriverId("system"), true, asked, 128);
-        EXPECT_TRUE(got > 500 && got < 1000) << got << " calls when " << asked << " frames were asked";
-        if (asked == 64) StopAndClose();
-    }
+    const uint64_t got = RunStream(DriverId("system"), true, 64, 128);  // JACK runs at its own period
+    EXPECT_TRUE(got > 500 && got < 1000) << got << " calls";
     jack.Stop();
     StopAndClose("");
 }

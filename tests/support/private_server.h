@@ -2,8 +2,6 @@
 // The road tests' PulseAudio helpers: servers of a test's own, sinks that
 // come and go, sounds played into a sink and a sink's monitor recorded.
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +15,8 @@
     ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "start the test server first (scripts/test.sh does)"
 
 // Environment variables set for the object's life; what was there comes back.
-class ScopedEnv {
-public:
+struct ScopedEnv {
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
     void Set(const std::string& name, const std::string& value) {
         const char* old = std::getenv(name.c_str());
         saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
@@ -29,15 +27,12 @@ public:
             it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
         }
     }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 
 // Same named devices as the shared test server; while it lives, this process talks to it.
-class PrivateServer {
-public:
-    explicit PrivateServer(const std::filesystem::path& where) : dir(where.string()) {}
+struct PrivateServer {
+    std::string dir;
+    ScopedEnv env = {};
     bool Start() {
         int status = -1;
         Shell(Script("start"), &status);
@@ -48,14 +43,10 @@ public:
         return status == 0;
     }
     void Stop() { Shell(Script("stop")); }
-    ~PrivateServer() { Stop(); }
-
-private:
     std::string Script(const char* verb) const {
         return std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh " + verb + " " + dir + " >/dev/null 2>&1";
     }
-    std::string dir;
-    ScopedEnv env;
+    ~PrivateServer() { Stop(); }
 };
 
 // A null sink for one test, unloaded at the end unless the test already did.
@@ -78,8 +69,9 @@ inline void PlayInto(const std::string& sink, const std::string& synth) {
 }
 
 // The left channel of a sink's monitor, recorded with parec until Stop.
-class MonitorRecording {
-public:
+struct MonitorRecording {
+    std::filesystem::path file;
+    Background parec;
     MonitorRecording(const std::string& sink, const std::filesystem::path& into)
         : file(into), parec("exec parec -d " + sink + ".monitor --format=float32le --rate=48000 --channels=2 --raw > " + into.string()) {}
     std::vector<float> Stop() {
@@ -89,8 +81,4 @@ public:
         for (float frame[2]; in.read(reinterpret_cast<char*>(frame), sizeof frame);) left.push_back(frame[0]);
         return left;
     }
-
-private:
-    std::filesystem::path file;
-    Background parec;
 };

@@ -1,7 +1,6 @@
 #pragma once
-// Shell runs a command and captures its standard output (the exit code goes
-// to status when asked for); Background runs one in its own process group
-// until Stop, and reaps it.
+// Runs a command through the shell and captures its standard output; the
+// exit code goes to status when asked for.
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -26,20 +25,15 @@ inline std::string ShellWord(const std::string& command) {
     return out.substr(0, out.find_first_of("\n "));
 }
 
-class Background {
-public:
+// A command run in its own process group until Stop, which ends and reaps it.
+struct Background {
+    pid_t pid;
     explicit Background(const std::string& command) : pid(fork()) {
-        if (pid != 0) return;
-        setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
+        if (pid == 0) setpgid(0, 0), execl("/bin/sh", "sh", "-c", command.c_str(), nullptr), _exit(127);
     }
     void Stop() {
         if (pid > 0) kill(-pid, SIGTERM), waitpid(pid, nullptr, 0);
         pid = -1;
     }
     ~Background() { Stop(); }
-
-private:
-    pid_t pid;
 };
