@@ -1,6 +1,5 @@
 #pragma once
-// The road tests' PulseAudio helpers: servers of a test's own, sinks that
-// come and go, sounds played into a sink and a sink's monitor recorded.
+// PulseAudio helpers of the road tests: own servers, passing sinks, sounds played and recorded.
 
 #include <cstdlib>
 #include <filesystem>
