@@ -87,7 +87,7 @@ uint64_t RunStream(uint32_t id, bool duplex, uint32_t asked, uint32_t granted) {
 // Stop and close return, also on a stream failed (saying why) by its device's end; then no more calls.
 void StopAndClose(const char* failedNaming = nullptr) {
     std::string reason;
-    for (int i = 0; failedNaming != nullptr && i < 500 && !DriverStreamFailed(reason); ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; failedNaming && i < 500 && !DriverStreamFailed(reason); ++i) std::this_thread::sleep_for(10ms);
     const std::string naming = failedNaming != nullptr ? failedNaming : "";
     EXPECT_TRUE(failedNaming == nullptr || (DriverStreamFailed(reason) && reason.find(naming) != std::string::npos &&
                                             !reason.empty())) << reason;

@@ -10,8 +10,7 @@
 
 #include "tests/support/shell.h"
 
-#define ASSERT_TEST_SERVER() \
-    ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "start the test server first (scripts/test.sh does)"
+#define ASSERT_TEST_SERVER() ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "no test server: see scripts/test.sh"
 
 // Environment variables set for the object's life; what was there comes back.
 struct ScopedEnv {
@@ -37,13 +36,13 @@ struct PrivateServer {
         Shell(Script("start"), &status);
         std::ifstream file(dir + "/env");
         for (std::string word; file >> word;) {
-            if (const size_t eq = word.find('='); eq != std::string::npos) env.Set(word.substr(0, eq), word.substr(eq + 1));
+            if (const size_t eq = word.find('='); eq < word.size()) env.Set(word.substr(0, eq), word.substr(eq + 1));
         }
         return status == 0;
     }
     void Stop() { Shell(Script("stop")); }
-    std::string Script(const char* verb) const {
-        return std::string(SONAVELA_SOURCE_DIR) + "/scripts/pulse_test_server.sh " + verb + " " + dir + " >/dev/null 2>&1";
+    std::string Script(const std::string& verb) const {
+        return SONAVELA_SOURCE_DIR "/scripts/pulse_test_server.sh " + verb + " " + dir + " >/dev/null 2>&1";
     }
     ~PrivateServer() { Stop(); }
 };
@@ -72,7 +71,7 @@ struct MonitorRecording {
     std::filesystem::path file;
     Background parec;
     MonitorRecording(const std::string& sink, const std::filesystem::path& into)
-        : file(into), parec("exec parec -d " + sink + ".monitor --format=float32le --rate=48000 --channels=2 --raw > " + into.string()) {}
+        : file(into), parec("parec -d " + sink + ".monitor --format=float32le --rate=48000 --raw >" + into.string()) {}
     std::vector<float> Stop() {
         parec.Stop();
         std::ifstream in(file, std::ios::binary);
