@@ -2,7 +2,9 @@
 // Runs a command through the shell and captures its standard output; the
 // exit code goes to status when asked for.
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -16,3 +18,22 @@ inline std::string Shell(const std::string& command, int* status = nullptr) {
     if (status != nullptr) *status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return out;
 }
+
+// The first word of the output, for commands that print one.
+inline std::string ShellWord(const std::string& command) {
+    const std::string out = Shell(command);
+    return out.substr(0, out.find_first_of("\n "));
+}
+
+// A command run in its own process group until Stop, which ends and reaps it.
+struct Background {
+    pid_t pid;
+    explicit Background(const std::string& command) : pid(fork()) {
+        if (pid == 0) setpgid(0, 0), execl("/bin/sh", "sh", "-c", command.c_str(), nullptr), _exit(127);
+    }
+    void Stop() {
+        if (pid > 0) kill(-pid, SIGTERM), waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    ~Background() { Stop(); }
+};

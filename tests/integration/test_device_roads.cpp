@@ -1,0 +1,251 @@
+// The device layer on the test servers: the beat road, the Studio host, the bridged microphone.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "app/device_actions.h"
+#include "app/host_requests.h"
+#include "devices/beat_capture.h"
+#include "devices/endpoint_selection.h"
+#include "devices/mic_bridge.h"
+#include "devices/mini_output.h"
+#include "devices/player_mode.h"
+#include "devices/studio_host.h"
+#include "devices/studio_stream.h"
+#include "engine/beat_ring.h"
+#include "engine/beat_tone.h"
+#include "engine/engine_params.h"
+#include "persistence/app_config.h"
+#include "platform/audio_streams.h"
+#include "platform/studio_driver.h"
+#include "tests/support/private_server.h"
+#include "tools/synth/signals.h"
+
+namespace {
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+const std::string kSpeakers = "Speakers (High Definition Audio)", kK10 = "Speakers (XOX K10 Audio)";
+
+// Whether over 5 % of the CPU time since the last call went to other guests ("steal" in /proc/stat).
+bool TimeWasStolen() {
+    static std::pair<unsigned long long, unsigned long long> last;
+    std::ifstream stat("/proc/stat");
+    stat.ignore(16, ' ');  // "cpu", then user nice system idle iowait irq softirq steal
+    unsigned long long v = 0, steal = 0, total = 0;
+    for (int i = 0; i < 8 && stat >> v; ++i) total += v, steal = v;
+    const auto [stealBefore, totalBefore] = std::exchange(last, {steal, total});
+    return total > totalBefore && (steal - stealBefore) * 20 > total - totalBefore;
+}
+
+class StudioRoad : public ::testing::Test {
+protected:
+    const std::filesystem::path dir = "/tmp/sonavela-road-" + std::to_string(getpid());
+    void SetUp() override {
+        ASSERT_TEST_SERVER();
+        std::filesystem::create_directories(dir);
+        setenv("SONAVELA_NO_MESSAGE_BOX", "1", 1);
+        InitEngine(), InitBeatCapture();
+        appConfig = DefaultAppConfig();
+    }
+    void TearDown() override {
+        ShutDownStudioAudio(), StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
+        std::filesystem::remove_all(dir);
+    }
+    static std::string Running() {
+        const int i = studioHost.currentDriverIndex;
+        return IsDriverStreamRunning() && i >= 0 ? studioHost.asioDrivers[i].name : "<none>";
+    }
+    static void SwitchTo(const std::string& name) {
+        const auto& d = studioHost.asioDrivers;
+        const auto it = std::find_if(d.begin(), d.end(), [&](const auto& driver) { return driver.name == name; });
+        ASSERT_NE(it, d.end()) << name;
+        studioHost.currentDriverIndex = static_cast<int>(it - d.begin());
+        hostRequests.requestedAsioDevice = static_cast<int32_t>(it->id), HandleHostRequests();
+    }
+    // Runs the frame loop for `length` or until the Studio stream is closed.
+    static bool ClosedWithin(std::chrono::milliseconds length) {
+        for (const auto end = Clock::now() + length; IsDriverStreamOpen() && Clock::now() < end;) {
+            HandleHostRequests(), PumpBeat(), std::this_thread::sleep_for(10ms);
+        }
+        return !IsDriverStreamOpen();
+    }
+    // About the block rate within three seconds: the test server's null sinks stall a new stream at times.
+    static void ExpectAudioRuns(const std::string& what) {
+        const double perHalfSecond = 24000.0 / studioHost.studioBufferFrames;
+        uint64_t blocks = 0;
+        for (int window = 0; window < 6 && blocks < perHalfSecond * 0.6; ++window) {
+            const uint64_t before = engine.callbackBlocks.load();
+            blocks = (ClosedWithin(500ms), engine.callbackBlocks.load() - before);
+        }
+        EXPECT_TRUE(blocks >= perHalfSecond * 0.6 && blocks < perHalfSecond * 1.5) << blocks << " blocks " << what;
+    }
+};
+
+// The Mini output plays the beat; the Studio stream stays shut.
+class BeatRoad : public StudioRoad {
+protected:
+    void SetUp() override { StudioRoad::SetUp(), miniPlayerActive = true; }
+    // Plays `synth` into `playInto` while the road runs; returns the speakers' monitor's left channel.
+    std::vector<float> Run(const std::string& synth, float tone, const std::string& playInto = "CABLE_Input") {
+        TimeWasStolen();
+        EXPECT_EQ(SetBeatTone(tone), tone);
+        EXPECT_TRUE(OpenBeatCapture());
+        ResetBeatRing();
+        SetBeatPrefill(1920);
+        EXPECT_TRUE(OpenMiniOutput("Speakers_Builtin", false));
+        MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
+        std::this_thread::sleep_for(300ms);
+        std::atomic<bool> played{false};
+        std::thread play([&] { PlayInto(playInto, synth), played = true; });
+        const auto pump = [&] { PumpBeat(), std::this_thread::sleep_for(16ms); };
+        while (!played) pump();
+        for (const auto end = Clock::now() + 1s; Clock::now() < end;) pump();  // for the road to deliver the end
+        play.join();
+        return recording.Stop();
+    }
+};
+
+TEST_F(BeatRoad, TwoSemitonesUpForTwentySecondsKeepsPitchLevelAndTempoWithoutGaps) {
+    engine.beatVolume = 0.5f;
+    const std::vector<float> out = Run("synth 20 sine 440 vol 0.5", 2.0f);
+    if (TimeWasStolen()) GTEST_SKIP() << "the host gave this machine's CPU time to other guests: real time not judged";
+    size_t first = out.size(), last = 0;
+    for (size_t i = 0; i < out.size(); ++i) std::fabs(out[i]) > 1e-3f ? (first = std::min(first, i), last = i) : 0;
+    ASSERT_LT(first, last);
+    EXPECT_NEAR(static_cast<double>(last - first), 20.0 * 48000, 0.005 * 20 * 48000) << "the tempo changed";
+    const size_t from = first + 24000, to = last - 4800;
+    EXPECT_NEAR(EstimateFrequency(out, from, to), 493.88, 1.0);
+    float peak = 0.0f;
+    size_t quiet = 0, longestQuiet = 0;
+    for (size_t i = from; i < to; ++i) {
+        peak = std::max(peak, std::fabs(out[i]));
+        quiet = std::fabs(out[i]) < 1e-4f ? quiet + 1 : 0;
+        longestQuiet = std::max(longestQuiet, quiet);
+    }
+    EXPECT_NEAR(peak, 0.25f, 0.0125f);  // the tone's 0.5 at a beat volume of 50 %
+    EXPECT_LE(longestQuiet, 240u) << miniOutput.silentPasses << " silent passes";
+    EXPECT_GT(beatCapture.framesCaptured, 19u * 48000);
+    EXPECT_FALSE(miniOutput.streamLost.load());
+}
+
+// Reported, not judged: a click played into the cable and the speakers at once through a
+// combined sink; the speakers hold the direct click and, one road's latency later, the road's.
+TEST_F(BeatRoad, LatencyFromTheCableToTheSpeakerIsReported) {
+    const std::string module =
+        ShellWord("pactl load-module module-combine-sink sink_name=click_split slaves=CABLE_Input,Speakers_Builtin");
+    engine.beatVolume = 0.5f;
+    const std::vector<float> out = Run("synth 0.002 sine 1000 vol 0.9 pad 0.5 0.5 repeat 3", 1.0f, "click_split");
+    Shell("pactl unload-module " + module);
+    size_t direct = 0, road = 0;
+    while (direct < out.size() && std::fabs(out[direct]) <= 0.6f) ++direct;
+    for (road = direct + 97; road < out.size() && std::fabs(std::fabs(out[road]) - 0.35f) >= 0.2f;) ++road;
+    ASSERT_LT(road, out.size());
+    std::printf("[ LATENCY  ] cable to speaker %.1f ms, of which SoundTouch %.1f ms\n", (road - direct) / 48.0,
+                BeatShifterInitialLatencyFrames() / 48.0);
+}
+
+TEST_F(BeatRoad, ASinkRemovedWhileInUseIsToldAndNotOpenedAgain) {
+    TemporarySink sink("Loa_Tam", "Loa tạm thời");
+    ASSERT_TRUE(OpenMiniOutput("Loa_Tam", false));
+    std::string reason;
+    CaptureStream* monitor = OpenCaptureStream("Loa_Tam", true, StreamFormat{}, 2400, reason);
+    ASSERT_NE(monitor, nullptr) << reason;
+    const void* data = nullptr;
+    uint32_t frames = 0;
+    sink.Unload();
+    bool lost = false;
+    for (int i = 0; i < 300 && (!lost || IsMiniOutputRunning()); ++i, std::this_thread::sleep_for(10ms)) {
+        if (!(lost = lost || !PeekCapturePacket(monitor, data, frames)) && frames > 0) ReleaseCapturePacket(monitor);
+    }
+    EXPECT_TRUE(lost);
+    CloseCaptureStream(monitor);
+    EXPECT_EQ(OpenCaptureStream("Loa_Tam", true, StreamFormat{}, 2400, reason), nullptr);
+    EXPECT_NE(reason.find("Loa_Tam"), std::string::npos) << reason;
+    EXPECT_TRUE(!IsMiniOutputRunning() && miniOutput.streamLost.load());
+}
+
+TEST_F(StudioRoad, BringUpThenBufferAndDriverSwitchesWhileAudioRuns) {
+    const bool jack = std::getenv("SONAVELA_JACK") != nullptr;
+    StartStudioAudio();
+    const std::string first = jack ? "system" : kSpeakers;  // else the first of the generic ones
+    EXPECT_EQ(Running(), first);
+    EXPECT_EQ(engine.inputChannels.load(), jack ? 2 : 0);
+    ExpectAudioRuns("after bring-up");
+    hostRequests.requestedBufferFrames = 256;
+    HandleHostRequests();
+    const uint32_t granted = jack ? 128u : 256u;  // JACK keeps its own period
+    EXPECT_EQ(studioHost.studioBufferFrames, granted);
+    SwitchTo(kK10);
+    EXPECT_EQ(Running(), kK10);
+    EXPECT_EQ(appConfig.asioDeviceName, kK10);
+    ExpectAudioRuns("on the K10");
+}
+
+// A server of this test's own, so stopping it leaves the shared one alone.
+TEST_F(StudioRoad, AServerRestartIsToldEverywhereAndTheNextOpensWork) {
+    PrivateServer server{dir / "server"};
+    ASSERT_TRUE(server.Start());
+    appConfig.asioDeviceName = kSpeakers;  // the sound server's path even when JACK runs
+    StartStudioAudio();
+    ASSERT_TRUE(Running() == kSpeakers && OpenBeatCapture() && OpenMiniOutput("Speakers_Builtin", false));
+    server.Stop();
+    EXPECT_TRUE(ClosedWithin(5s));
+    for (int i = 0; i < 300 && (beatCapture.beatCaptureReady || IsMiniOutputRunning()); ++i) {
+        PumpBeat(), std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(beatCapture.beatCaptureReady);
+    EXPECT_EQ(beatCapture.streamsLost, 1u);
+    EXPECT_TRUE(miniOutput.streamLost.load());
+    StopMiniOutput();
+    EXPECT_FALSE(ReopenStudioStream() || OpenBeatCapture() || OpenMiniOutput("Speakers_Builtin", false))
+        << "nobody to ask: a prompt no";
+    ASSERT_TRUE(server.Start());
+    EXPECT_TRUE(ReopenStudioStream() && OpenBeatCapture() && OpenMiniOutput("Speakers_Builtin", false));
+    ExpectAudioRuns("after the restart");
+}
+
+// Without a K10 the microphone is bridged. A combined sink plays each burst into the
+// microphone's sink and the output's at once: the output's monitor holds the burst
+// and, one road's latency later, its bridged copy.
+TEST_F(StudioRoad, TheBridgedMicrophoneArrivesAtTheOutputWithinTheBridgesBacklog) {
+    PrivateServer server{dir / "server"};
+    ASSERT_TRUE(server.Start());
+    Shell("pactl unload-module $(pactl list short modules | grep 'sink_name=Speakers_XOX ' | cut -f1)");
+    Shell("pactl load-module module-combine-sink sink_name=both slaves=mic_feed,Speakers_Builtin rate=48000");
+    engine.reverbLevel = engine.echoLevel = 0.0f;  // dry: the bridged copy starts where its burst does
+    appConfig.asioDeviceName = kSpeakers;
+    StartStudioAudio();
+    ASSERT_TRUE(Running() == kSpeakers && IsMicBridgeRunning());
+    EXPECT_EQ(micBridge.bridgeDeviceChannels.load(), 2u);
+    MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
+    std::this_thread::sleep_for(800ms);
+    PlayInto("both", "synth 0.03 sine 1000 vol 0.5 pad 0.3 0.87 repeat 5");  // six bursts 1.2 s apart
+    std::atomic<bool> played{false};
+    std::thread tone([&] { PlayInto("mic_feed", "synth 2 sine 440 vol 0.3"), played = true; });
+    uint32_t worstFill = 0;
+    for (; !played; std::this_thread::sleep_for(1ms)) worstFill = std::max(worstFill, engine.bridgeFillFrames.load());
+    tone.join(), std::this_thread::sleep_for(300ms);
+    const std::vector<float> heard = recording.Stop();
+    const auto onsetAfter = [&](size_t from, float threshold) {
+        while (from < heard.size() && std::fabs(heard[from]) < threshold) ++from;
+        return from;
+    };
+    size_t at = 0;
+    for (int burst = 0; burst < 6; ++burst, at += 48000) {
+        at = onsetAfter(at, 0.25f);
+        const size_t copy = onsetAfter(at + 1680, 0.01f);
+        ASSERT_LT(copy, at + 28800) << "burst " << burst << " and its bridged copy";
+        std::printf("[ LATENCY  ] microphone to Studio output, burst %d: %.1f ms\n", burst, (copy - at) / 48.0);
+        EXPECT_LT(copy - at, 12000u) << "burst " << burst;  // 250 ms
+    }
+    const size_t toneStart = onsetAfter(at + 9600, 0.01f);
+    EXPECT_NEAR(EstimateFrequency(heard, toneStart + 4800, toneStart + 86400), 440.0, 2.0) << "the bridged tone";
+    EXPECT_LE(worstFill, EngineParams::bridgeLatencyCut + 1024) << "the cut holds the microphone's backlog";
+}
+}  // namespace
