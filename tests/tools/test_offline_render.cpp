@@ -1,11 +1,10 @@
-// The offline renderer: in process for exactness, and as the command-line
-// tool on real WAV files checked with libsndfile and sox.
+// The offline renderer: in process for exactness, as the command-line tool on
+// real WAV files checked with libsndfile and sox, and on a synthesised spoken
+// phrase with full-scale noise bursts at every corner of the controls.
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,18 +14,18 @@
 #include "tests/support/shell.h"
 #include "tests/support/wav_reader.h"
 #include "tools/render_take.h"
+#include "tools/synth/signals.h"
 
 namespace {
 namespace fs = std::filesystem;
+const fs::path kDir = fs::temp_directory_path() / ("sonavela-render-" + std::to_string(::getpid()));
 
 RenderInput Take(size_t frames) {
     RenderInput in;
     in.vocalChannels = 2;
     for (size_t i = 0; i < frames; ++i) {
-        in.vocal.push_back(0.4f * static_cast<float>(std::sin(i * 0.0577)));
-        in.vocal.push_back(0.3f * static_cast<float>(std::sin(i * 0.0211)));
-        in.beat.push_back(0.5f * static_cast<float>(std::sin(i * 0.013)));
-        in.beat.push_back(0.5f * static_cast<float>(std::cos(i * 0.017)));
+        in.vocal.insert(in.vocal.end(), {0.4f * static_cast<float>(std::sin(i * 0.0577)), 0.3f * static_cast<float>(std::sin(i * 0.0211))});
+        in.beat.insert(in.beat.end(), {0.5f * static_cast<float>(std::sin(i * 0.013)), 0.5f * static_cast<float>(std::cos(i * 0.017))});
     }
     return in;
 }
@@ -38,29 +37,30 @@ RenderResult Render(const RenderSettings& s, const RenderInput& in) {
     return r;
 }
 
-std::vector<short> Recorded(const RenderResult& r) {
-    EXPECT_TRUE(r.recordingComplete) << r.recordingFailReason;
-    return ReadPcm16(r.recordingPath).samples;
-}
-
-TEST(OfflineRender, OutputDoesNotDependOnTheBlockSize) {
-    const fs::path folder = fs::temp_directory_path() / ("sonavela-blocks-" + std::to_string(::getpid()));
+TEST(OfflineRender, OutputAndRecordingDoNotDependOnTheBlockSize) {
     const RenderInput in = Take(20000);
     RenderSettings s;
     s.params[Param::TuneEnabled] = 0.0f;  // pitch detection runs per block, so it is timed by the block size
-    s.recordFolder = folder.string();
+    s.params[Param::MasterOutputDb] = 8.0f;  // loud enough to reach the clamp
+    s.recordFolder = kDir.string();
     s.blockFrames = 64;
     const RenderResult small = Render(s, in);
-    for (uint32_t block : {100u, 1024u, 4096u}) {
+    std::vector<short> played;  // REC MIX is what the outputs play
+    for (float v : small.output) played.push_back(static_cast<short>(std::fmax(-1.0f, std::fmin(1.0f, v)) * 32767.0f));
+    EXPECT_EQ(ReadPcm16(small.recordingPath).samples, played);
+    EXPECT_EQ(small.blocks, (20000u + 63u) / 64u);
+    for (uint32_t block : {100u, 4096u}) {
         s.blockFrames = block;
         const RenderResult other = Render(s, in);
         EXPECT_EQ(other.output, small.output) << block;
-        EXPECT_EQ(Recorded(other), Recorded(small)) << block;
+        EXPECT_EQ(ReadPcm16(other.recordingPath).samples, played) << block;
     }
-    EXPECT_EQ(small.output.size(), 40000u);
-    EXPECT_EQ(Recorded(small).size(), 40000u);
-    EXPECT_EQ(small.blocks, (20000u + 63u) / 64u);
-    fs::remove_all(folder);
+    s.blockFrames = 0;
+    RenderResult r;
+    std::string error;
+    EXPECT_FALSE(RenderTake(s, in, r, error));
+    EXPECT_FALSE(error.empty());
+    fs::remove_all(kDir);
 }
 
 TEST(OfflineRender, BeatLinesUpWithTheVoiceFromTheFirstFrame) {
@@ -80,18 +80,15 @@ TEST(OfflineRender, BeatLinesUpWithTheVoiceFromTheFirstFrame) {
 // Every value of the engine a control reaches, in the engine's own units.
 std::vector<float> EngineSound() {
     const EngineParams& e = engine;
-    return {e.vocalVolume,    e.beatVolume,     e.harmonyVolume,  e.balanceAmount,     e.balanceThresholdDb,
-            e.bodyAmount,     e.optoAmount,     e.bodyPlusAmount, e.smoothAmount,      e.warmthAmount,
-            e.airDb,          e.reverbLevel,    e.echoLevel,      e.glueAmount,        e.glueThreshold,
-            e.masterOutputGain, e.retuneRate,   static_cast<float>(e.tuneMode),      static_cast<float>(e.tuneEnabled),
-            static_cast<float>(e.fxEnabled),    static_cast<float>(e.harmonyEnabled), static_cast<float>(e.micChannelMode),
-            static_cast<float>(e.studioMode)};
+    return {e.vocalVolume, e.beatVolume, e.harmonyVolume, e.balanceAmount, e.balanceThresholdDb, e.bodyAmount,
+            e.optoAmount, e.bodyPlusAmount, e.smoothAmount, e.warmthAmount, e.airDb, e.reverbLevel, e.echoLevel,
+            e.glueAmount, e.glueThreshold, e.masterOutputGain, e.retuneRate, static_cast<float>(e.tuneMode),
+            static_cast<float>(e.tuneEnabled), static_cast<float>(e.fxEnabled), static_cast<float>(e.harmonyEnabled),
+            static_cast<float>(e.micChannelMode), static_cast<float>(e.studioMode)};
 }
 
 TEST(OfflineRender, WithoutOptionsItRendersWhatTheProgramPlaysOnAFirstStart) {
-    RenderResult r;
-    std::string error;
-    ASSERT_TRUE(RenderTake(RenderSettings{}, Take(256), r, error)) << error;
+    Render(RenderSettings{}, Take(256));
     const std::vector<float> rendered = EngineSound();
     InitEngine();
     ShellState shell;
@@ -99,105 +96,125 @@ TEST(OfflineRender, WithoutOptionsItRendersWhatTheProgramPlaysOnAFirstStart) {
     EXPECT_EQ(EngineSound(), rendered);
 }
 
-TEST(OfflineRender, RefusesImpossibleBlockSizes) {
-    RenderSettings s;
-    s.blockFrames = 0;
-    RenderResult r;
-    std::string error;
-    EXPECT_FALSE(RenderTake(s, Take(100), r, error));
-    EXPECT_FALSE(error.empty());
+int RunTool(const std::string& args, std::string& output) {
+    int status = -1;
+    output = Shell(SONAVELA_RENDER_PATH " " + args + " 2>&1", &status);
+    return status;
 }
 
-// --- the command-line tool ---------------------------------------------
+TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
+    const std::string dir = kDir.string() + "/", out = dir + "out.wav";
+    fs::create_directories(kDir);
+    ASSERT_TRUE(WritePcm16(dir + "vocal.wav", 48000, 1, Sine(48000, 440.0, 0.5f)));
+    std::vector<float> beat;
+    for (float v : Sine(24000, 110.0, 0.25f)) beat.insert(beat.end(), {v, v});
+    ASSERT_TRUE(WritePcm16(dir + "beat.wav", 48000, 2, beat));
+    std::string log;
+    ASSERT_EQ(RunTool("--vocal " + dir + "vocal.wav --beat " + dir + "beat.wav --out " + out + " --record-folder " + dir +
+                          "recs --record-name Song --rec-mode vocal --block 256", log), 0) << log;
+    EXPECT_NE(log.find("[OK] output: " + out), std::string::npos) << log;
+    const std::string rec = fs::directory_iterator(dir + "recs")->path().string();
+    EXPECT_NE(rec.find("/recs/Song_Vocal_"), std::string::npos) << rec;
+    EXPECT_NE(log.find("[OK] recording: " + rec + " (48000 frames pushed, 0 dropped)"), std::string::npos) << log;
+    EXPECT_EQ(Shell("for f in r c b s; do soxi -$f '" + rec + "'; done | tr '\\n' ' '"), "48000 2 16 48000 ") << "read by sox";
+    EXPECT_EQ(Shell("soxi -s " + out), "48000\n");
+    const double peakDb = std::stod(Shell("sox " + out + " -n stats 2>&1 | awk '/Pk lev dB/ {print $4}'"));
+    EXPECT_GT(peakDb, -6.02);  // above 0.5
+    EXPECT_LE(peakDb, -0.80);  // at most 0.912
+    EXPECT_FALSE(fs::exists(out + ".partial"));
 
-class RenderTool : public ::testing::Test {
+    // What is wrong with the input, and the exit code that says whose fault it is.
+    ASSERT_TRUE(WritePcm16(dir + "cd.wav", 44100, 1, std::vector<float>(4410, 0.1f)));
+    fs::remove(out);
+    const std::string v = "--vocal " + dir + "vocal.wav --out " + out;
+    const std::tuple<std::string, int, std::string> errors[] = {
+        {"--vocal " + dir + "cd.wav --out " + out, 1, "44100 Hz"}, {"--vocal " + dir + "no.wav --out " + out, 1, "cannot read"},
+        {"--out " + out, 2, "usage:"}, {v + " --block loud", 2, "--block wants a number"},
+        {v + " --harmony yes", 2, "--harmony is on or off"}, {v + " --tune off --harmony on --tune-mode 3", 0, ""}};
+    for (const auto& [args, code, message] : errors) {
+        EXPECT_EQ(RunTool(args, log), code) << args;
+        EXPECT_NE(log.find(message), std::string::npos) << log;
+        EXPECT_EQ(fs::exists(out), code == 0) << args;
+    }
+    fs::remove_all(kDir);
+}
+
+// --- a real voice at every corner of the controls ---------------------------------
+
+class SpeechRender : public ::testing::Test {
 protected:
-    fs::path dir;
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("sonavela-render-test-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    static constexpr size_t kSilence = 3 * 48000;  // after everything: the tails must die away
+    static inline std::vector<float> take;
+    static inline size_t speechFrames = 0;
 
-    std::string Path(const char* name) const { return (dir / name).string(); }
-
-    void WriteWav(const std::string& path, int rate, int channels, const std::vector<float>& samples) const {
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = channels;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr);
-        sf_write_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
-        sf_close(f);
+    // Speaks once: espeak-ng, then sox to 48 kHz, then four 0.2 s bursts of full-scale noise 0.3 s apart.
+    static void SetUpTestSuite() {
+        fs::create_directories(kDir);
+        const std::string spoken = (kDir / "spoken.wav").string(), voice = (kDir / "voice.wav").string();
+        Shell("espeak-ng -v vi -s 150 -w " + spoken + " 'Một hai ba, hát cho nhau nghe bài ca sáng ngời' 2>&1 && sox " +
+              spoken + " -r 48000 -c 1 -b 16 " + voice + " gain -n -3 2>&1");
+        for (short s : ReadPcm16(voice).samples) take.push_back(s / 32768.0f);
+        fs::remove_all(kDir);
+        speechFrames = take.size();
+        uint32_t seed = 12345;
+        for (int i = 0; i < 4 * 24000; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            take.push_back(i % 24000 < 9600 ? static_cast<float>(seed >> 8) / 8388608.0f - 1.0f : 0.0f);
+        }
+        take.resize(take.size() + kSilence, 0.0f);
     }
+    void SetUp() override { ASSERT_GT(speechFrames, 24000u) << "espeak-ng and sox must be installed"; }
 
-    static int Run(const std::string& args, std::string& output) {
-        int status = -1;
-        output = Shell(std::string(SONAVELA_RENDER_PATH) + " " + args + " 2>&1", &status);
-        return status;
+    RenderResult Speak(const ParamValues& params) const {
+        RenderSettings s;
+        s.params = params;
+        RenderInput in;
+        in.vocal = take;
+        return Render(s, in);
     }
+    // RMS over both channels of frames [from, to).
+    static double Rms(const std::vector<float>& x, size_t from, size_t to) { return RmsOf(x, 2 * from, 2 * to); }
 };
 
-TEST_F(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
-    std::vector<float> vocal(48000), beat(2 * 24000);
-    for (size_t i = 0; i < vocal.size(); ++i) vocal[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440.0 * i / 48000));
-    for (size_t i = 0; i < beat.size(); ++i) beat[i] = 0.25f * static_cast<float>(std::sin(2 * M_PI * 110.0 * (i / 2) / 48000));
-    WriteWav(Path("vocal.wav"), 48000, 1, vocal);
-    WriteWav(Path("beat.wav"), 48000, 2, beat);
+const Param kStages[] = {Param::VocalBalance, Param::VocalBody,   Param::VocalOpto2a, Param::VocalBodyPlus,
+                         Param::VocalSmooth,  Param::VocalWarmth, Param::Reverb,      Param::Echo};
 
-    std::string log;
-    ASSERT_EQ(Run("--vocal " + Path("vocal.wav") + " --beat " + Path("beat.wav") + " --out " + Path("out.wav") +
-                      " --record-folder " + Path("recs") + " --record-name Song --block 256",
-                  log),
-              0)
-        << log;
-    EXPECT_NE(log.find("[OK] output: " + Path("out.wav")), std::string::npos) << log;
-    ASSERT_EQ(std::distance(fs::directory_iterator(Path("recs")), fs::directory_iterator()), 1);
-    const std::string rec = fs::directory_iterator(Path("recs"))->path().string();
-    EXPECT_NE(log.find("[OK] recording: " + rec + " (48000 frames pushed, 0 dropped)"), std::string::npos) << log;
-
-    // An independent reader agrees on the shape of both files.
-    EXPECT_EQ(Shell("soxi -r '" + rec + "'"), "48000\n");
-    EXPECT_EQ(Shell("soxi -c '" + rec + "'"), "2\n");
-    EXPECT_EQ(Shell("soxi -b '" + rec + "'"), "16\n");
-    EXPECT_EQ(Shell("soxi -s '" + rec + "'"), "48000\n");
-    EXPECT_EQ(Shell("soxi -s " + Path("out.wav")), "48000\n");
-
-    SF_INFO info{};
-    SNDFILE* f = sf_open(Path("out.wav").c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<float> out(static_cast<size_t>(info.frames) * 2);
-    sf_readf_float(f, out.data(), info.frames);
-    sf_close(f);
-    float peak = 0.0f;
-    for (float s : out) peak = std::fmax(peak, std::fabs(s));
-    EXPECT_GT(peak, 0.5f);
-    EXPECT_LE(peak, 0.912f);
-    EXPECT_FALSE(fs::exists(Path("out.wav.partial")));
+TEST_F(SpeechRender, TheEffectsAddATailTheDryVoiceLacks) {
+    ParamValues dry = DefaultParamValues();
+    dry[Param::FxEnabled] = 0.0f;
+    const size_t quiet = take.size() - kSilence + 4800;  // just after the last burst
+    EXPECT_GT(Rms(Speak(DefaultParamValues()).output, quiet, quiet + 4800), 1e-3);
+    EXPECT_LT(Rms(Speak(dry).output, quiet, quiet + 4800), 1e-5);
 }
 
-TEST_F(RenderTool, ExplainsWhatIsWrongWithItsInput) {
-    WriteWav(Path("cd.wav"), 44100, 1, std::vector<float>(4410, 0.1f));
-    std::string log;
-    EXPECT_EQ(Run("--vocal " + Path("cd.wav") + " --out " + Path("out.wav"), log), 1);
-    EXPECT_NE(log.find("44100 Hz"), std::string::npos) << log;
-    EXPECT_FALSE(fs::exists(Path("out.wav")));
-
-    EXPECT_EQ(Run("--vocal " + Path("missing.wav") + " --out " + Path("out.wav"), log), 1);
-    EXPECT_NE(log.find("cannot read"), std::string::npos) << log;
-
-    EXPECT_EQ(Run("--out " + Path("out.wav"), log), 2);
-    EXPECT_NE(log.find("usage:"), std::string::npos);
-
-    WriteWav(Path("v.wav"), 48000, 1, std::vector<float>(480, 0.1f));
-    EXPECT_EQ(Run("--vocal " + Path("v.wav") + " --out " + Path("out.wav") + " --block loud", log), 2);
-    EXPECT_NE(log.find("--block wants a number"), std::string::npos) << log;
-    EXPECT_EQ(Run("--vocal " + Path("v.wav") + " --out " + Path("out.wav") + " --harmony yes", log), 2);
-    EXPECT_NE(log.find("--harmony is on or off"), std::string::npos) << log;
-    EXPECT_EQ(Run("--vocal " + Path("v.wav") + " --out " + Path("out.wav") + " --tune off --harmony on --tune-mode 3",
-                  log),
-              0)
-        << log;
+TEST_F(SpeechRender, EveryCornerOfTheControlsCarriesTheVoiceStaysFiniteAndQuietsDown) {
+    std::vector<std::pair<std::string, ParamValues>> corners = {{"defaults", DefaultParamValues()}};
+    for (const bool top : {false, true}) {
+        for (const float airDb : {0.0f, 10.0f}) {
+            ParamValues v = DefaultParamValues();
+            for (Param p : kStages) v[p] = top ? Spec(p).hi : Spec(p).lo;
+            v[Param::VocalAir] = airDb;
+            v[Param::TuneMode] = top ? 3.0f : 1.0f;  // the pitch column at its strongest along with the rest
+            v[Param::HarmonyEnabled] = top ? 1.0f : 0.0f;
+            v[Param::HarmonyVolume] = top ? 45.0f : 8.0f;
+            corners.push_back({(top ? "top, air " : "bottom, air ") + std::to_string(airDb), v});
+            for (Param stage : kStages) {  // each stage alone at full amount
+                if (top || airDb != 0.0f) continue;
+                corners.push_back({std::string("alone: ") + Spec(stage).key, v});
+                corners.back().second[stage] = Spec(stage).hi;
+            }
+        }
+    }
+    for (const auto& [name, params] : corners) {
+        SCOPED_TRACE(name);
+        const RenderResult r = Speak(params);
+        ASSERT_EQ(r.output.size(), 2 * take.size());
+        EXPECT_TRUE(std::all_of(r.output.begin(), r.output.end(), [](float y) { return std::isfinite(y); }));
+        EXPECT_EQ(r.nonFiniteSamples, 0u);
+        EXPECT_GT(Rms(r.output, 0, speechFrames), 0.01) << "the voice must come through";
+        // Over the closing silence the tails decay by 20 dB in 2.5 s, or are already far below anything audible.
+        const size_t quiet = take.size() - kSilence, end = take.size();
+        EXPECT_LE(Rms(r.output, end - 24000, end), std::fmax(0.1 * Rms(r.output, quiet, quiet + 24000), 1e-9));
+    }
 }
 }  // namespace
