@@ -5,6 +5,7 @@ namespace {
 TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndAChangeSaved) {
     struct Case { std::vector<AudioEndpoint> list; std::string defaultId, stored; int index; std::string saved; };
     const Case cases[] = {{{kSpeakers, kCable, kK10Output}, kSpeakers.id, kK10Output.id, 2, "<not saved>"},
+                          {{kSpeakers, kCable}, kCable.id, kSpeakers.id, 0, "<not saved>"},  // nothing changed
                           {{kCable, kSpeakers, kHeadphones}, kHeadphones.id, "unplugged_usb_dac", 2, kHeadphones.id},
                           {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
                           {{}, "", "gone", -1, ""}};
