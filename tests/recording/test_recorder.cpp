@@ -145,6 +145,7 @@ TEST_F(RecorderTest, ATakeNeverReplacesAnExistingFile) {
         for (int i = 0; i < frames; ++i) PushRecorderFrame(0.1f, 0.1f);
         ASSERT_TRUE(StopRecording());
         EXPECT_EQ(ReadPcm16(recorder.lastSavedPath).info.frames, frames);
+        EXPECT_EQ(GetRecordFramesPushed(), static_cast<uint64_t>(frames)) << "counted per take";
     }
     for (const std::string& name : precious) EXPECT_EQ(Bytes(folder / name), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 7);
