@@ -7,11 +7,11 @@
 #include <string>
 #include <utility>
 
+#include "app/controls.h"
 #include "app/shell_state.h"
+#include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
-#include "app/controls.h"
-#include "engine/engine_params.h"
 #include "persistence/user_presets.h"
 #include "tests/persistence/fresh_process.h"
 

@@ -8,12 +8,17 @@ using Strings = std::vector<std::string>;
 class Requests : public StudioWorld {
 protected:
     void SetUp() override {  // Focusrite (id 0) runs; ASIO4ALL (id 1) bridges the USB microphone
-        StudioWorld::SetUp(); AddDriver("Focusrite USB ASIO"); AddDriver("ASIO4ALL v2"); BringUp(); Calls().clear();
+        StudioWorld::SetUp();
+        AddDriver("Focusrite USB ASIO");
+        AddDriver("ASIO4ALL v2");
+        BringUp();
+        Calls().clear();
     }
     static ScriptedDriver& Driver(uint32_t id) { return scripted.driverHost.drivers[id]; }
     static std::string Ask(int32_t mode, int32_t frames = 0, int32_t driver = -1) {
         if (driver == 1) studioHost.currentDriverIndex = 1;  // the panel files it this way
-        hostRequests.requestedStudioMode = mode; hostRequests.requestedBufferFrames = frames;
+        hostRequests.requestedStudioMode = mode;
+        hostRequests.requestedBufferFrames = frames;
         hostRequests.requestedAsioDevice = driver;
         return Frame();
     }
@@ -31,7 +36,9 @@ TEST_F(Requests, StudioModeReopensWithoutInputsOnceSavesAndAFailureRestoresTheOl
     EXPECT_TRUE(StoredConfigValue("studio_mode") == "1" && hostRequests.requestedStudioMode.load() == -1);
     Ask(0);
     EXPECT_TRUE(Calls().back() == "start 0" && engine.inputChannels.load() == 2 && scripted.messages.empty());
-    Driver(0).openError = "cannot open without inputs"; Driver(0).openFailures = 1; Ask(1);
+    Driver(0).openError = "cannot open without inputs";
+    Driver(0).openFailures = 1;
+    Ask(1);
     EXPECT_TRUE(engine.studioMode.load() == 0 && appConfig.studioMode == 0 && engine.inputChannels.load() == 2);
     EXPECT_TRUE(StoredConfigValue("studio_mode") == "0" && RunningDriver() == "Focusrite USB ASIO");
     ExpectMessage(0, "Khong the chuyen Studio Mode tren driver hien tai. Sonavela da khoi phuc che do truoc.",
@@ -44,18 +51,23 @@ TEST_F(Requests, StudioModeReopensWithoutInputsOnceSavesAndAFailureRestoresTheOl
 }
 
 TEST_F(Requests, TheBufferSizeChangesOnceAndFallsBackTo128) {
-    Ask(-1, 256); Ask(-1, 256);
+    Ask(-1, 256);
+    Ask(-1, 256);
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 in 2 256", "start 0"}));
     Calls().clear();
     Driver(0).startError = "buffer size refused";  // a start that fails leaves the stream open
-    Driver(0).startFailures = 1; Ask(-1, 64);
+    Driver(0).startFailures = 1;
+    Ask(-1, 64);
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 in 2 64", "start 0", "close", "open 0 in 2 128", "start 0"}));
     EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && studioHost.studioBufferFrames == 128u);
     EXPECT_TRUE(StoredConfigValue("asio_buffer_frames") == "256" && scripted.messages.empty());
-    Driver(0).startFailures = -1; Ask(-1, 512);
+    Driver(0).startFailures = -1;
+    Ask(-1, 512);
     EXPECT_FALSE(IsDriverStreamOpen());
-    ExpectMessage(0, "Khong mo lai duoc Soundcard ASIO:\nbuffer size refused\n\nBam KHOI PHUC AM THANH de thu lai "
-                     "sau khi kiem tra soundcard.", "Sonavela - Loi Driver Soundcard");
+    ExpectMessage(0,
+                  "Khong mo lai duoc Soundcard ASIO:\nbuffer size refused\n\nBam KHOI PHUC AM THANH de thu lai "
+                  "sau khi kiem tra soundcard.",
+                  "Sonavela - Loi Driver Soundcard");
 }
 
 TEST_F(Requests, ADriverSwitchRunsTheNewDriverWithItsMicrophoneRule) {
@@ -71,17 +83,22 @@ TEST_F(Requests, ADriverSwitchRunsTheNewDriverWithItsMicrophoneRule) {
 
 TEST_F(Requests, AFailedDriverSwitchShowsOneMessageAndTheRunningDriverIsTheCurrentOne) {
     for (const bool startFails : {false, true}) {
-        SCOPED_TRACE(startFails); scripted.messages.clear();
-        (startFails ? Driver(1).startError : Driver(1).openError) = "device unplugged"; Ask(-1, 0, 1);
-        ExpectMessage(0, "Khong the ket noi Soundcard moi:\ndevice unplugged\n\nDang khoi phuc lai thiet bi am thanh "
-                         "truoc do.", "Sonavela - Loi Driver Soundcard");
+        SCOPED_TRACE(startFails);
+        scripted.messages.clear();
+        (startFails ? Driver(1).startError : Driver(1).openError) = "device unplugged";
+        Ask(-1, 0, 1);
+        ExpectMessage(0,
+                      "Khong the ket noi Soundcard moi:\ndevice unplugged\n\nDang khoi phuc lai thiet bi am thanh "
+                      "truoc do.",
+                      "Sonavela - Loi Driver Soundcard");
         EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && Calls().back() == "start 0");
         EXPECT_TRUE(studioHost.currentDeviceId == 0u && studioHost.currentDriverIndex == 0) << "the panel shows it";
         EXPECT_TRUE(appConfig.asioDeviceName == "Focusrite USB ASIO" && engine.inputChannels.load() == 2);
         EXPECT_FALSE(IsMicBridgeRunning());
     }
     scripted.messages.clear();  // neither opens: both are said, nothing is left half open
-    Driver(0).openError = "the old one is gone too"; Ask(-1, 0, 1);
+    Driver(0).openError = "the old one is gone too";
+    Ask(-1, 0, 1);
     ExpectMessage(1, "the old one is gone too", "Sonavela - Loi Driver Soundcard");
     EXPECT_TRUE(!IsDriverStreamOpen() && studioHost.currentDriverIndex == 0);
 }
@@ -97,13 +114,18 @@ TEST_F(Requests, AnUnlistedDriverIsSkippedAndTheLastRequestOfAFrameStands) {
 }
 
 TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
-    EnterMiniPlayer(); miniPlayerActive = true; Ask(1, 256, 1);
+    EnterMiniPlayer();
+    miniPlayerActive = true;
+    Ask(1, 256, 1);
     EXPECT_TRUE(Calls() == Strings{"stop"} && IsDriverStreamOpen() && engine.studioMode.load() == 0);
     EXPECT_NE(StoredConfigValue("studio_mode"), "1");
-    miniPlayerActive = false; ConsoleOf(ReturnToStudio);
+    miniPlayerActive = false;
+    ConsoleOf(ReturnToStudio);
     Frame();  // the requests were dropped, not kept for later
     EXPECT_TRUE(Calls() == (Strings{"stop", "start 0"}) && scripted.messages.empty());
-    EnterMiniPlayer(); Driver(0).startError = "device busy"; ConsoleOf(ReturnToStudio);
+    EnterMiniPlayer();
+    Driver(0).startError = "device busy";
+    ConsoleOf(ReturnToStudio);
     EXPECT_FALSE(studioHost.asioAvailable);
     ExpectMessage(0, "ASIO chua san sang, nhung Sonavela van giu Main Shell.\n\ndevice busy",
                   "Sonavela - Studio Audio chua san sang");
@@ -113,7 +135,9 @@ TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
 }
 
 TEST_F(Requests, ALostDeviceIsClosedAndReportedOnceAndRestoreReopensTheCurrentDriver) {
-    Ask(-1, 0, 1); scripted.driverHost.failed = true; scripted.driverHost.failReason = "the device was removed";
+    Ask(-1, 0, 1);
+    scripted.driverHost.failed = true;
+    scripted.driverHost.failReason = "the device was removed";
     EXPECT_TRUE(Has(Frame(), "[WARN] Mat ket noi Soundcard ASIO: the device was removed"));
     EXPECT_FALSE(IsDriverStreamOpen() || IsMicBridgeRunning() || engine.micBridgeEnabled.load());
     Frame();
@@ -126,7 +150,8 @@ TEST_F(Requests, ALostDeviceIsClosedAndReportedOnceAndRestoreReopensTheCurrentDr
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 in 2 128", "start 0"}));
     Driver(0).outputs = 1;
     EXPECT_FALSE(ReopenStudioStream() || IsDriverStreamOpen());
-    Driver(0).outputs = 2; Driver(0).startError = "still busy";
+    Driver(0).outputs = 2;
+    Driver(0).startError = "still busy";
     EXPECT_FALSE(ReopenStudioStream() || IsDriverStreamOpen() || engine.inputChannels.load() != 0);
 }
 }  // namespace

@@ -38,7 +38,9 @@ TEST_F(VocalPresets, ABuiltinPresetLeavesTheSwitchesBeatAndOutputAlone) {
     if (!InFreshProcess()) return;
     Start();
     ToggleTune();  // off
-    engine.harmonyEnabled = true; engine.beatVolume = 0.7f; SetMasterOutputDb(-3.0f);
+    engine.harmonyEnabled = true;
+    engine.beatVolume = 0.7f;
+    SetMasterOutputDb(-3.0f);
     const float output = engine.masterOutputGain;
     values.toneSemitones = 2.0f;
     ASSERT_TRUE(ApplyBuiltinPreset(1, values));  // "BOLERO NGỌT"
@@ -58,11 +60,15 @@ TEST_F(VocalPresets, ABuiltinPresetLeavesTheSwitchesBeatAndOutputAlone) {
 TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActiveUntilABuiltinOne) {
     if (!InFreshProcess()) return;
     Start();
-    userPresets = {MakePreset("other", {}),
-                   MakePreset("Bolero Hòa", {{Param::VocalVolume, 110}, {Param::VocalBodyPlus, 61},
-                                             {Param::VocalOpto2a, 33}, {Param::VocalAir, 6.5f},
-                                             {Param::HarmonyVolume, 40}, {Param::TuneMode, 3}, {Param::FxEnabled, 0},
-                                             {Param::TuneEnabled, 0}, {Param::HarmonyEnabled, 1}})};
+    userPresets = {MakePreset("other", {}), MakePreset("Bolero Hòa", {{Param::VocalVolume, 110},
+                                                                      {Param::VocalBodyPlus, 61},
+                                                                      {Param::VocalOpto2a, 33},
+                                                                      {Param::VocalAir, 6.5f},
+                                                                      {Param::HarmonyVolume, 40},
+                                                                      {Param::TuneMode, 3},
+                                                                      {Param::FxEnabled, 0},
+                                                                      {Param::TuneEnabled, 0},
+                                                                      {Param::HarmonyEnabled, 1}})};
     ASSERT_TRUE(ApplyUserPreset(1, values));
     EXPECT_TRUE(engine.harmonyEnabled && !engine.fxEnabled && !IsTuneEnabled() && engine.tuneMode == 3);
     EXPECT_TRUE(engine.vocalVolume == 110.0f && engine.harmonyVolume == 40.0f && engine.airDb == 6.5f);
@@ -80,12 +86,15 @@ TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActiveUntilABuiltinOn
 
 TEST_F(VocalPresets, AHandAdjustmentShowsCustomAndIsRestoredAsCustom) {
     if (!InFreshProcess()) return;
-    Start(); userPresets = {MakePreset("mine", {})};
+    Start();
+    userPresets = {MakePreset("mine", {})};
     ASSERT_TRUE(ApplyUserPreset(0, values));
     // The "LÀM SÁNG" slider moves: the interface marks CUSTOM, then sets and saves its own key.
-    MarkPresetCustom(values); values.sliders[Param::VocalAir] = 9.0f;
+    MarkPresetCustom(values);
+    values.sliders[Param::VocalAir] = 9.0f;
     SetVocalAir(EngineParams::sampleRate, values.sliders[Param::VocalAir]);
-    appConfig.vocalAir = values.sliders[Param::VocalAir]; SaveConfig();
+    appConfig.vocalAir = values.sliders[Param::VocalAir];
+    SaveConfig();
     EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == kCustomPreset);
     ASSERT_TRUE(ChooseTuneStyle(3, values));
     EXPECT_TRUE(engine.tuneMode == 3 && engine.retuneRate == 0.032f);
@@ -130,6 +139,7 @@ TEST_F(VocalPresets, SaveRenameDeleteAndFindAgainTheActivePersonalPreset) {
     EXPECT_FALSE(DeleteActiveUserPreset(values) || RenameActiveUserPreset("x", values)) << "none is active";
     appConfig.activeUserPreset = "gone";
     ResolveActiveUserPreset(values);
-    EXPECT_TRUE(StoredConfig().activeUserPreset.empty() && StoredConfig().vocalPreset == 7) << "a stale name is repaired";
+    EXPECT_TRUE(StoredConfig().activeUserPreset.empty() && StoredConfig().vocalPreset == 7)
+        << "a stale name is repaired";
 }
 }  // namespace

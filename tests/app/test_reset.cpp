@@ -23,7 +23,10 @@ protected:
                   "fx_enabled=0\ntune_mode=3\ntune_enabled=0\nmini_output_id=bluez_sink.A\nrecord_folder=/srv/rec\n"
                   "record_name=Hoa\nvocal_preset=13\nactive_user_preset=Hòa\nsetup_complete=1\nsetup_version=2\n"
                   "asio_device_name=Focusrite\nasio_buffer_frames=64\nstudio_mode=1\nui_latency_open=1\n");
-        StartFromStoredConfig(values); values.userPreset = 0; values.toneSemitones = -2.0f; InitBeatPitchShifter();
+        StartFromStoredConfig(values);
+        values.userPreset = 0;
+        values.toneSemitones = -2.0f;
+        InitBeatPitchShifter();
         SetBeatTone(-2.0f);
         values.wizard = {.step = 3, .firstCheckDone = true, .secondCheckDone = true, .visible = false};
         hostRequests.requestedStudioMode = -1;
@@ -34,9 +37,11 @@ TEST_F(ResetDefaults, EverythingReturnsAtOnceTheOldFileIsKeptAndPersonalFilesAre
     if (!InFreshProcess()) return;
     StartChanged();
     const std::string before = ReadFile(ConfigPath());
-    const std::string presets = "Hòa|100.0000|55.0000|55.0000|50.0000|45.0000|2.8000|18.0000|12.0000|24.0000|60.0000|"
-                                "1|1|1|0|50.0000|0.0000\n";
-    WriteFile(UserPresetsPath(), presets); WriteFile(SongLibraryPath(), "Ha trang||-1|1\n");
+    const std::string presets =
+        "Hòa|100.0000|55.0000|55.0000|50.0000|45.0000|2.8000|18.0000|12.0000|24.0000|60.0000|"
+        "1|1|1|0|50.0000|0.0000\n";
+    WriteFile(UserPresetsPath(), presets);
+    WriteFile(SongLibraryPath(), "Ha trang||-1|1\n");
     ASSERT_TRUE(ResetToDefaults(values));
     EXPECT_EQ(ReadFile(ConfigPath() + ".before_reset.bak"), before);
     EXPECT_EQ(ReadFile(ConfigPath()), WriteConfigText(DefaultAppConfig())) << "every key at its default";

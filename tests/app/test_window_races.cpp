@@ -16,10 +16,15 @@ namespace {
 constexpr uint32_t kBlock = 128;
 
 TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
-    ResetDeviceWorld(); scripted.render.endpoints = {kSpeakers}; scripted.render.defaultId = kSpeakers.id;
-    scripted.renderStream.spacePerCall = 256; InitBeatCapture();
+    ResetDeviceWorld();
+    scripted.render.endpoints = {kSpeakers};
+    scripted.render.defaultId = kSpeakers.id;
+    scripted.renderStream.spacePerCall = 256;
+    InitBeatCapture();
     ShellState shell;
-    ApplyConfigToEngine(appConfig, shell); engine.inputChannels = 1; userPresets = {UserPreset{.name = "mine"}};
+    ApplyConfigToEngine(appConfig, shell);
+    engine.inputChannels = 1;
+    userPresets = {UserPreset{.name = "mine"}};
     userPresets[0].values[Param::HarmonyEnabled] = 1.0f;
 
     // A driver thread whose stream the UI can stop; a failed stop leaves the callback coming.
@@ -34,7 +39,8 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
                 std::copy_if(engine.beatBlock, engine.beatBlock + 2 * kBlock, std::back_inserter(beatSeen),
                              [](float v) { return v != 0.0f; });
             }
-            inCallback = false; std::this_thread::yield();
+            inCallback = false;
+            std::this_thread::yield();
         }
     });
     std::vector<float> ramp(960);
@@ -47,12 +53,25 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
             TrimBeatRing(miniPlayerActive ? 19200 : 6720);
         }
         switch (step % 6) {
-            case 0: ApplyBuiltinPreset(step % 13, shell); break;
-            case 1: MoveControl(shell, static_cast<Param>(step % kParamCount), static_cast<float>(step % 50)); break;
-            case 2: ApplyUserPreset(0, shell); break;
-            case 3: ChooseTuneStyle(1 + step % 3, shell); break;
-            case 4: hostRequests.requestedStudioMode = (step / 6) % 2; HandleHostRequests(); break;
-            case 5: if (step % 60 == 5) ResetToDefaults(shell); break;
+            case 0:
+                ApplyBuiltinPreset(step % 13, shell);
+                break;
+            case 1:
+                MoveControl(shell, static_cast<Param>(step % kParamCount), static_cast<float>(step % 50));
+                break;
+            case 2:
+                ApplyUserPreset(0, shell);
+                break;
+            case 3:
+                ChooseTuneStyle(1 + step % 3, shell);
+                break;
+            case 4:
+                hostRequests.requestedStudioMode = (step / 6) % 2;
+                HandleHostRequests();
+                break;
+            case 5:
+                if (step % 60 == 5) ResetToDefaults(shell);
+                break;
         }
         if (step % 25 != 24) continue;
         if (++handOvers % 2 == 1) {
@@ -60,14 +79,20 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
                 running = false;
                 while (inCallback.load()) std::this_thread::yield();
             }
-            EnterMiniPlayer(); miniPlayerActive = true;
+            EnterMiniPlayer();
+            miniPlayerActive = true;
             ASSERT_TRUE(OpenMiniOutputAsApp());
         } else {
             ReturnToStudio();  // gives the ring back before the Mini thread is stopped
-            StopMiniOutput(); miniPlayerActive = false; running = true;
+            StopMiniOutput();
+            miniPlayerActive = false;
+            running = true;
         }
     }
-    done = true; driver.join(); StopMiniOutput(); TakeNotices();
+    done = true;
+    driver.join();
+    StopMiniOutput();
+    TakeNotices();
     EXPECT_EQ(engine.beatReaderOverlaps, 0u) << "the two readers were never in the ring together";
     EXPECT_GT(scripted.renderStream.framesWritten.load(), 0u);
     ASSERT_FALSE(beatSeen.empty());

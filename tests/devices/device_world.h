@@ -56,8 +56,18 @@ inline bool Eventually(const std::function<bool()>& condition) {
 }
 inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 // The device operations as the application runs them: the config's choices in, what they chose kept.
-inline void RefreshOutputsAsApp() { RunDeviceOperation([] { RefreshOutputEndpoints(); return 0; }); }
-inline void RefreshInputsAsApp() { RunDeviceOperation([] { RefreshInputEndpoints(); return 0; }); }
+inline void RefreshOutputsAsApp() {
+    RunDeviceOperation([] {
+        RefreshOutputEndpoints();
+        return 0;
+    });
+}
+inline void RefreshInputsAsApp() {
+    RunDeviceOperation([] {
+        RefreshInputEndpoints();
+        return 0;
+    });
+}
 inline bool StartBridgeAsApp() { return RunDeviceOperation(StartSelectedMicBridge); }
 inline bool OpenMiniOutputAsApp() { return RunDeviceOperation(OpenSelectedMiniOutput); }
 
@@ -77,7 +87,10 @@ protected:
     static ScriptedDriver& AddDriver(const std::string& name, uint32_t inputs = 2, uint32_t outputs = 2,
                                      bool generic = false) {
         ScriptedDriver& d = scripted.driverHost.drivers.emplace_back();
-        d.name = name; d.inputs = inputs; d.outputs = outputs; d.generic = generic;
+        d.name = name;
+        d.inputs = inputs;
+        d.outputs = outputs;
+        d.generic = generic;
         return d;
     }
     // What the console said while `step` and then the notices it queued ran, as the shell runs them.

@@ -12,7 +12,8 @@ struct PrivateDataFolder : ::testing::Environment {
     std::string folder = (std::filesystem::temp_directory_path() / "sonavela-devices-XXXXXX").string();
     void SetUp() override {
         ASSERT_NE(mkdtemp(folder.data()), nullptr);
-        setenv("HOME", folder.c_str(), 1); setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+        setenv("HOME", folder.c_str(), 1);
+        setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
     }
     void TearDown() override { std::filesystem::remove_all(folder); }

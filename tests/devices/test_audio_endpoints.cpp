@@ -3,20 +3,30 @@
 
 namespace {
 TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndAChangeSaved) {
-    struct Case { std::vector<AudioEndpoint> list; std::string defaultId, stored; int index; std::string saved; };
+    struct Case {
+        std::vector<AudioEndpoint> list;
+        std::string defaultId, stored;
+        int index;
+        std::string saved;
+    };
     const Case cases[] = {{{kSpeakers, kCable, kK10Output}, kSpeakers.id, kK10Output.id, 2, "<not saved>"},
                           {{kSpeakers, kCable}, kCable.id, kSpeakers.id, 0, "<not saved>"},  // nothing changed
                           {{kCable, kSpeakers, kHeadphones}, kHeadphones.id, "unplugged_usb_dac", 2, kHeadphones.id},
                           {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
                           {{}, "", "gone", -1, ""}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored + " default " + c.defaultId); ResetDeviceWorld(); scripted.render.endpoints = c.list;
-        scripted.render.defaultId = c.defaultId; appConfig.miniOutputId = c.stored; RefreshOutputsAsApp();
+        SCOPED_TRACE(c.stored + " default " + c.defaultId);
+        ResetDeviceWorld();
+        scripted.render.endpoints = c.list;
+        scripted.render.defaultId = c.defaultId;
+        appConfig.miniOutputId = c.stored;
+        RefreshOutputsAsApp();
         EXPECT_EQ(endpointLists.selectedOutputIndex, c.index);
         EXPECT_EQ(appConfig.miniOutputId, c.index < 0 ? "" : c.list[c.index].id);
         EXPECT_EQ(StoredConfigValue("mini_output_id"), c.saved);
     }
-    scripted.render.endpoints = {kSpeakers, {"", "No id"}, {"plain", ""}}; RefreshOutputsAsApp();
+    scripted.render.endpoints = {kSpeakers, {"", "No id"}, {"plain", ""}};
+    RefreshOutputsAsApp();
     ASSERT_EQ(endpointLists.outputEndpoints.size(), 2u) << "one without an id is skipped";
     EXPECT_EQ(endpointLists.outputEndpoints[1].name, "Windows Audio Output");
     scripted.render.reachable = false;  // a failed list keeps the index, but it selects nothing
@@ -27,25 +37,33 @@ TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndACha
 
 TEST(Endpoints, TheInputIsTheStoredOneElseTheBestMicrophoneByNameKeptInMemory) {
     ResetDeviceWorld();
-    scripted.capture.endpoints = {kCableCapture, {"line", "Line In (High Definition Audio)"}, kUsbMic,
-                                  {"usb2", kUsbMic.name}};
+    scripted.capture.endpoints = {
+        kCableCapture, {"line", "Line In (High Definition Audio)"}, kUsbMic, {"usb2", kUsbMic.name}};
     RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 2) << "the earliest of equal scores";
     EXPECT_EQ(appConfig.wasapiMicInputId, kUsbMic.id);
     EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
-    appConfig.wasapiMicInputId = "line"; RefreshInputsAsApp();
+    appConfig.wasapiMicInputId = "line";
+    RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 1);
-    scripted.capture.endpoints = {kCableCapture, kStereoMix}; appConfig.wasapiMicInputId = "gone";
+    scripted.capture.endpoints = {kCableCapture, kStereoMix};
+    appConfig.wasapiMicInputId = "gone";
     RefreshInputsAsApp();
     EXPECT_EQ(endpointLists.selectedInputIndex, 0);
 }
 
 TEST(Endpoints, MicrophoneScoresK10AndTheGenericDriverFollowTheirNames) {
-    const std::pair<const char*, int> scores[] = {
-        {"Microphone (USB Audio Device)", 63}, {"Line In (High Definition Audio)", 43}, {"Line Microphone", 65},
-        {"Microphone (XOX K10 Audio)", 83}, {"CABLE Output (VB-Audio Virtual Cable)", -1000}, {"MIC", 30},
-        {"Stereo Mix (Realtek)", -1000}, {"What U Hear (Sound Blaster)", -1000}, {"NVIDIA Broadcast", -1000},
-        {"Micrô USB của tôi", 55}, {"", 0}};
+    const std::pair<const char*, int> scores[] = {{"Microphone (USB Audio Device)", 63},
+                                                  {"Line In (High Definition Audio)", 43},
+                                                  {"Line Microphone", 65},
+                                                  {"Microphone (XOX K10 Audio)", 83},
+                                                  {"CABLE Output (VB-Audio Virtual Cable)", -1000},
+                                                  {"MIC", 30},
+                                                  {"Stereo Mix (Realtek)", -1000},
+                                                  {"What U Hear (Sound Blaster)", -1000},
+                                                  {"NVIDIA Broadcast", -1000},
+                                                  {"Micrô USB của tôi", 55},
+                                                  {"", 0}};
     for (const auto& [name, score] : scores) EXPECT_EQ(ScoreMicName(name), score) << name;
     for (const char* k10 : {"Speakers (XOX K10 Audio)", "xox k10", "K10 10th Anniversary"}) EXPECT_TRUE(IsK10Name(k10));
     EXPECT_FALSE(IsK10Name("K10") || IsK10Name(kSpeakers.name));

@@ -11,7 +11,10 @@ class BeatPump : public ::testing::Test {
 protected:
     uint64_t position = 0;
     void SetUp() override {
-        ResetDeviceWorld(); InitBeatCapture(); SetBeatTone(0.0f); scripted.render.endpoints = {kSpeakers, kCable};
+        ResetDeviceWorld();
+        InitBeatCapture();
+        SetBeatTone(0.0f);
+        scripted.render.endpoints = {kSpeakers, kCable};
     }
     void TearDown() override { CloseBeatCapture(); }
     // Queues `packets` packets of a stereo tone, each `frames` long, then pumps.
@@ -44,7 +47,8 @@ TEST_F(BeatPump, OpensTheLoopbackOfTheCablesOutputFoundByItsName) {
     EXPECT_EQ(scripted.captureStream.openedId, kCable.id);
     scripted.captureStream.openFails = true;
     EXPECT_FALSE(OpenBeatCapture() || beatCapture.beatCaptureReady || scripted.captureStream.open);
-    scripted.captureStream.openFails = false; scripted.captureStream.opens = 0;
+    scripted.captureStream.openFails = false;
+    scripted.captureStream.opens = 0;
     scripted.render.endpoints = {kSpeakers, {"cable_lower", "cable input (lower case)"}};
     scripted.capture.endpoints = {kCableCapture};  // the cable's capture side is never used
     EXPECT_FALSE(OpenBeatCapture() || scripted.captureStream.opens != 0);
@@ -65,18 +69,22 @@ TEST_F(BeatPump, TwoSemitonesUpKeepTheTempoAndAToneChangeKeepsTheBeatFlowing) {
 TEST_F(BeatPump, SilentPacketsAreDroppedAndTheRingKeepsItsLatencyLimit) {
     ASSERT_TRUE(OpenBeatCapture());
     ScriptedPacket& silent = scripted.captureStream.packets.emplace_back();
-    silent.samples.assign(2 * 480, 0.0f); silent.silent = true; PumpBeat();
+    silent.samples.assign(2 * 480, 0.0f);
+    silent.silent = true;
+    PumpBeat();
     EXPECT_TRUE(beatCapture.silentPackets == 1u && beatCapture.framesCaptured == 0u);
     Pump(50, 220.0);  // half a second at once, nobody reading: Studio keeps 70 ms, or two bursts and two UI frames
     const int64_t studioLimit = std::max<int64_t>(6720, 4 * BeatShifterBurstFrames() + 3200);
     EXPECT_TRUE(BeatRingFill() <= studioLimit && beatCapture.samplesTrimmed > 0u);
-    miniPlayerActive = true; Pump(50, 220.0);
+    miniPlayerActive = true;
+    Pump(50, 220.0);
     EXPECT_TRUE(BeatRingFill() > studioLimit && BeatRingFill() <= 19200 && BeatRingFill() % 2 == 0) << BeatRingFill();
 }
 
 TEST_F(BeatPump, ALostStreamIsClosedTheMeterDecaysAndTheNextOpenWorks) {
     ASSERT_TRUE(OpenBeatCapture());
-    scripted.captureStream.lost = true; PumpBeat();
+    scripted.captureStream.lost = true;
+    PumpBeat();
     EXPECT_FALSE(beatCapture.beatCaptureReady || scripted.captureStream.open || beatCapture.streamsLost != 1u);
     engine.cablePeak = 1.0f;
     PumpBeat();  // without a capture: nothing breaks, the peak decays

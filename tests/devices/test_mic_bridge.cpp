@@ -10,7 +10,8 @@ namespace {
 class Bridge : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetDeviceWorld(); scripted.capture.endpoints = {kCableCapture, kUsbMic};
+        ResetDeviceWorld();
+        scripted.capture.endpoints = {kCableCapture, kUsbMic};
     }
     void TearDown() override {
         StopMicBridge();
@@ -26,7 +27,12 @@ protected:
 };
 
 TEST_F(Bridge, TheChosenOrStrongerChannelReachesTheRingPacketByPacket) {
-    struct Case { uint32_t channels; int32_t mode; std::vector<std::vector<float>> packets; std::vector<float> ring; };
+    struct Case {
+        uint32_t channels;
+        int32_t mode;
+        std::vector<std::vector<float>> packets;
+        std::vector<float> ring;
+    };
     const Case cases[] = {{2, 1, {{0.1f, 0.9f}}, {0.1f}},
                           {2, 2, {{0.9f, 0.1f}}, {0.1f}},
                           {1, 2, {{0.25f, 1.5f}}, {0.25f, 1.0f}},  // CH2 on a mono microphone is CH1, clamped
@@ -55,7 +61,9 @@ TEST_F(Bridge, AFullRingDropsTheNewestAndALostMicrophoneHandsTheVoiceBack) {
     for (int p = 0; p < 20; ++p) Queue(std::vector<float>(2 * 1000, 0.2f));
     ASSERT_TRUE(Captured(20000));
     EXPECT_EQ(engine.bridgeFillFrames.load(), 16383u) << "the newest dropped, the count goes on";
-    engine.micBridgeEnabled = true; engine.micBridgeRunning = true; scripted.captureStream.lost = true;
+    engine.micBridgeEnabled = true;
+    engine.micBridgeRunning = true;
+    scripted.captureStream.lost = true;
     ASSERT_TRUE(Eventually([] { return !IsMicBridgeRunning(); }));
     EXPECT_TRUE(micBridge.deviceLost.load());
     EXPECT_FALSE(engine.micBridgeEnabled.load() || engine.micBridgeRunning.load());
@@ -67,10 +75,12 @@ TEST_F(Bridge, AFullRingDropsTheNewestAndALostMicrophoneHandsTheVoiceBack) {
 // it on its own thread. Each capture sends its own number: the callback must
 // never get an earlier capture's samples, and its read index is its alone.
 TEST_F(Bridge, TheSourceGoesOffAndOnWhileTheCallbackReads) {
-    std::atomic<bool> done{false}; std::atomic<int> capture{0};
+    std::atomic<bool> done{false};
+    std::atomic<int> capture{0};
     long long stale = 0, foreignIndexWrites = 0, delivered = 0;
     std::thread callback([&] {
-        std::vector<float> block(128); uint32_t lastRead = engine.bridgeReadIndex;
+        std::vector<float> block(128);
+        uint32_t lastRead = engine.bridgeReadIndex;
         while (!done.load()) {
             const int current = capture.load();
             if (!engine.micBridgeEnabled.load() || !engine.micBridgeRunning.load()) continue;
@@ -82,13 +92,17 @@ TEST_F(Bridge, TheSourceGoesOffAndOnWhileTheCallbackReads) {
         }
     });
     for (int c = 1; c <= 60; ++c) {
-        BridgeSourceOff(); capture = c;
+        BridgeSourceOff();
+        capture = c;
         ASSERT_TRUE(OpenMicBridge(kUsbMic.id));
-        engine.micBridgeRunning = true; engine.micBridgeEnabled = true;
+        engine.micBridgeRunning = true;
+        engine.micBridgeEnabled = true;
         for (int p = 0; p < 4; ++p) Queue(std::vector<float>(2 * 480, static_cast<float>(c) / 1000.0f));
         ASSERT_TRUE(Captured(4 * 480));
     }
-    BridgeSourceOff(); done = true; callback.join();
+    BridgeSourceOff();
+    done = true;
+    callback.join();
     EXPECT_TRUE(stale == 0 && foreignIndexWrites == 0 && delivered > 0) << stale << " " << foreignIndexWrites;
 }
 
@@ -96,7 +110,8 @@ TEST_F(Bridge, OnlyAnOpenableRealMicrophoneOrTheUsersChoiceIsBridgedAndKept) {
     EXPECT_FALSE(OpenMicBridge("") || OpenMicBridge("unplugged"));
     scripted.captureStream.openFails = true;
     EXPECT_FALSE(OpenMicBridge(kUsbMic.id) || IsMicBridgeRunning() || micBridge.openedId != "");
-    scripted.captureStream.openFails = false; scripted.captureStream.opens = 0;
+    scripted.captureStream.openFails = false;
+    scripted.captureStream.opens = 0;
     scripted.capture.endpoints = {kCableCapture, kStereoMix};
     EXPECT_FALSE(StartBridgeAsApp() || IsMicBridgeRunning() || scripted.captureStream.opens != 0);
     EXPECT_EQ(appConfig.wasapiMicInputId, "") << "nothing stored";

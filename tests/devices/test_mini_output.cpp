@@ -17,7 +17,8 @@ TEST(RenderMiniFrames, FloatIsUnclippedSixteenBitClippedAndTruncatedOtherFormats
     int16_t s[6];
     EXPECT_FLOAT_EQ(RenderMiniFrames(loud, 2, Format(SampleFormat::Int16, 3, 2), 1.5f, s), 1.0f);
     EXPECT_EQ(std::vector<int16_t>(s, s + 5), (std::vector<int16_t>{32767, -24575, 4095, 14745, 0}));
-    uint8_t other[6]; std::memset(other, 0x55, sizeof other);
+    uint8_t other[6];
+    std::memset(other, 0x55, sizeof other);
     EXPECT_EQ(RenderMiniFrames(beat, 1, Format(SampleFormat::Other, 2, 3), 1.0f, other), 0.0f);
     EXPECT_EQ(std::vector<uint8_t>(other, other + 6), std::vector<uint8_t>(6, 0));
 }
@@ -25,18 +26,22 @@ TEST(RenderMiniFrames, FloatIsUnclippedSixteenBitClippedAndTruncatedOtherFormats
 class MiniOutputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetDeviceWorld(); scripted.render.endpoints = {kCable, kSpeakers, kHeadphones};
+        ResetDeviceWorld();
+        scripted.render.endpoints = {kCable, kSpeakers, kHeadphones};
         scripted.render.defaultId = kSpeakers.id;
         scripted.renderStream.spacePerCall = 64;  // the device is nearly full
-        HandBeatRingTo(BeatReader::Mini);  // so the beat a test queues before opening stays
+        HandBeatRingTo(BeatReader::Mini);         // so the beat a test queues before opening stays
     }
     void TearDown() override { StopMiniOutput(); }
     // Queues a beat of +value/-value frames at `volume`, plays it in blocks of `space` and gives the first one.
-    template <typename T> static T PlayedAfterPreRoll(size_t samples, float value, float volume, uint32_t space) {
+    template <typename T>
+    static T PlayedAfterPreRoll(size_t samples, float value, float volume, uint32_t space) {
         std::vector<float> beat(samples, value);
         for (size_t i = 1; i < samples; i += 2) beat[i] = -value;
-        WriteBeatRing(beat.data(), static_cast<int64_t>(samples)); engine.beatVolume = volume;
-        scripted.renderStream.spacePerCall = space; scripted.renderStream.framesWritten = 0;
+        WriteBeatRing(beat.data(), static_cast<int64_t>(samples));
+        engine.beatVolume = volume;
+        scripted.renderStream.spacePerCall = space;
+        scripted.renderStream.framesWritten = 0;
         scripted.renderStream.written.clear();
         EXPECT_TRUE(OpenMiniOutput(kSpeakers.id, false));
         EXPECT_TRUE(Eventually([space] { return scripted.renderStream.framesWritten.load() >= 672 + 4 * space; }));
@@ -49,13 +54,19 @@ protected:
 };
 
 TEST_F(MiniOutputTest, OpensTheChosenOrDefaultEndpointButNeverTheCableAndAStopEndsItsThread) {
-    struct Case { std::string asked, defaultId; bool profile; std::string opened; uint32_t bufferFrames; };
+    struct Case {
+        std::string asked, defaultId;
+        bool profile;
+        std::string opened;
+        uint32_t bufferFrames;
+    };
     const Case cases[] = {{kCable.id, kSpeakers.id, false, kSpeakers.id, 1344},
                           {"", kCable.id, false, kSpeakers.id, 1344},  // the first entry that is not the cable
                           {"unplugged", kSpeakers.id, true, kSpeakers.id, 3840},
                           {kHeadphones.id, kSpeakers.id, false, kHeadphones.id, 1344}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.asked); scripted.render.defaultId = c.defaultId;
+        SCOPED_TRACE(c.asked);
+        scripted.render.defaultId = c.defaultId;
         ASSERT_TRUE(OpenMiniOutput(c.asked, c.profile));
         EXPECT_TRUE(miniOutput.openedId == c.opened && miniOutput.bufferFrames == c.bufferFrames);
         StopMiniOutput();
@@ -84,7 +95,8 @@ TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilenceAndALo
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_TRUE(miniOutput.silentPasses.load() == 0u && scripted.renderStream.framesWritten.load() == 672u);
     const std::vector<float> beat(100, 0.5f);  // 50 frames: less than the device asks for
-    WriteBeatRing(beat.data(), 100); engine.beatRingPriming = false;
+    WriteBeatRing(beat.data(), 100);
+    engine.beatRingPriming = false;
     ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 50u; }));
     scripted.renderStream.spacePerCall = 1344;  // the device ran empty
     ASSERT_TRUE(Eventually([] { return miniOutput.silentPasses.load() >= 3; }));
@@ -97,7 +109,8 @@ TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilenceAndALo
 }
 
 TEST_F(MiniOutputTest, TheSelectedOpenPrimesForTheProfileAndKeepsTheOpenedId) {
-    appConfig.miniOutputMode = 1; appConfig.miniOutputId = "gone";
+    appConfig.miniOutputMode = 1;
+    appConfig.miniOutputId = "gone";
     ASSERT_TRUE(OpenMiniOutputAsApp());
     EXPECT_TRUE(engine.beatRingPrefill.load() == 4800 && appConfig.miniOutputId == kSpeakers.id);
     appConfig.miniOutputMode = 0;

@@ -5,7 +5,10 @@ namespace {
 using BringUpTest = StudioWorld;
 
 TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
-    struct Case { std::vector<std::string> drivers; std::string stored, runs; };
+    struct Case {
+        std::vector<std::string> drivers;
+        std::string stored, runs;
+    };
     const Case cases[] = {
         {{"ASIO Link Pro", "UMC ASIO Driver", "Behringer USB Audio", "Realtek ASIO"}, "", "UMC ASIO Driver"},
         {{"ASIO Link Pro", "FL Studio ASIO"}, "", "FL Studio ASIO"},
@@ -17,54 +20,68 @@ TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
         {{"ASIO4ALL v2", "Focusrite USB ASIO", "Yamaha Steinberg USB ASIO"}, "Gone Driver", "Focusrite USB ASIO"}};
     std::string console;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.runs + " stored " + c.stored); Fresh();
+        SCOPED_TRACE(c.runs + " stored " + c.stored);
+        Fresh();
         for (const std::string& name : c.drivers) AddDriver(name);
-        appConfig.asioDeviceName = c.stored; console = BringUp();
+        appConfig.asioDeviceName = c.stored;
+        console = BringUp();
         EXPECT_EQ(RunningDriver(), c.runs);
         EXPECT_TRUE(c.drivers[studioHost.currentDriverIndex] == c.runs && appConfig.asioDeviceName == c.runs);
     }
     EXPECT_TRUE(studioHost.asioAvailable && scripted.messages.empty() && studioHost.currentDeviceId == 1u);
     EXPECT_EQ(Calls(), (std::vector<std::string>{"open 1 in 2 128", "start 1"}));
     EXPECT_TRUE(Has(console, "\n>>> DA KET NOI SOUNDCARD: Focusrite USB ASIO <<<\n") &&
-                Has(console, ">>> ASIO Stream da kich hoat o muc 128 frames <<<\n")) << console;
+                Has(console, ">>> ASIO Stream da kich hoat o muc 128 frames <<<\n"))
+        << console;
 }
 
 TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListed) {
     AddDriver("ASIOVADPRO Virtual", 2, 2);
     AddDriver("CABLE Input (VB-Audio Virtual Cable)", 0, 2, true);  // the beat's own cable
-    AddDriver("Focusrite Mic Only", 2, 0); AddDriver("Focusrite Mono Out", 2, 1);
-    EXPECT_TRUE(Has(BringUp(), "[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI "
-                               "san sang khi nguoi dung chon.\n"));
+    AddDriver("Focusrite Mic Only", 2, 0);
+    AddDriver("Focusrite Mono Out", 2, 1);
+    EXPECT_TRUE(Has(BringUp(),
+                    "[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI "
+                    "san sang khi nguoi dung chon.\n"));
     EXPECT_TRUE(studioHost.asioDrivers.empty() && Calls().empty() && !studioHost.asioAvailable && !miniPlayerActive);
-    ShutDownStudioAudio(); AddDriver("ASIO4ALL v2"); BringUp();
+    ShutDownStudioAudio();
+    AddDriver("ASIO4ALL v2");
+    BringUp();
     ASSERT_EQ(studioHost.asioDrivers.size(), 1u);
     EXPECT_EQ(studioHost.asioDrivers[0].id, 4u) << "ids are the host's, not the list's";
     EXPECT_EQ(RunningDriver(), "ASIO4ALL v2");
 }
 
 TEST_F(BringUpTest, HostAndProbeErrorsBecomeConsoleLines) {
-    scripted.driverHost.createFails = true; scripted.driverHost.createError = "no sound server";
+    scripted.driverHost.createFails = true;
+    scripted.driverHost.createError = "no sound server";
     EXPECT_TRUE(Has(BringUp(), "[INFO] ASIO subsystem chua san sang: no sound server"));
     EXPECT_FALSE(DriverHostExists() || studioHost.asioAvailable);
     scripted.driverHost.createError.clear();
     EXPECT_TRUE(Has(BringUp(), "[INFO] ASIO subsystem chua san sang. Main Shell"));
-    Fresh(); AddDriver("Broken One").probeFails = true;
+    Fresh();
+    AddDriver("Broken One").probeFails = true;
     ScriptedDriver& broken = AddDriver("Broken Two");
-    broken.probeFails = true; broken.probeError = "driver crashed while probing"; AddDriver("ASIO4ALL v2");
+    broken.probeFails = true;
+    broken.probeError = "driver crashed while probing";
+    AddDriver("ASIO4ALL v2");
     const std::string console = BringUp();
     EXPECT_TRUE(Has(console, "[WARN] Bo qua ASIO device loi khong xac dinh.\n") &&
-                Has(console, "[WARN] Bo qua ASIO device loi: driver crashed while probing\n")) << console;
+                Has(console, "[WARN] Bo qua ASIO device loi: driver crashed while probing\n"))
+        << console;
     EXPECT_EQ(RunningDriver(), "ASIO4ALL v2");
 }
 
 TEST_F(BringUpTest, AFailedFirstOpenTurnsStudioOffWithOneMessageAndLeavesNothingOpen) {
-    AddDriver("Focusrite USB ASIO").startError = "sample rate 48000 not supported"; BringUp();
+    AddDriver("Focusrite USB ASIO").startError = "sample rate 48000 not supported";
+    BringUp();
     EXPECT_FALSE(studioHost.asioAvailable || miniPlayerActive || engine.inputChannels.load() != 0);
     EXPECT_FALSE(IsDriverStreamOpen()) << "a later restore can open it again";
     ASSERT_EQ(scripted.messages.size(), 1u);
     const ScriptedMessage& m = scripted.messages[0];
-    EXPECT_EQ(m.text, "Khong mo duoc Soundcard ASIO:\nsample rate 48000 not supported\n\nSonavela se chuyen sang Mini "
-                      "Player qua WASAPI (3.5mm/Bluetooth/HDMI).");
+    EXPECT_EQ(m.text,
+              "Khong mo duoc Soundcard ASIO:\nsample rate 48000 not supported\n\nSonavela se chuyen sang Mini "
+              "Player qua WASAPI (3.5mm/Bluetooth/HDMI).");
     EXPECT_TRUE(m.caption == "Sonavela - ASIO khong san sang" && m.icon == MessageIcon::Warning && !m.owned);
 }
 
@@ -83,7 +100,13 @@ TEST_F(BringUpTest, TheGrantedBufferSizeIsWhatRunsAndLongNamesAreCutBetweenLette
 // Native drivers use their own inputs; the generic one bridges the best real
 // microphone, unless Studio Mode is BEAT ONLY or a K10 is plugged in.
 TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10) {
-    struct Case { const char* name; uint32_t inputs; bool generic, mic, k10; int32_t mode; const char* open, *says; };
+    struct Case {
+        const char* name;
+        uint32_t inputs;
+        bool generic, mic, k10;
+        int32_t mode;
+        const char *open, *says;
+    };
     const Case cases[] = {
         {"Focusrite USB ASIO", 4, false, true, false, 0, "open 0 in 2 128", ""},
         {"Focusrite USB ASIO", 1, false, true, false, 0, "open 0 in 1 128", ""},
@@ -104,7 +127,8 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
         Fresh();
         if (c.k10) scripted.render.endpoints.push_back(kK10Output);
         if (!c.mic) scripted.capture.endpoints = {kCableCapture};
-        engine.studioMode = c.mode; AddDriver(c.name, c.inputs, 2, c.generic);
+        engine.studioMode = c.mode;
+        AddDriver(c.name, c.inputs, 2, c.generic);
         const std::string console = BringUp();
         ASSERT_FALSE(Calls().empty());
         EXPECT_EQ(Calls()[0], c.open);
@@ -119,7 +143,9 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
                     StoredConfigValue("wasapi_mic_input_id") != kCableCapture.id);
     }
     Fresh();  // the sound server's own devices play the generic driver whatever their names, and rank 5
-    AddDriver("Focusrite Scarlett 2i2 Analog Stereo", 0, 2, true); AddDriver("system", 2, 2, false); BringUp();
+    AddDriver("Focusrite Scarlett 2i2 Analog Stereo", 0, 2, true);
+    AddDriver("system", 2, 2, false);
+    BringUp();
     EXPECT_TRUE(RunningDriver() == "system" && !IsMicBridgeRunning());
 }
 }  // namespace

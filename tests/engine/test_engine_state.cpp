@@ -104,10 +104,10 @@ TEST_F(EngineTest, FullRecordRingDropsAndCountsFramesAndRecoversWhenDrained) {
 
 TEST_F(EngineTest, AmountSettersClampToZeroOneAndTreatNaNAsZero) {
     const std::pair<std::function<void(float)>, std::atomic<float>*> cases[] = {
-        {SetVocalBody, &engine.bodyAmount},     {SetVocalSmooth, &engine.smoothAmount},
-        {SetVocalWarmth, &engine.warmthAmount}, {SetVocalBodyPlus, &engine.bodyPlusAmount},
-        {SetVocalOpto, &engine.optoAmount},     {SetReverbLevel, &engine.reverbLevel},
-        {SetEchoLevel, &engine.echoLevel},      {SetMasterGlue, &engine.glueAmount},
+        {SetVocalBody, &engine.bodyAmount},       {SetVocalSmooth, &engine.smoothAmount},
+        {SetVocalWarmth, &engine.warmthAmount},   {SetVocalBodyPlus, &engine.bodyPlusAmount},
+        {SetVocalOpto, &engine.optoAmount},       {SetReverbLevel, &engine.reverbLevel},
+        {SetEchoLevel, &engine.echoLevel},        {SetMasterGlue, &engine.glueAmount},
         {SetVocalBalance, &engine.balanceAmount}, {[](float a) { SetVocalAir(48000.0f, 10.0f * a); }, &engine.airDb}};
     for (const auto& [set, field] : cases) {
         const float top = field == &engine.airDb ? 10.0f : 1.0f;
@@ -122,7 +122,8 @@ TEST_F(EngineTest, DerivedSettingsFollowTheClampedValues) {
     const float threshold = engine.balanceThresholdDb, ratio = engine.balanceRatio, makeup = engine.balanceMakeup;
     SetVocalBalance(engine.balanceAmount);  // start-up derives the balance as the setter does
     EXPECT_TRUE(std::fabs(engine.balanceThresholdDb - threshold) + std::fabs(engine.balanceRatio - ratio) +
-                    std::fabs(engine.balanceMakeup - makeup) < 1e-5);
+                    std::fabs(engine.balanceMakeup - makeup) <
+                1e-5);
     for (const auto& [db, want] : {std::pair{12.0f, 8.0}, {-20.0f, -6.0}, {3.0f, 3.0}}) {
         SetMasterOutputDb(db);
         EXPECT_NEAR(engine.masterOutputGain, std::pow(10.0, want / 20.0), 1e-5) << db;
@@ -169,8 +170,13 @@ TEST_F(EngineTest, GlueEnvelopeFollowsItsAttackAndReleaseAndLinksTheChannels) {
 TEST_F(EngineTest, OutputNeverExceedsTheCeilingOnRandomAndExtremeInput) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> gain(-6.0f, 8.0f), amount(0.0f, 1.0f), loud(-40.0f, 40.0f);
-    const float specials[] = {std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(), INFINITY, NAN,
-                              std::numeric_limits<float>::denorm_min(), 1e30f, -0.0f};
+    const float specials[] = {std::numeric_limits<float>::max(),
+                              -std::numeric_limits<float>::max(),
+                              INFINITY,
+                              NAN,
+                              std::numeric_limits<float>::denorm_min(),
+                              1e30f,
+                              -0.0f};
     for (int trial = 0; trial < 40; ++trial) {
         SetMasterGlue(amount(rng));
         SetMasterOutputDb(gain(rng));

@@ -88,9 +88,18 @@ TEST_F(AutoTune, DetectsSteadyVibratoWeakFundamentalAndGlidingVoicesWithinTenCen
 }
 
 TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
-    struct Case { int style; double offCents, expected, tau; };
-    for (const Case c : {Case{2, -30, 17.6, 400.0}, {1, -30, 9.6, 833.3}, {3, -30, 30.0, 31.25}, {2, -40, 17.07, 400.0},
-                         {2, 30, -17.6, 400.0}, {2, -49, 0.0, 400.0}, {1, 50, 0.0, 833.3}, {3, 45, -45.0, 31.25}}) {
+    struct Case {
+        int style;
+        double offCents, expected, tau;
+    };
+    for (const Case c : {Case{2, -30, 17.6, 400.0},
+                         {1, -30, 9.6, 833.3},
+                         {3, -30, 30.0, 31.25},
+                         {2, -40, 17.07, 400.0},
+                         {2, 30, -17.6, 400.0},
+                         {2, -49, 0.0, 400.0},
+                         {1, 50, 0.0, 833.3},
+                         {3, 45, -45.0, 31.25}}) {
         InitEngine();
         SetTuneMode(c.style);
         const double hz = HzOfNote(57.0 + c.offCents / 100.0);
@@ -193,8 +202,8 @@ void ExpectThirds(double note, int low, int high) {
 
 TEST_F(Harmony3D, EachVoiceIsTheDiatonicThirdBelowAndAboveTheSungNote) {
     // In C major; out of it, C# and D# are harmonised as the degree below them.
-    for (const auto& [note, low, high] : {std::tuple{64, -4, 3}, {61, -3, 4}, {62, -3, 3}, {65, -3, 4}, {59, -4, 3},
-                                          {63, -3, 3}, {72, -3, 4}}) {
+    for (const auto& [note, low, high] :
+         {std::tuple{64, -4, 3}, {61, -3, 4}, {62, -3, 3}, {65, -3, 4}, {59, -4, 3}, {63, -3, 3}, {72, -3, 4}}) {
         InitEngine();
         ExpectThirds(note, low, high);
     }
@@ -230,14 +239,15 @@ TEST_F(Harmony3D, AClickReturnsOnceFromEachVoiceAtItsDelayAndLevel) {
         click[0] = 1.0f;
         const auto [low, high] = Harmonise(click, -1.0f);
         // At unison a grain reads half its 1152-sample window behind the input.
-        for (const auto& [y, lag, gain] : {std::tuple{&low, kHarmonyDelayLow + 576, 0.82},
-                                           {&high, kHarmonyDelayHigh + 576, 0.62}}) {
+        for (const auto& [y, lag, gain] :
+             {std::tuple{&low, kHarmonyDelayLow + 576, 0.82}, {&high, kHarmonyDelayHigh + 576, 0.62}}) {
             const auto onset = std::find_if(y->begin(), y->end(), [](float s) { return s != 0.0f; }) - y->begin();
             EXPECT_EQ(static_cast<size_t>(onset), lag);
             double sum = 0.0;  // the output smoothing spreads the click but passes its sum whole
             for (const float s : *y) sum += s;
             EXPECT_NEAR(sum, volume / 100.0 * gain, 1e-4 * volume / 100.0);
-            EXPECT_TRUE(std::all_of(y->begin() + static_cast<long>(lag) + 400, y->end(), [](float s) { return s == 0.0f; }));
+            EXPECT_TRUE(
+                std::all_of(y->begin() + static_cast<long>(lag) + 400, y->end(), [](float s) { return s == 0.0f; }));
         }
     }
 }

@@ -38,16 +38,18 @@ TEST_F(EngineTest, BeatRingNeverDeliversASampleTwiceOrOutOfOrderAcrossTrims) {
     long long trimmed = 0;
     OrderCheck check{true};
     std::vector<float> block(256);
-    Race([&] {
-        std::vector<float> batch;
-        float next = 0;
-        for (int i = 0; next < kTotal; ++i) {
-            batch.resize(static_cast<size_t>(2 * (1 + (i * 37) % 700)));  // uneven, whole frames
-            for (float& s : batch) s = next++;
-            WriteBeatRing(batch.data(), static_cast<int64_t>(batch.size()));
-            trimmed += TrimBeatRing(i % 3 == 0 ? 1000 : 6720);
-        }
-    }, [&] { check.Block(block.data(), ReadBeatRing(block.data(), 256, BeatReader::Studio)); });
+    Race(
+        [&] {
+            std::vector<float> batch;
+            float next = 0;
+            for (int i = 0; next < kTotal; ++i) {
+                batch.resize(static_cast<size_t>(2 * (1 + (i * 37) % 700)));  // uneven, whole frames
+                for (float& s : batch) s = next++;
+                WriteBeatRing(batch.data(), static_cast<int64_t>(batch.size()));
+                trimmed += TrimBeatRing(i % 3 == 0 ? 1000 : 6720);
+            }
+        },
+        [&] { check.Block(block.data(), ReadBeatRing(block.data(), 256, BeatReader::Studio)); });
     EXPECT_EQ(check.faults, 0);
     EXPECT_TRUE(check.delivered > 0 && trimmed > 0);
 }
@@ -120,11 +122,13 @@ TEST_F(EngineTest, BridgeRingDeliversInOrderWhileTheConsumerCutsTheBacklog) {
     long long stored = 0;
     OrderCheck check{false};
     std::vector<float> block(128), packet(480);
-    Race([&] {
-        for (float next = 0; next < kTotal; stored += WriteBridgeRing(packet.data(), 480)) {
-            for (float& s : packet) s = next++;
-        }
-    }, [&] { check.Block(block.data(), ReadBridgeBlock(block.data(), 128)); });
+    Race(
+        [&] {
+            for (float next = 0; next < kTotal; stored += WriteBridgeRing(packet.data(), 480)) {
+                for (float& s : packet) s = next++;
+            }
+        },
+        [&] { check.Block(block.data(), ReadBridgeBlock(block.data(), 128)); });
     EXPECT_EQ(check.faults, 0);
     EXPECT_EQ(engine.bridgeFramesCaptured, static_cast<uint64_t>(kTotal));
     EXPECT_EQ(engine.bridgeFramesConsumed, static_cast<uint64_t>(check.delivered));
@@ -146,12 +150,14 @@ TEST_F(EngineTest, RecordRingDrainsExactlyWhatWasPushedMinusTheCountedDrops) {
         drained += static_cast<long long>(got / 2);
         return got > 0;
     };
-    Race([&] {
-        for (int i = 0; i < kFrames; ++i) {  // the frame number in two 15-bit halves
-            PushRecorderFrame((static_cast<float>(i >> 15) + 0.5f) / 32767.0f,
-                              (static_cast<float>(i & 0x7FFF) + 0.5f) / 32767.0f);
-        }
-    }, drain);
+    Race(
+        [&] {
+            for (int i = 0; i < kFrames; ++i) {  // the frame number in two 15-bit halves
+                PushRecorderFrame((static_cast<float>(i >> 15) + 0.5f) / 32767.0f,
+                                  (static_cast<float>(i & 0x7FFF) + 0.5f) / 32767.0f);
+            }
+        },
+        drain);
     while (drain() > 0) continue;
     EXPECT_EQ(faults, 0);
     EXPECT_EQ(drained + static_cast<long long>(engine.recordFramesDropped.load()), kFrames);

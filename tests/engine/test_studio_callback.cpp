@@ -14,20 +14,28 @@ namespace {
 void ExpectRecorded(const std::vector<float>& out) {
     const std::vector<int16_t> rec = DrainRecord();
     ASSERT_EQ(rec.size(), out.size());
-    for (size_t i = 0; i < rec.size(); ++i) ASSERT_EQ(rec[i], static_cast<int16_t>(std::clamp(out[i], -1.0f, 1.0f) * 32767.0f));
+    for (size_t i = 0; i < rec.size(); ++i)
+        ASSERT_EQ(rec[i], static_cast<int16_t>(std::clamp(out[i], -1.0f, 1.0f) * 32767.0f));
 }
 
 TEST_F(EngineTest, MicrophoneIsTheConfiguredInputOrTheBridgeWhileEnabledAndRunning) {
     // channels, mode, null input, raw peak; mode 2 sums two inputs, unscaled on one
-    for (const auto& [channels, mode, nullInput, raw] :
-         {std::tuple{2, 0, false, 0.2f}, {2, 1, false, 0.6f}, {2, 2, false, 0.8f * 0.707f}, {2, 3, false, 0.0f},
-          {2, -1, false, 0.0f}, {1, 0, false, 0.2f}, {1, 2, false, 0.2f}, {1, 3, false, 0.0f}, {0, 0, false, 0.0f},
-          {2, 1, true, 0.0f}}) {
+    for (const auto& [channels, mode, nullInput, raw] : {std::tuple{2, 0, false, 0.2f},
+                                                         {2, 1, false, 0.6f},
+                                                         {2, 2, false, 0.8f * 0.707f},
+                                                         {2, 3, false, 0.0f},
+                                                         {2, -1, false, 0.0f},
+                                                         {1, 0, false, 0.2f},
+                                                         {1, 2, false, 0.2f},
+                                                         {1, 3, false, 0.0f},
+                                                         {0, 0, false, 0.0f},
+                                                         {2, 1, true, 0.0f}}) {
         InitEngine();
         engine.inputChannels = channels;
         engine.micChannelMode = mode;
         std::vector<float> in;
-        if (!nullInput) in = ConstantInput(128, channels >= 2 ? std::vector<float>{0.2f, 0.6f} : std::vector<float>{0.2f});
+        if (!nullInput)
+            in = ConstantInput(128, channels >= 2 ? std::vector<float>{0.2f, 0.6f} : std::vector<float>{0.2f});
         RunBlock(in, 128);
         EXPECT_NEAR(engine.micPeak, raw, 1e-6) << channels << " channels, mode " << mode;
     }
@@ -154,7 +162,8 @@ TEST_F(EngineTest, BlocksLongerThanTheScratchAreProcessedInSlices) {
         WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
         std::vector<float> out;
         for (unsigned f = 0; f < 4096; f += blockFrames) {
-            const std::vector<float> o = RunBlock({in.begin() + 2 * f, in.begin() + 2 * (f + blockFrames)}, blockFrames);
+            const std::vector<float> o =
+                RunBlock({in.begin() + 2 * f, in.begin() + 2 * (f + blockFrames)}, blockFrames);
             out.insert(out.end(), o.begin(), o.end());
         }
         return out;

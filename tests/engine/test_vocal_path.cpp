@@ -23,7 +23,9 @@ class VocalPath : public EngineTest {};
 double FromDb(double db) { return std::pow(10.0, db / 20.0); }
 double Omega(double hz) { return 2.0 * M_PI * hz / kTestRate; }
 
-struct Design { double b0, b1, b2, a0, a1, a2; };
+struct Design {
+    double b0, b1, b2, a0, a1, a2;
+};
 
 Design Peaking(double hz, double q, double gainDb) {
     const double a = std::pow(10.0, gainDb / 40.0), c = std::cos(Omega(hz)), alpha = std::sin(Omega(hz)) / (2.0 * q);
@@ -31,9 +33,10 @@ Design Peaking(double hz, double q, double gainDb) {
 }
 
 Design HighShelf(double hz, double gainDb) {
-    const double a = std::pow(10.0, gainDb / 40.0), c = std::cos(Omega(hz)), k = std::sqrt(2.0 * a) * std::sin(Omega(hz));
+    const double a = std::pow(10.0, gainDb / 40.0), c = std::cos(Omega(hz)),
+                 k = std::sqrt(2.0 * a) * std::sin(Omega(hz));
     return {a * ((a + 1) + (a - 1) * c + k), -2 * a * ((a - 1) + (a + 1) * c), a * ((a + 1) + (a - 1) * c - k),
-            (a + 1) - (a - 1) * c + k, 2 * ((a - 1) - (a + 1) * c), (a + 1) - (a - 1) * c - k};
+            (a + 1) - (a - 1) * c + k,       2 * ((a - 1) - (a + 1) * c),      (a + 1) - (a - 1) * c - k};
 }
 
 // A cascade's response against the stage's, at multiples of 5 Hz dense around every corner.
@@ -51,8 +54,9 @@ TEST_F(VocalPath, EqualisersFollowTheirDesignsAndPassBitForBitAtZero) {
     const MonoStage body = [](float s) { return ProcessBodyEq(engine.bodyEq, s); };
     for (const float a : {0.5f, 1.0f}) {
         SetVocalBody(a);
-        ExpectMatches(body, {Peaking(180.0, 0.78, 4.4 * a), Peaking(370.0, 0.92, -2.7 * a),
-                             Peaking(3000.0, 0.82, 2.8 * a), Peaking(12500.0, 0.7, 0.8 * a)},
+        ExpectMatches(body,
+                      {Peaking(180.0, 0.78, 4.4 * a), Peaking(370.0, 0.92, -2.7 * a), Peaking(3000.0, 0.82, 2.8 * a),
+                       Peaking(12500.0, 0.7, 0.8 * a)},
                       [] { ClearBodyEq(engine.bodyEq); });
     }
     const MonoStage air = [](float s) { return ProcessAirEq(engine.air, engine.airDb, s); };
@@ -88,16 +92,29 @@ TEST_F(VocalPath, DynamicsFollowTheirStaticCurves) {
     BalanceSettings full{};
     SetVocalBalance(1.0f);  // threshold -30 dB, ratio 5.5, makeup 7.5 dB
     full = {engine.balanceAmount, engine.balanceThresholdDb, engine.balanceRatio, engine.balanceMakeup};
-    struct Case { std::function<double(double)> gainDb; double threshold, ratio, floorDb, makeupDb; };
+    struct Case {
+        std::function<double(double)> gainDb;
+        double threshold, ratio, floorDb, makeupDb;
+    };
     const Case cases[] = {
-        {[&](double db) { InitPreLeveler(p); const auto in = Square(db);
-             return Db(RunStage([&](float s) { return ProcessPreLeveler(p, s); }, in).back() / in.back()); },
+        {[&](double db) {
+             InitPreLeveler(p);
+             const auto in = Square(db);
+             return Db(RunStage([&](float s) { return ProcessPreLeveler(p, s); }, in).back() / in.back());
+         },
          -10.0, 4.0, -4.5, 0.0},
-        {[&](double db) { InitBalanceCompressor(c); const auto in = Square(db);
-             return Db(RunStage([&](float s) { return ProcessBalanceCompressor(c, full, s); }, in).back() / in.back()); },
+        {[&](double db) {
+             InitBalanceCompressor(c);
+             const auto in = Square(db);
+             return Db(RunStage([&](float s) { return ProcessBalanceCompressor(c, full, s); }, in).back() / in.back());
+         },
          -30.0, 5.5, -100.0, 7.5},
-        {[&](double db) { InitOptoLeveler(o); const auto in = Square(db);
-             return OptoElementDb(in.back(), RunStage([&](float s) { return ProcessOptoLeveler(o, 1.0f, s); }, in).back()); },
+        {[&](double db) {
+             InitOptoLeveler(o);
+             const auto in = Square(db);
+             return OptoElementDb(in.back(),
+                                  RunStage([&](float s) { return ProcessOptoLeveler(o, 1.0f, s); }, in).back());
+         },
          -22.0, 3.5, -10.0, 0.0}};
     for (const Case& k : cases) {
         for (const double over : {-3.0, 3.0, 9.0, 16.0, 36.0}) {
@@ -107,7 +124,8 @@ TEST_F(VocalPath, DynamicsFollowTheirStaticCurves) {
     }
     // At its gate the balance is bypassed without touching its detector.
     SetVocalBalance(0.01f);
-    const BalanceSettings gate{engine.balanceAmount, engine.balanceThresholdDb, engine.balanceRatio, engine.balanceMakeup};
+    const BalanceSettings gate{engine.balanceAmount, engine.balanceThresholdDb, engine.balanceRatio,
+                               engine.balanceMakeup};
     InitBalanceCompressor(c);
     const std::vector<float> loud = Square(0.0, 4800);
     EXPECT_EQ(RunStage([&](float s) { return ProcessBalanceCompressor(c, gate, s); }, loud), loud);
@@ -172,16 +190,17 @@ TEST_F(VocalPath, WarmthAndBodyPlusDistortMoreWithTheAmountAndAreDryAtZero) {
     EXPECT_GT(thd[0], 0.1);
 }
 
-
 template <typename Fx>
 std::pair<std::vector<float>, std::vector<float>> RunStereo(Fx& fx, StereoSample (*process)(Fx&, float, float),
                                                             float level, const std::vector<float>& in) {
     std::vector<float> right;
-    std::vector<float> left = RunStage([&](float x) {
-        const StereoSample y = process(fx, level, x);
-        right.push_back(y.right);
-        return y.left;
-    }, in);
+    std::vector<float> left = RunStage(
+        [&](float x) {
+            const StereoSample y = process(fx, level, x);
+            right.push_back(y.right);
+            return y.left;
+        },
+        in);
     return {left, right};
 }
 
@@ -225,8 +244,14 @@ TEST_F(VocalPath, EchoRepeatsAfter165And205MsThenCrossesSides) {
 }
 
 using Amount = void (*)(float);
-constexpr Amount kAmounts[] = {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth,
-                               SetVocalWarmth, [](float a) { SetVocalAir(48000.0f, 10.0f * a); }, SetReverbLevel,
+constexpr Amount kAmounts[] = {SetVocalBalance,
+                               SetVocalBody,
+                               SetVocalOpto,
+                               SetVocalBodyPlus,
+                               SetVocalSmooth,
+                               SetVocalWarmth,
+                               [](float a) { SetVocalAir(48000.0f, 10.0f * a); },
+                               SetReverbLevel,
                                SetEchoLevel};
 
 size_t Differing(const std::vector<float>& a, const std::vector<float>& b, size_t fromBlock, size_t toBlock) {

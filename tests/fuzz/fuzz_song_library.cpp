@@ -9,7 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<SongEntry> songs = ParseSongLibrary(std::string_view(reinterpret_cast<const char*>(data), size));
     for (const SongEntry& s : songs) {
-        if (s.name.size() > SongLibrary::maxNameBytes || s.url.size() > SongLibrary::maxUrlBytes || !std::isfinite(s.tone)) std::abort();
+        if (s.name.size() > SongLibrary::maxNameBytes || s.url.size() > SongLibrary::maxUrlBytes ||
+            !std::isfinite(s.tone))
+            std::abort();
     }
     const std::string saved = FormatSongLibrary(songs);
     const std::vector<SongEntry> again = ParseSongLibrary(saved);

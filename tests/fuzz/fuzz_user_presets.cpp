@@ -7,7 +7,8 @@
 #include "persistence/user_presets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::vector<UserPreset> presets = ParseUserPresets(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::vector<UserPreset> presets =
+        ParseUserPresets(std::string_view(reinterpret_cast<const char*>(data), size));
     std::set<std::string> names;
     for (const UserPreset& p : presets) {
         for (const ParamSpec& s : AllParams()) {

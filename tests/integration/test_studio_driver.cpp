@@ -18,7 +18,7 @@ TEST(PulseServer, EndpointsAreThePactlListWithItsDefaultsOrAReasonWhenNoServerAn
     ASSERT_TEST_SERVER();
     TemporarySink sink("Loa_Tam", "Loa tạm thời");  // a name as it was given, not only ASCII
     for (const auto& [flow, kind, expectedDefault] : {std::tuple{EndpointFlow::Render, "sink", "Speakers_Builtin"},
-                                                       std::tuple{EndpointFlow::Capture, "source", "USB_Mic"}}) {
+                                                      std::tuple{EndpointFlow::Capture, "source", "USB_Mic"}}) {
         SCOPED_TRACE(kind);
         std::vector<AudioEndpoint> list;
         std::string defaultId, reason;
@@ -89,8 +89,9 @@ void StopAndClose(const char* failedNaming = nullptr) {
     std::string reason;
     for (int i = 0; failedNaming && i < 500 && !DriverStreamFailed(reason); ++i) std::this_thread::sleep_for(10ms);
     const std::string naming = failedNaming != nullptr ? failedNaming : "";
-    EXPECT_TRUE(failedNaming == nullptr || (DriverStreamFailed(reason) && reason.find(naming) != std::string::npos &&
-                                            !reason.empty())) << reason;
+    EXPECT_TRUE(failedNaming == nullptr ||
+                (DriverStreamFailed(reason) && reason.find(naming) != std::string::npos && !reason.empty()))
+        << reason;
     const bool stopped = StopDriverStream(reason);
     EXPECT_TRUE(stopped || (failedNaming != nullptr && !reason.empty())) << reason;
     EXPECT_FALSE(IsDriverStreamRunning());
@@ -104,7 +105,10 @@ void StopAndClose(const char* failedNaming = nullptr) {
 
 class StudioDriverRoad : public ::testing::Test {
 protected:
-    void SetUp() override { calls = nullInputs = 0; ASSERT_TEST_SERVER(); }
+    void SetUp() override {
+        calls = nullInputs = 0;
+        ASSERT_TEST_SERVER();
+    }
     void TearDown() override { DestroyDriverHost(); }
     static void CreateHost() {
         std::string reason;
@@ -119,9 +123,10 @@ TEST_F(StudioDriverRoad, GenericDriversComeLastAndTheirStreamsRunStopReopenAndFa
     ASSERT_FALSE(drivers.empty());
     EXPECT_EQ(drivers[0].name == "system", std::getenv("SONAVELA_JACK") != nullptr);
     EXPECT_TRUE(std::is_partitioned(drivers.begin(), drivers.end(), [](const DriverInfo& d) { return !d.generic; }));
-    const std::pair<const char*, uint32_t> devices[] = {  // name, inputs; sinks have two outputs, sources none
-        {"CABLE Input (VB-Audio Virtual Cable)", 0}, {"Microphone (USB Audio Device)", 2},
-        {"Monitor of CABLE Input (VB-Audio Virtual Cable)", 2}};
+    const std::pair<const char*, uint32_t> devices[] = {// name, inputs; sinks have two outputs, sources none
+                                                        {"CABLE Input (VB-Audio Virtual Cable)", 0},
+                                                        {"Microphone (USB Audio Device)", 2},
+                                                        {"Monitor of CABLE Input (VB-Audio Virtual Cable)", 2}};
     for (const auto& [name, inputs] : devices) {
         const DriverInfo& d = drivers.at(DriverId(name));
         EXPECT_TRUE(d.generic && d.inputChannels == inputs && d.outputChannels == 2 - inputs) << name;
@@ -162,8 +167,9 @@ TEST_F(StudioDriverRoad, GenericDriversComeLastAndTheirStreamsRunStopReopenAndFa
 // On a JACK server of the test's own, a child that is reaped: a zombie keeps its slot in JACK's registry.
 TEST_F(StudioDriverRoad, JackDuplexRunsAtTheCardsRateAndFailsWhenTheServerGoesAway) {
     if (std::getenv("SONAVELA_JACK") == nullptr) GTEST_SKIP() << "no JACK (scripts/jack_test_server.sh)";
-    Background jack("JACK_NO_AUDIO_RESERVATION=1 exec jackd -r -n sonavela-test-gone -d dummy -r 48000 -p 128 "
-                    ">/dev/null 2>&1");
+    Background jack(
+        "JACK_NO_AUDIO_RESERVATION=1 exec jackd -r -n sonavela-test-gone -d dummy -r 48000 -p 128 "
+        ">/dev/null 2>&1");
     int status = -1;
     Shell("jack_wait -s sonavela-test-gone -w -t 10 >/dev/null 2>&1", &status);
     ASSERT_EQ(status, 0) << "the private JACK server did not start";

@@ -6,12 +6,14 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
 #include <clocale>
 #include <functional>
 #include <locale>
 #include <random>
 #include <sstream>
 #include <thread>
+
 #include "engine/engine_params.h"
 #include "persistence/atomic_file.h"
 #include "persistence/data_folder.h"
@@ -23,32 +25,44 @@ namespace {
 namespace fs = std::filesystem;
 
 struct ConfigFile : FreshProcessTest {
-    static const AppConfig& Loaded(const std::string& text) { return WriteFile(ConfigPath(), text), LoadConfig(), appConfig; }
-    static std::string Saved() { EXPECT_TRUE(SaveConfig()); return ReadFile(ConfigPath()); }
+    static const AppConfig& Loaded(const std::string& text) {
+        return WriteFile(ConfigPath(), text), LoadConfig(), appConfig;
+    }
+    static std::string Saved() {
+        EXPECT_TRUE(SaveConfig());
+        return ReadFile(ConfigPath());
+    }
 };
 
 TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
     if (!InFreshProcess()) return;
     using C = AppConfig&;
-    const std::tuple<const char*, std::function<void(C)>, bool> cases[] = {  // file, change from the defaults, recovered
+    const std::tuple<const char*, std::function<void(C)>, bool> cases[] = {
+        // file, change from the defaults, recovered
         {"", [](C) {}, false},
-        {"vocal_volume=500\nmaster_output_db=-20\nharmony_volume=0", [](C c) { c.vocalVolume = 150, c.masterOutputDb = -6, c.harmonyVolume = 8; }, false},
-        {"setup_version=0\ntune_mode=9\nstudio_mode=5\nvocal_preset=14", [](C c) { c.setupVersion = 1, c.tuneMode = 3, c.studioMode = 1, c.vocalPreset = 13; }, false},
+        {"vocal_volume=500\nmaster_output_db=-20\nharmony_volume=0",
+         [](C c) { c.vocalVolume = 150, c.masterOutputDb = -6, c.harmonyVolume = 8; }, false},
+        {"setup_version=0\ntune_mode=9\nstudio_mode=5\nvocal_preset=14",
+         [](C c) { c.setupVersion = 1, c.tuneMode = 3, c.studioMode = 1, c.vocalPreset = 13; }, false},
         {"tune_mode=0\nasio_buffer_frames=1024\nletters=5\nvocal_volume = 5\nVocal_Volume=5", [](C) {}, false},
-        {"asio_buffer_frames=256\r\nreverb=12.5dB\r\n\r\nmic_channel=2.9\nvocal_air=  +7", [](C c) { c.asioBufferFrames = 256, c.reverb = 12.5f, c.micChannel = 2, c.vocalAir = 7; }, false},
+        {"asio_buffer_frames=256\r\nreverb=12.5dB\r\n\r\nmic_channel=2.9\nvocal_air=  +7",
+         [](C c) { c.asioBufferFrames = 256, c.reverb = 12.5f, c.micChannel = 2, c.vocalAir = 7; }, false},
         {"record_folder=Sonavela Recordings\nrecord_name=", [](C) {}, false},
         {"record_folder=/x=y \nrecord_name=Ca\r\r", [](C c) { c.recordFolder = "/x=y ", c.recordName = "Ca "; }, false},
         {"record_folder=Sonavela\x1dRecordings\nmini_output_id=a\tb", [](C c) { c.miniOutputId = "a b"; }, false},
-        {"harmony_enabled=7\nui_latency_open=-1\nfx_enabled=0", [](C c) { c.harmonyEnabled = c.uiLatencyOpen = true, c.fxEnabled = false; }, false},
+        {"harmony_enabled=7\nui_latency_open=-1\nfx_enabled=0",
+         [](C c) { c.harmonyEnabled = c.uiLatencyOpen = true, c.fxEnabled = false; }, false},
         {"asio_buffer_frames=64\nasio_buffer_frames=fast\ntune_mode=3\ntune_mode=x\nfx_enabled=on", [](C) {}, true},
         {"mic_channel=0\nmic_channel=x\nvocal_air=5\nvocal_air=", [](C c) { c.micChannel = 0, c.vocalAir = 5; }, true},
         {"vocal_volume=10\nvocal_volume=20\nreve", [](C c) { c.vocalVolume = 20; }, true},
-        {"echo=.5\nbeat_volume=-.5\nvocal_body=-0", [](C c) { c.echo = 0.5f, c.beatVolume = 0, c.vocalBody = 0; }, false},
+        {"echo=.5\nbeat_volume=-.5\nvocal_body=-0", [](C c) { c.echo = 0.5f, c.beatVolume = 0, c.vocalBody = 0; },
+         false},
     };
     for (const auto& [text, change, recovered] : cases) {
         AppConfig expected = DefaultAppConfig();
         change(expected);
-        EXPECT_TRUE(Loaded(text) == expected && configRecovered == recovered) << text << "\nloaded as:\n" << WriteConfigText(appConfig);
+        EXPECT_TRUE(Loaded(text) == expected && configRecovered == recovered) << text << "\nloaded as:\n"
+                                                                              << WriteConfigText(appConfig);
     }
     for (const char* bad : {"letters", "vocal_body=", "vocal_air=nan", "echo=-inf", "beat_volume=1e39", "reverb=+",
                             "setup_version=2147483648", "vocal_volume=x2"}) {
@@ -56,9 +70,11 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
     }
     std::istringstream keys(WriteConfigText(DefaultAppConfig()));  // every key clamps whatever it holds
     for (std::string line; std::getline(keys, line);) {
-        for (const char* value : {"nan", "-inf", "1e39", "-1e30", "1e30", "2147483648", "-2147483649", "9999", "-9999", "64.9", " +-5"}) {
+        for (const char* value :
+             {"nan", "-inf", "1e39", "-1e30", "1e30", "2147483648", "-2147483649", "9999", "-9999", "64.9", " +-5"}) {
             const std::string text = line.substr(0, line.find('=') + 1) + value;
-            EXPECT_TRUE(ConfigInRange(Loaded(text)) && engine.micChannelMode >= 0 && engine.micChannelMode <= 2) << text;
+            EXPECT_TRUE(ConfigInRange(Loaded(text)) && engine.micChannelMode >= 0 && engine.micChannelMode <= 2)
+                << text;
         }
     }
     std::string huge = "reverb=7\n";
@@ -68,7 +84,8 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
 
 TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
     if (!InFreshProcess()) return;
-    const std::string backup = ConfigPath() + ".recovered.bak", bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
+    const std::string backup = ConfigPath() + ".recovered.bak",
+                      bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
     WriteFile(backup, "an older copy");
     EXPECT_EQ(Loaded(bad).reverb, 7.0f);
     EXPECT_TRUE(recoveryNotice.starts_with("Sonavela da phat hien mot vai gia tri cau hinh khong hop le") &&
@@ -81,8 +98,9 @@ TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
         if (make == 1) fs::create_directory(ConfigPath());
         if (make == 2) fs::create_symlink(ConfigPath(), ConfigPath());
         LoadConfig();
-        EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() && !fs::exists(backup) &&
-                    engine.micChannelMode == 1 && engine.studioMode == 0) << make;
+        EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() &&
+                    !fs::exists(backup) && engine.micChannelMode == 1 && engine.studioMode == 0)
+            << make;
     }
 }
 
@@ -90,11 +108,47 @@ TEST_F(ConfigFile, EverySavedValueReadsBackAndTextInjectsNothing) {
     if (!InFreshProcess()) return;
     appConfig = DefaultAppConfig();
     const std::string defaults = Saved();
-    EXPECT_TRUE(defaults.starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\n") && defaults.ends_with(
-        "\nasio_buffer_frames=128\nstudio_mode=0\n") && std::count(defaults.begin(), defaults.end(), '\n') == 37) << defaults;
-    const AppConfig all{0, 150, 0.5f, 12.345f, 99.9f, 1, 2, 3, 9.5f, 50, 40, 8, 100, 0, -1.5f, true, false, 3, false,
-                        "{0.0.0.00000000}.{a1}", 1, "alsa_input.usb", 2, "/nhạc/thu âm", "Ca sĩ", 1, 13, "Ấm", true, true,
-                        true, false, true, 2, "Focusrite USB ASIO", 512, 1};
+    EXPECT_TRUE(defaults.starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\n") &&
+                defaults.ends_with("\nasio_buffer_frames=128\nstudio_mode=0\n") &&
+                std::count(defaults.begin(), defaults.end(), '\n') == 37)
+        << defaults;
+    const AppConfig all{0,
+                        150,
+                        0.5f,
+                        12.345f,
+                        99.9f,
+                        1,
+                        2,
+                        3,
+                        9.5f,
+                        50,
+                        40,
+                        8,
+                        100,
+                        0,
+                        -1.5f,
+                        true,
+                        false,
+                        3,
+                        false,
+                        "{0.0.0.00000000}.{a1}",
+                        1,
+                        "alsa_input.usb",
+                        2,
+                        "/nhạc/thu âm",
+                        "Ca sĩ",
+                        1,
+                        13,
+                        "Ấm",
+                        true,
+                        true,
+                        true,
+                        false,
+                        true,
+                        2,
+                        "Focusrite USB ASIO",
+                        512,
+                        1};
     appConfig = all, engine.micChannelMode = 0;
     EXPECT_TRUE(Loaded(Saved()) == all) << WriteConfigText(appConfig);
     engine.micChannelMode = 2;
@@ -102,8 +156,9 @@ TEST_F(ConfigFile, EverySavedValueReadsBackAndTextInjectsNothing) {
     engine.micChannelMode = 1;
     const std::string hostile = std::string("a\nvocal_volume=0\r\nb\0c\x1b=\xff ", 20) + "Giọng\r";
     const std::string asWritten = std::string("a vocal_volume=0  b c =\xff ", 20) + "Giọng ";
-    for (std::string AppConfig::*field : {&AppConfig::miniOutputId, &AppConfig::wasapiMicInputId, &AppConfig::recordFolder,
-                                          &AppConfig::recordName, &AppConfig::activeUserPreset, &AppConfig::asioDeviceName}) {
+    for (std::string AppConfig::*field :
+         {&AppConfig::miniOutputId, &AppConfig::wasapiMicInputId, &AppConfig::recordFolder, &AppConfig::recordName,
+          &AppConfig::activeUserPreset, &AppConfig::asioDeviceName}) {
         AppConfig expected = appConfig = DefaultAppConfig();
         appConfig.*field = hostile, expected.*field = asWritten;
         const std::string saved = Saved();
@@ -112,7 +167,9 @@ TEST_F(ConfigFile, EverySavedValueReadsBackAndTextInjectsNothing) {
 }
 
 // A decimal comma, as the Vietnamese locale has, for C++ streams and the C library alike.
-struct DecimalComma : std::numpunct<char> { char do_decimal_point() const override { return ','; } };
+struct DecimalComma : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+};
 
 TEST_F(ConfigFile, NumbersStayClassicUnderADecimalCommaLocale) {
     if (!InFreshProcess()) return;
@@ -121,7 +178,8 @@ TEST_F(ConfigFile, NumbersStayClassicUnderADecimalCommaLocale) {
     ASSERT_TRUE((std::ostringstream() << 2.8).str() == "2,8" && std::strtod("2.8", nullptr) == 2.0);
     appConfig = DefaultAppConfig(), appConfig.masterOutputDb = -1.5f;
     const std::string saved = Saved();
-    EXPECT_TRUE(saved.find("\nvocal_air=2.8\nreverb=18\n") != saved.npos && saved.find("\nmaster_output_db=-1.5\n") != saved.npos);
+    EXPECT_TRUE(saved.find("\nvocal_air=2.8\nreverb=18\n") != saved.npos &&
+                saved.find("\nmaster_output_db=-1.5\n") != saved.npos);
     EXPECT_EQ(Loaded("vocal_air=7.25\n").vocalAir, 7.25f);
     EXPECT_EQ(Loaded("reverb=12,5\n").reverb, 12.0f) << "a comma ends the number";
 }
@@ -145,21 +203,25 @@ TEST(AtomicFile, KilledAtAnyMomentTheFileIsAWholeVersionAndNowhereToWriteIsRepor
     const std::string path = fs::temp_directory_path() / ("sonavela-atomic-" + std::to_string(getpid()));
     const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
     std::string now;
-    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) && now.empty() && WriteFileAtomically(path, a));
+    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) && now.empty() &&
+                WriteFileAtomically(path, a));
     std::mt19937 rng(3);
     int sawA = 0, sawB = 0;
     for (int round = 0; round < 40; ++round) {
         const pid_t child = fork();
-        if (child == 0) for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
+        if (child == 0)
+            for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 30000));
         kill(child, SIGKILL), waitpid(child, nullptr, 0);
-        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) && (now == a || now == b)) << round << ": " << now.size() << " bytes";
+        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) && (now == a || now == b))
+            << round << ": " << now.size() << " bytes";
         (now == a ? sawA : sawB)++;
     }
     EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
     EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
     fs::remove(path), fs::create_directory(path);  // a folder where the file should be
-    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x") || ReadTextFile(path, now, 9));
+    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x") ||
+                 ReadTextFile(path, now, 9));
     EXPECT_TRUE(fs::is_directory(path) && !fs::exists(path + ".partial"));
     fs::remove_all(path);
 }

@@ -2,6 +2,7 @@
 // in, where recordings go, and what the song library file holds.
 
 #include <gtest/gtest.h>
+
 #include "persistence/data_folder.h"
 #include "persistence/song_library.h"
 #include "tests/persistence/fresh_process.h"
@@ -22,14 +23,16 @@ TEST_P(DataFolder, IsTheKnownFolderElseLocalAppDataElseTheTemporaryFolder) {
     }
     const std::string folder = place(GetParam()[3]) + "/Brivanta/Sonavela";
     EXPECT_TRUE(GetDataFolder() == folder && fs::is_directory(folder) && DataFilePath(nullptr) == folder + "/");
-    EXPECT_TRUE(ConfigPath() == folder + "/sonavela_config.txt" && UserPresetsPath() == folder + "/sonavela_user_presets.txt" &&
+    EXPECT_TRUE(ConfigPath() == folder + "/sonavela_config.txt" &&
+                UserPresetsPath() == folder + "/sonavela_user_presets.txt" &&
                 SongLibraryPath() == folder + "/recent_songs.txt");
 }
 INSTANTIATE_TEST_SUITE_P(Environments, DataFolder,
                          ::testing::Values(Environment{"@/data//", "@/home", "@/lad", "@/data"},
                                            Environment{nullptr, "@/home", "@/lad", "@/home/.local/share"},
                                            Environment{"relative/data", "@/home", nullptr, "@/home/.local/share"},
-                                           Environment{nullptr, nullptr, "@/lad\\/", "@/lad"}, Environment{"", "", "", "@/tmp"}));
+                                           Environment{nullptr, nullptr, "@/lad\\/", "@/lad"},
+                                           Environment{"", "", "", "@/tmp"}));
 
 using DataFiles = FreshProcessTest;
 
@@ -41,7 +44,8 @@ TEST_F(DataFiles, RecordingsGoToTheDocumentsFolderElseTheDataFolder) {
     EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/T\"ai lieu/Sonavela Recordings");
     unsetenv("HOME");
     WriteFile(root / "config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
-    EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" && !fs::exists(GetDefaultRecordingsFolder()));
+    EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" &&
+                !fs::exists(GetDefaultRecordingsFolder()));
 }
 
 TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFile) {
@@ -52,7 +56,8 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFi
         WriteFile(root / "bin" / name, "beside the program");
         WriteFile(root / "work" / name, "working directory");
     }
-    fs::remove(root / "work/recent_songs.txt"), fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
+    fs::remove(root / "work/recent_songs.txt"),
+        fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
     EXPECT_TRUE(ReadFile(ConfigPath()) == "working directory" && ReadFile(UserPresetsPath()) == "current");
     EXPECT_TRUE(ReadFile(SongLibraryPath()) == "beside the program" && fs::exists(root / "work/sonavela_config.txt"));
     EXPECT_FALSE((fs::remove(ConfigPath()), fs::exists(ConfigPath()))) << "migrated once per run";
@@ -61,13 +66,16 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFi
 TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
     if (!InFreshProcess()) return;
     LoadSongLibrary();
-    EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].name == "Mot coi di ve" && songLibrary.songs[0].tone == -2.0f &&
-                songLibrary.songs[0].favorite && !songLibrary.songs[1].favorite && !fs::exists(SongLibraryPath()));
+    EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].name == "Mot coi di ve" &&
+                songLibrary.songs[0].tone == -2.0f && songLibrary.songs[0].favorite && !songLibrary.songs[1].favorite &&
+                !fs::exists(SongLibraryPath()));
     fs::create_directories(SongLibraryPath());  // a folder is no library
     EXPECT_EQ((LoadSongLibrary(), fs::remove(SongLibraryPath()), songLibrary.songs.size()), 3u);
-    WriteFile(SongLibraryPath(), "Ba|u|1.5|1\r\nthree|fields|0\n\nfive|x|-2|1|extra\nword|x|2|true\npadded|x|01|01\n"
-                                 "notone|x|loud|1\nnan|x|nan|1\ncomma|x|2,5|0");
-    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)), "Ba|u|1.5|1\nfive|x|-2|1\nword|x|2|0\npadded|x|1|0\nnotone|x|0|1\nnan|x|0|1\ncomma|x|2|0\n");
+    WriteFile(SongLibraryPath(),
+              "Ba|u|1.5|1\r\nthree|fields|0\n\nfive|x|-2|1|extra\nword|x|2|true\npadded|x|01|01\n"
+              "notone|x|loud|1\nnan|x|nan|1\ncomma|x|2,5|0");
+    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)),
+              "Ba|u|1.5|1\nfive|x|-2|1\nword|x|2|0\npadded|x|1|0\nnotone|x|0|1\nnan|x|0|1\ncomma|x|2|0\n");
     songLibrary.songs.clear();
     std::string title;  // of two-byte letters
     while (title.size() < 200) title += "Đ";
@@ -76,12 +84,16 @@ TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
     ASSERT_TRUE(AddSong("Tình ca | bolero\nnew", "https://youtu.be/x?a=1|b", -1.5f));
     EXPECT_TRUE(ReadFile(SongLibraryPath()).starts_with("Tình ca   bolero new|https://youtu.be/x?a=1 b|-1.5|0\nxĐĐ"));
     EXPECT_TRUE(ToggleSongFavorite(1) && UpdateSongTone(0, 5.0f) && EditSong(1, "A mới", "https://example.org"));
-    EXPECT_FALSE(EditSong(0, "", "x") || ToggleSongFavorite(2) || UpdateSongTone(2, 0) || DeleteSong(2) || AddSong("", "x", 0));
-    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)), "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
-    EXPECT_TRUE(DeleteSong(0) && (LoadSongLibrary(), songLibrary.songs.size() == 1 && songLibrary.songs[0].name == "A mới"));
+    EXPECT_FALSE(EditSong(0, "", "x") || ToggleSongFavorite(2) || UpdateSongTone(2, 0) || DeleteSong(2) ||
+                 AddSong("", "x", 0));
+    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)),
+              "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
+    EXPECT_TRUE(DeleteSong(0) &&
+                (LoadSongLibrary(), songLibrary.songs.size() == 1 && songLibrary.songs[0].name == "A mới"));
     for (int i = 0; i < 101; ++i) ASSERT_TRUE(AddSong("song " + std::to_string(i), "", 0.0f));
     LoadSongLibrary();
-    EXPECT_TRUE(songLibrary.songs.size() == 100 && songLibrary.songs.front().name == "song 100" && songLibrary.songs.back().name == "song 1");
+    EXPECT_TRUE(songLibrary.songs.size() == 100 && songLibrary.songs.front().name == "song 100" &&
+                songLibrary.songs.back().name == "song 1");
     EXPECT_TRUE(SongPlayTone({"x", "", 5.0f, false}) == 3.0f && SongPlayTone({"x", "", -9.0f, false}) == -3.0f);
 }
 

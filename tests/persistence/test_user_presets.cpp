@@ -2,19 +2,23 @@
 // loads as, and what a save writes.
 
 #include <gtest/gtest.h>
+
 #include <random>
+
 #include "persistence/user_presets.h"
 
 namespace {
 // The columns after the name, in file order, and plain values for them.
-const Param kColumns[] = {Param::VocalVolume, Param::VocalBalance, Param::VocalBody, Param::VocalSmooth, Param::VocalWarmth,
-                          Param::VocalAir, Param::Reverb, Param::Echo, Param::HarmonyVolume, Param::MasterGlue, Param::TuneMode,
-                          Param::FxEnabled, Param::TuneEnabled, Param::HarmonyEnabled, Param::VocalBodyPlus, Param::VocalOpto2a};
+const Param kColumns[] = {Param::VocalVolume,   Param::VocalBalance,   Param::VocalBody,     Param::VocalSmooth,
+                          Param::VocalWarmth,   Param::VocalAir,       Param::Reverb,        Param::Echo,
+                          Param::HarmonyVolume, Param::MasterGlue,     Param::TuneMode,      Param::FxEnabled,
+                          Param::TuneEnabled,   Param::HarmonyEnabled, Param::VocalBodyPlus, Param::VocalOpto2a};
 const float kPlain[] = {90, 10, 20, 30, 40, 5, 25, 20, 30, 70, 2, 1, 0, 1, 60, 15};
 
 // A line of `count` fields, field `at` (the name being field 1) set to `value`.
 std::string Line(std::string name, size_t count = 17, size_t at = 0, std::string_view value = {}) {
-    for (size_t i = 2; i <= count; ++i) name += "|" + (i == at ? std::string(value) : std::to_string(i <= 17 ? int(kPlain[i - 2]) : 1));
+    for (size_t i = 2; i <= count; ++i)
+        name += "|" + (i == at ? std::string(value) : std::to_string(i <= 17 ? int(kPlain[i - 2]) : 1));
     return name + "\n";
 }
 
@@ -23,15 +27,22 @@ TEST(UserPresetsText, TypedNamesAreCleaned) {
     for (int i = 0; i < 100; ++i) hundred += static_cast<char>('a' + i % 26);
     for (int i = 0; i < 30; ++i) wide += "Ấ";  // three bytes each
     const std::pair<std::string, std::string> cases[] = {
-        {" |\t|\r\n ", ""}, {"  a|b\t", "a b"}, {"x\x01y\x7fz\r", "x y z"}, {hundred, hundred.substr(0, 64)},
+        {" |\t|\r\n ", ""},         {"  a|b\t", "a b"},
+        {"x\x01y\x7fz\r", "x y z"}, {hundred, hundred.substr(0, 64)},
         {wide, wide.substr(0, 63)}, {std::string(63, 'x') + " y", std::string(63, 'x')}};  // no space left by the cut
     for (const auto& [typed, kept] : cases) EXPECT_EQ(CleanPresetName(typed), kept) << typed;
 }
 
 TEST(UserPresetsText, LinesOfEveryAgeLoadAndUnreadableOnesVanish) {
     std::string text = Line("x", 14) + Line("x", 18) + Line(" \t ") + "\n";
-    for (const auto& [at, bad] : std::initializer_list<std::pair<size_t, const char*>>{
-             {2, "loud"}, {5, "nan"}, {9, "inf"}, {17, "-inf"}, {4, "1e39"}, {12, "2147483648"}, {13, "yes"}, {3, ""}}) {
+    for (const auto& [at, bad] : std::initializer_list<std::pair<size_t, const char*>>{{2, "loud"},
+                                                                                       {5, "nan"},
+                                                                                       {9, "inf"},
+                                                                                       {17, "-inf"},
+                                                                                       {4, "1e39"},
+                                                                                       {12, "2147483648"},
+                                                                                       {13, "yes"},
+                                                                                       {3, ""}}) {
         text += Line("x", 17, at, bad);
     }
     text += Line("x") + Line("cũ", 15) + Line("giữa", 16) + Line("suffix", 17, 2, " +97.5dB") +
@@ -43,28 +54,33 @@ TEST(UserPresetsText, LinesOfEveryAgeLoadAndUnreadableOnesVanish) {
     ASSERT_EQ(p.size(), 6u);
     for (size_t i = 0; i < 16; ++i) EXPECT_EQ(p[0].values[kColumns[i]], kPlain[i]) << "column " << i + 2;
     EXPECT_TRUE(p[0].name == "x" && p[5].name == "X") << "a dropped line takes no name, the first one wins";
-    EXPECT_TRUE(p[1].values[Param::VocalBodyPlus] == 50.0f && p[1].values[Param::VocalOpto2a] == 0.0f && p[1].values[Param::HarmonyEnabled]);
+    EXPECT_TRUE(p[1].values[Param::VocalBodyPlus] == 50.0f && p[1].values[Param::VocalOpto2a] == 0.0f &&
+                p[1].values[Param::HarmonyEnabled]);
     EXPECT_TRUE(p[2].values[Param::VocalBodyPlus] == 60.0f && p[2].values[Param::VocalOpto2a] == 0.0f);
     EXPECT_TRUE(p[3].values[Param::VocalVolume] == 97.5f && p[4].values[Param::TuneMode] == 2);
     const std::string saved = FormatUserPresets(p);
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '|'), 6 * 16) << "all fields rewritten";
     for (size_t i = 0; i < 16; ++i) {
         const ParamSpec& s = Spec(kColumns[i]);
-        const std::vector<UserPreset> c = ParseUserPresets(Line("lo", 17, i + 2, "-1000") + Line("hi", 17, i + 2, "1000"));
+        const std::vector<UserPreset> c =
+            ParseUserPresets(Line("lo", 17, i + 2, "-1000") + Line("hi", 17, i + 2, "1000"));
         const bool on = s.kind == ParamKind::Switch;
-        EXPECT_TRUE(c.size() == 2 && c[0].values[s.id] == (on ? 1 : s.lo) && c[1].values[s.id] == (on ? 1 : s.hi)) << i + 2;
+        EXPECT_TRUE(c.size() == 2 && c[0].values[s.id] == (on ? 1 : s.lo) && c[1].values[s.id] == (on ? 1 : s.hi))
+            << i + 2;
     }
 }
 
 TEST(UserPresetsText, HostileNamesAndAnyValuesReadBackCleaned) {
     std::mt19937 rng(7);
     std::vector<UserPreset> written, expected;
-    for (std::string name : {"a|b|c", "\r\nx\r", "Giọng Nam ẤM", "\x1b[31mred", "n\0l", "\xff\xfe bytes", "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17"}) {
+    for (std::string name : {"a|b|c", "\r\nx\r", "Giọng Nam ẤM", "\x1b[31mred", "n\0l", "\xff\xfe bytes",
+                             "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17"}) {
         written.push_back({name});
         for (Param c : kColumns) {
             const ParamSpec& s = Spec(c);  // four decimals, as the file keeps them
-            written.back().values[c] = s.kind == ParamKind::Level ? static_cast<float>(s.lo + rng() % int((s.hi - s.lo) * 1e4f) / 1e4)
-                                                                  : s.lo + static_cast<float>(rng() % int(s.hi - s.lo + 1));
+            written.back().values[c] = s.kind == ParamKind::Level
+                                           ? static_cast<float>(s.lo + rng() % int((s.hi - s.lo) * 1e4f) / 1e4)
+                                           : s.lo + static_cast<float>(rng() % int(s.hi - s.lo + 1));
         }
         expected.push_back(written.back());
         expected.back().name = CleanPresetName(name);

@@ -32,13 +32,21 @@ std::string Header(uint64_t dataBytes) {
     const auto h = BuildWavHeader(dataBytes);
     return {h.begin(), h.end()};
 }
-short Pcm(float v) { return std::isfinite(v) ? static_cast<short>(std::fmax(-1.0f, std::fmin(1.0f, v)) * 32767.0f) : 0; }
+short Pcm(float v) {
+    return std::isfinite(v) ? static_cast<short>(std::fmax(-1.0f, std::fmin(1.0f, v)) * 32767.0f) : 0;
+}
 
 TEST(RecordName, SanitizesJoinsAndStampsTheName) {
-    const std::pair<std::string, std::string> sanitized[] = {
-        {"a\\b:c*d?e\"f<g>h|i/j", "a_b_c_d_e_f_g_h_i_j"}, {"Line\nbreak\tand\x1b" "esc", "Linebreakandesc"},
-        {"Bài hát của tôi", "Bài hát của tôi"}, {"Song. . .", "Song"}, {" . .. ", "Sonavela"}, {"", "Sonavela"},
-        {"\x01\x02", "Sonavela"}, {"../../etc/passwd", ".._.._etc_passwd"}};
+    const std::pair<std::string, std::string> sanitized[] = {{"a\\b:c*d?e\"f<g>h|i/j", "a_b_c_d_e_f_g_h_i_j"},
+                                                             {"Line\nbreak\tand\x1b"
+                                                              "esc",
+                                                              "Linebreakandesc"},
+                                                             {"Bài hát của tôi", "Bài hát của tôi"},
+                                                             {"Song. . .", "Song"},
+                                                             {" . .. ", "Sonavela"},
+                                                             {"", "Sonavela"},
+                                                             {"\x01\x02", "Sonavela"},
+                                                             {"../../etc/passwd", ".._.._etc_passwd"}};
     for (const auto& [in, out] : sanitized) EXPECT_EQ(SanitizeRecordName(in), out) << in;
     EXPECT_EQ(RecordFileName("Sonavela", 0, kEvening, 1), "Sonavela_Mix_20260105_203015.wav");
     EXPECT_EQ(RecordFileName("AC/DC: Live?", 1, kEvening, 2), "AC_DC_ Live__Vocal_20260105_203015_2.wav");
@@ -58,11 +66,13 @@ TEST(RecordName, CutsALongNameBetweenCharactersAndKeepsTheEnding) {
     EXPECT_EQ(name.substr(name.size() - ending.size()), ending);
     EXPECT_EQ(name.find("ộ_Vocal"), name.size() - ending.size() - 3) << "whole characters only";
     // Cut just before trailing dots and spaces, which are then dropped.
-    EXPECT_EQ(RecordFileName(std::string(199, 'x') + " .tail", 0, kEvening, 1), std::string(199, 'x') + "_Mix_20260105_203015.wav");
+    EXPECT_EQ(RecordFileName(std::string(199, 'x') + " .tail", 0, kEvening, 1),
+              std::string(199, 'x') + "_Mix_20260105_203015.wav");
 }
 
 TEST(WavHeader, AnnouncesWholeFramesThatFitTheRiffSize) {
-    const char stereo48k16[] = "RIFF\x0c\x04\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xbb\0\0\0\xee\x02\0\x04\0\x10\0data\xe8\x03\0\0";
+    const char stereo48k16[] =
+        "RIFF\x0c\x04\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xbb\0\0\0\xee\x02\0\x04\0\x10\0data\xe8\x03\0\0";
     EXPECT_EQ(Header(1000), std::string(stereo48k16, 44));
     EXPECT_EQ(Header(1003), Header(1000));
     for (uint64_t huge : {0xFFFFFFDBull, 0xFFFFFFFFull, 0x1000000000ull}) {
@@ -88,7 +98,7 @@ TEST_F(RecorderTest, WhatTheTapPushedIsWhatAnIndependentReaderReadsBack) {
         PushRecorderFrame(v, -v);
         expected.insert(expected.end(), {Pcm(v), Pcm(-v)});
     }
-    EXPECT_EQ(expected[0], 16383);   // truncated toward zero, not rounded
+    EXPECT_EQ(expected[0], 16383);  // truncated toward zero, not rounded
     // Longer than one header period, so the periodic rewrite happens on the way.
     for (int i = 0; i < 300000; ++i) {
         const float v = static_cast<float>(std::sin(i * 0.001)) * 0.9f;
@@ -136,7 +146,8 @@ TEST_F(RecorderTest, ATakeNeverReplacesAnExistingFile) {
     for (std::time_t t = std::time(nullptr), end = t + 4; t < end; ++t) {
         std::tm tm{};
         localtime_r(&t, &tm);
-        precious.push_back(RecordFileName("Take", 0, {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec}, 1));
+        precious.push_back(RecordFileName(
+            "Take", 0, {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec}, 1));
         std::ofstream(folder / precious.back()) << "precious";
     }
     for (int frames = 100; frames <= 300; frames += 100) {
@@ -153,8 +164,9 @@ TEST_F(RecorderTest, ATakeNeverReplacesAnExistingFile) {
 
 TEST_F(RecorderTest, FoldersAreMadeOrRefusedWithTheirReason) {
     setenv("HOME", (folder / "home").c_str(), 1);  // an empty folder means Documents/Sonavela Recordings
-    const std::pair<fs::path, fs::path> made[] = {
-        {folder / "a/b/", folder / "a/b/Take_Mix_"}, {folder / "d", folder / "d/Take_Mix_"}, {"", folder / "home/Documents/Sonavela Recordings/Take_Mix_"}};
+    const std::pair<fs::path, fs::path> made[] = {{folder / "a/b/", folder / "a/b/Take_Mix_"},
+                                                  {folder / "d", folder / "d/Take_Mix_"},
+                                                  {"", folder / "home/Documents/Sonavela Recordings/Take_Mix_"}};
     for (const auto& [in, start] : made) {
         ASSERT_TRUE(StartTake(0, in, "Take")) << in;
         EXPECT_EQ(recorder.filePath.rfind(start.string(), 0), 0u) << recorder.filePath;

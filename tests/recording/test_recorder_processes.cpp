@@ -28,8 +28,9 @@ const fs::path kDir = fs::temp_directory_path() / ("sonavela-proc-" + std::to_st
 // Records the take into kDir/into at `pace`, printing to kDir/into.log; `wrap` runs it.
 pid_t Spawn(const std::string& into, const std::string& pace, const std::string& wrap = "exec") {
     fs::create_directories(kDir / into);
-    const std::string command = wrap + " " SONAVELA_RENDER_PATH " --vocal " + (kDir / "vocal.wav").string() + " --record-folder " +
-                                (kDir / into).string() + " --pace " + pace + " > " + (kDir / into).string() + ".log";
+    const std::string command = wrap + " " SONAVELA_RENDER_PATH " --vocal " + (kDir / "vocal.wav").string() +
+                                " --record-folder " + (kDir / into).string() + " --pace " + pace + " > " +
+                                (kDir / into).string() + ".log";
     const pid_t child = fork();
     if (child == 0) execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr)), _exit(127);
     return child;
@@ -53,7 +54,8 @@ protected:
     // Numbered tones: every half second its own pitch, so any misplaced stretch shows.
     static void SetUpTestSuite() {
         std::vector<float> v(kTakeFrames);
-        for (size_t i = 0; i < v.size(); ++i) v[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * (180.0 + 41.0 * (i / (kRate / 2))) * i / kRate));
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * (180.0 + 41.0 * (i / (kRate / 2))) * i / kRate));
         fs::create_directories(kDir);
         ASSERT_TRUE(WritePcm16((kDir / "vocal.wav").string(), kRate, 1, v));
         EXPECT_EQ(Wait(Spawn("reference", "fast")), 0) << Log("reference");
@@ -61,7 +63,9 @@ protected:
     }
     static void TearDownTestSuite() { fs::remove_all(kDir); }
     void SetUp() override { ASSERT_EQ(reference.size(), 2 * kTakeFrames); }
-    std::vector<short> Prefix(size_t frames) const { return {reference.begin(), reference.begin() + static_cast<long>(2 * frames)}; }
+    std::vector<short> Prefix(size_t frames) const {
+        return {reference.begin(), reference.begin() + static_cast<long>(2 * frames)};
+    }
 };
 
 TEST_F(RecordingProcess, AKillAfterTwelveSecondsLeavesAPlayableFileOfAtLeastTenSeconds) {
@@ -79,8 +83,10 @@ TEST_F(RecordingProcess, AKillAfterTwelveSecondsLeavesAPlayableFileOfAtLeastTenS
 
 TEST_F(RecordingProcess, AFullDiskEndsTheTakeWithAValidFileAndSaysSo) {
     // Room for 249989.5 frames after the header: the half frame must not be announced.
-    EXPECT_EQ(Wait(Spawn("full", "fast", "trap '' XFSZ; exec prlimit --fsize=" + std::to_string(44 + 249989 * 4 + 2))), 1);
-    EXPECT_NE(Log("full").find("[FAIL] the recording was cut short: Loi ghi file: File too large"), std::string::npos) << Log("full");
+    EXPECT_EQ(Wait(Spawn("full", "fast", "trap '' XFSZ; exec prlimit --fsize=" + std::to_string(44 + 249989 * 4 + 2))),
+              1);
+    EXPECT_NE(Log("full").find("[FAIL] the recording was cut short: Loi ghi file: File too large"), std::string::npos)
+        << Log("full");
     const std::string path = OnlyFile("full");
     EXPECT_EQ(fs::file_size(path), 44u + 249989u * 4u);
     EXPECT_EQ(ReadPcm16(path).samples, Prefix(249989));
@@ -107,7 +113,9 @@ TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsAndC
     EXPECT_EQ(ptrace(PTRACE_DETACH, writer, nullptr, nullptr), 0);
     ASSERT_EQ(Wait(child), 0) << Log("held");
     const std::string log = Log("held");
-    const auto counter = [&](const std::string& after) { return std::stoull(log.substr(log.find(after) + after.size())); };
+    const auto counter = [&](const std::string& after) {
+        return std::stoull(log.substr(log.find(after) + after.size()));
+    };
     const std::string path = OnlyFile("held");
     const uint64_t pushed = counter("recording: " + path + " ("), dropped = counter("frames pushed, ");
     const std::vector<short> file = ReadPcm16(path).samples;

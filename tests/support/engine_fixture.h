@@ -67,6 +67,7 @@ inline std::vector<float> Noise(size_t frames, float level) {
 inline void NeutralVocalChain() {
     if (IsTuneEnabled()) ToggleTune();
     for (auto set : {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth, SetVocalWarmth,
-                     SetReverbLevel, SetEchoLevel}) set(0.0f);
+                     SetReverbLevel, SetEchoLevel})
+        set(0.0f);
     SetVocalAir(48000.0f, 0.0f);
 }

@@ -18,7 +18,8 @@ inline ReadBack ReadPcm16(const std::string& path) {
     if (f == nullptr) return r;
     r.opened = true;
     r.samples.resize(static_cast<size_t>(r.info.frames * r.info.channels));
-    r.samples.resize(static_cast<size_t>(sf_read_short(f, r.samples.data(), static_cast<sf_count_t>(r.samples.size()))));
+    r.samples.resize(
+        static_cast<size_t>(sf_read_short(f, r.samples.data(), static_cast<sf_count_t>(r.samples.size()))));
     sf_close(f);
     return r;
 }

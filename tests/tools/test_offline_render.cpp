@@ -24,8 +24,10 @@ RenderInput Take(size_t frames) {
     RenderInput in;
     in.vocalChannels = 2;
     for (size_t i = 0; i < frames; ++i) {
-        in.vocal.insert(in.vocal.end(), {0.4f * static_cast<float>(std::sin(i * 0.0577)), 0.3f * static_cast<float>(std::sin(i * 0.0211))});
-        in.beat.insert(in.beat.end(), {0.5f * static_cast<float>(std::sin(i * 0.013)), 0.5f * static_cast<float>(std::cos(i * 0.017))});
+        in.vocal.insert(in.vocal.end(), {0.4f * static_cast<float>(std::sin(i * 0.0577)),
+                                         0.3f * static_cast<float>(std::sin(i * 0.0211))});
+        in.beat.insert(in.beat.end(), {0.5f * static_cast<float>(std::sin(i * 0.013)),
+                                       0.5f * static_cast<float>(std::cos(i * 0.017))});
     }
     return in;
 }
@@ -40,7 +42,7 @@ RenderResult Render(const RenderSettings& s, const RenderInput& in) {
 TEST(OfflineRender, OutputAndRecordingDoNotDependOnTheBlockSize) {
     const RenderInput in = Take(20000);
     RenderSettings s;
-    s.params[Param::TuneEnabled] = 0.0f;  // pitch detection runs per block, so it is timed by the block size
+    s.params[Param::TuneEnabled] = 0.0f;     // pitch detection runs per block, so it is timed by the block size
     s.params[Param::MasterOutputDb] = 8.0f;  // loud enough to reach the clamp
     s.recordFolder = kDir.string();
     s.blockFrames = 64;
@@ -80,11 +82,29 @@ TEST(OfflineRender, BeatLinesUpWithTheVoiceFromTheFirstFrame) {
 // Every value of the engine a control reaches, in the engine's own units.
 std::vector<float> EngineSound() {
     const EngineParams& e = engine;
-    return {e.vocalVolume, e.beatVolume, e.harmonyVolume, e.balanceAmount, e.balanceThresholdDb, e.bodyAmount,
-            e.optoAmount, e.bodyPlusAmount, e.smoothAmount, e.warmthAmount, e.airDb, e.reverbLevel, e.echoLevel,
-            e.glueAmount, e.glueThreshold, e.masterOutputGain, e.retuneRate, static_cast<float>(e.tuneMode),
-            static_cast<float>(e.tuneEnabled), static_cast<float>(e.fxEnabled), static_cast<float>(e.harmonyEnabled),
-            static_cast<float>(e.micChannelMode), static_cast<float>(e.studioMode)};
+    return {e.vocalVolume,
+            e.beatVolume,
+            e.harmonyVolume,
+            e.balanceAmount,
+            e.balanceThresholdDb,
+            e.bodyAmount,
+            e.optoAmount,
+            e.bodyPlusAmount,
+            e.smoothAmount,
+            e.warmthAmount,
+            e.airDb,
+            e.reverbLevel,
+            e.echoLevel,
+            e.glueAmount,
+            e.glueThreshold,
+            e.masterOutputGain,
+            e.retuneRate,
+            static_cast<float>(e.tuneMode),
+            static_cast<float>(e.tuneEnabled),
+            static_cast<float>(e.fxEnabled),
+            static_cast<float>(e.harmonyEnabled),
+            static_cast<float>(e.micChannelMode),
+            static_cast<float>(e.studioMode)};
 }
 
 TEST(OfflineRender, WithoutOptionsItRendersWhatTheProgramPlaysOnAFirstStart) {
@@ -110,13 +130,17 @@ TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
     for (float v : Sine(24000, 110.0, 0.25f)) beat.insert(beat.end(), {v, v});
     ASSERT_TRUE(WritePcm16(dir + "beat.wav", 48000, 2, beat));
     std::string log;
-    ASSERT_EQ(RunTool("--vocal " + dir + "vocal.wav --beat " + dir + "beat.wav --out " + out + " --record-folder " + dir +
-                          "recs --record-name Song --rec-mode vocal --block 256", log), 0) << log;
+    ASSERT_EQ(RunTool("--vocal " + dir + "vocal.wav --beat " + dir + "beat.wav --out " + out + " --record-folder " +
+                          dir + "recs --record-name Song --rec-mode vocal --block 256",
+                      log),
+              0)
+        << log;
     EXPECT_NE(log.find("[OK] output: " + out), std::string::npos) << log;
     const std::string rec = fs::directory_iterator(dir + "recs")->path().string();
     EXPECT_NE(rec.find("/recs/Song_Vocal_"), std::string::npos) << rec;
     EXPECT_NE(log.find("[OK] recording: " + rec + " (48000 frames pushed, 0 dropped)"), std::string::npos) << log;
-    EXPECT_EQ(Shell("for f in r c b s; do soxi -$f '" + rec + "'; done | tr '\\n' ' '"), "48000 2 16 48000 ") << "read by sox";
+    EXPECT_EQ(Shell("for f in r c b s; do soxi -$f '" + rec + "'; done | tr '\\n' ' '"), "48000 2 16 48000 ")
+        << "read by sox";
     EXPECT_EQ(Shell("soxi -s " + out), "48000\n");
     const double peakDb = std::stod(Shell("sox " + out + " -n stats 2>&1 | awk '/Pk lev dB/ {print $4}'"));
     EXPECT_GT(peakDb, -6.02);  // above 0.5
@@ -128,9 +152,12 @@ TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
     fs::remove(out);
     const std::string v = "--vocal " + dir + "vocal.wav --out " + out;
     const std::tuple<std::string, int, std::string> errors[] = {
-        {"--vocal " + dir + "cd.wav --out " + out, 1, "44100 Hz"}, {"--vocal " + dir + "no.wav --out " + out, 1, "cannot read"},
-        {"--out " + out, 2, "usage:"}, {v + " --block loud", 2, "--block wants a number"},
-        {v + " --harmony yes", 2, "--harmony is on or off"}, {v + " --tune off --harmony on --tune-mode 3", 0, ""}};
+        {"--vocal " + dir + "cd.wav --out " + out, 1, "44100 Hz"},
+        {"--vocal " + dir + "no.wav --out " + out, 1, "cannot read"},
+        {"--out " + out, 2, "usage:"},
+        {v + " --block loud", 2, "--block wants a number"},
+        {v + " --harmony yes", 2, "--harmony is on or off"},
+        {v + " --tune off --harmony on --tune-mode 3", 0, ""}};
     for (const auto& [args, code, message] : errors) {
         EXPECT_EQ(RunTool(args, log), code) << args;
         EXPECT_NE(log.find(message), std::string::npos) << log;
