@@ -2,7 +2,6 @@
 // the setters' clamps, and the master bus on steady signals, steps and hostile input.
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -22,7 +21,7 @@ std::vector<float> Sequence(size_t count, float first = 0.0f) {
 void Write(const std::vector<float>& v) { WriteBeatRing(v.data(), static_cast<int64_t>(v.size())); }
 int64_t Read(std::vector<float>& out, int64_t n) { return ReadBeatRing(out.data(), n, BeatReader::Studio); }
 
-TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchReachingThePrefillAndShutsOnAShortRead) {
+TEST_F(EngineTest, BeatRingGateOpensAtThePrefillShutsOnAShortReadAndTrimsTheOldestWholeFrames) {
     std::vector<float> out(4800, -1.0f);
     Write(Sequence(959));
     EXPECT_EQ(Read(out, 2), 0);
@@ -45,13 +44,9 @@ TEST_F(EngineTest, BeatRingGateOpensAfterTheBatchReachingThePrefillAndShutsOnASh
     EXPECT_EQ(Read(out, 4800), 4800);
     EXPECT_EQ(out[4799], 4799.0f);
     EXPECT_EQ(Read(out, 224), 224);  // exactly the fill
-}
-
-TEST_F(EngineTest, BeatRingTrimDropsTheOldestWholeFrames) {
     Write(Sequence(6725));
     EXPECT_EQ(TrimBeatRing(6720), 6);  // 5 over, rounded up to a whole frame
     EXPECT_EQ(BeatRingFill(), 6719);
-    std::vector<float> out(2);
     ASSERT_EQ(Read(out, 2), 2);
     EXPECT_EQ(out[0], 6.0f);
     EXPECT_EQ(TrimBeatRing(19200), 0);
@@ -79,7 +74,7 @@ TEST_F(EngineTest, BridgeRingCutsItsBacklogCountsUnderrunsAndKeepsOneSlotFree) {
     EXPECT_EQ(engine.bridgeFramesCaptured, 21000u);
 }
 
-TEST_F(EngineTest, RecorderTapClampsTruncatesTowardZeroAndIdlesWhileInactive) {
+TEST_F(EngineTest, RecorderTapClampsTruncatesIdlesWhileInactiveAndCountsDropsOnceFull) {
     PushRecorderFrame(0.5f, 0.5f);
     EXPECT_EQ(engine.recordWriteIndex, 0u);
     engine.recorderActive = true;
@@ -88,27 +83,23 @@ TEST_F(EngineTest, RecorderTapClampsTruncatesTowardZeroAndIdlesWhileInactive) {
     }
     EXPECT_EQ(DrainRecord(), (std::vector<int16_t>{16383, -16383, 32767, -32767, 0, 32766, 0, 0}));
     EXPECT_EQ(engine.recordFramesPushed, 4u);
-}
-
-TEST_F(EngineTest, FullRecordRingDropsAndCountsFramesAndRecoversWhenDrained) {
-    engine.recorderActive = true;
-    for (int i = 0; i < 524288 + 3; ++i) PushRecorderFrame(0.1f, 0.1f);
-    EXPECT_EQ(engine.recordFramesPushed, 524288u);
+    for (int i = 0; i < 524288 + 3; ++i) PushRecorderFrame(0.1f, 0.1f);  // three over the full ring
+    EXPECT_EQ(engine.recordFramesPushed, 524288u + 4u);
     EXPECT_EQ(engine.recordFramesDropped, 3u);
     int16_t some[100];
     EXPECT_EQ(ReadRecordRing(some, 99), 98u);  // whole frames only
     for (int i = 0; i < 50; ++i) PushRecorderFrame(0.1f, 0.1f);
-    EXPECT_EQ(engine.recordFramesPushed, 524288u + 49u);
+    EXPECT_EQ(engine.recordFramesPushed, 524288u + 53u);
     EXPECT_EQ(engine.recordFramesDropped, 4u);
 }
 
 TEST_F(EngineTest, AmountSettersClampToZeroOneAndTreatNaNAsZero) {
-    const std::pair<std::function<void(float)>, std::atomic<float>*> cases[] = {
+    const std::pair<void (*)(float), std::atomic<float>*> cases[] = {
         {SetVocalBody, &engine.bodyAmount},       {SetVocalSmooth, &engine.smoothAmount},
         {SetVocalWarmth, &engine.warmthAmount},   {SetVocalBodyPlus, &engine.bodyPlusAmount},
         {SetVocalOpto, &engine.optoAmount},       {SetReverbLevel, &engine.reverbLevel},
         {SetEchoLevel, &engine.echoLevel},        {SetMasterGlue, &engine.glueAmount},
-        {SetVocalBalance, &engine.balanceAmount}, {[](float a) { SetVocalAir(48000.0f, 10.0f * a); }, &engine.airDb}};
+        {SetVocalBalance, &engine.balanceAmount}, {SetAirAmount, &engine.airDb}};
     for (const auto& [set, field] : cases) {
         const float top = field == &engine.airDb ? 10.0f : 1.0f;
         for (const auto& [in, want] : {std::pair{0.37f, 0.37f}, {7.0f, 1.0f}, {-0.2f, 0.0f}, {NAN, 0.0f}}) {
@@ -170,13 +161,8 @@ TEST_F(EngineTest, GlueEnvelopeFollowsItsAttackAndReleaseAndLinksTheChannels) {
 TEST_F(EngineTest, OutputNeverExceedsTheCeilingOnRandomAndExtremeInput) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> gain(-6.0f, 8.0f), amount(0.0f, 1.0f), loud(-40.0f, 40.0f);
-    const float specials[] = {std::numeric_limits<float>::max(),
-                              -std::numeric_limits<float>::max(),
-                              INFINITY,
-                              NAN,
-                              std::numeric_limits<float>::denorm_min(),
-                              1e30f,
-                              -0.0f};
+    using Limits = std::numeric_limits<float>;
+    const float specials[] = {Limits::max(), -Limits::max(), INFINITY, NAN, Limits::denorm_min(), 1e30f, -0.0f};
     for (int trial = 0; trial < 40; ++trial) {
         SetMasterGlue(amount(rng));
         SetMasterOutputDb(gain(rng));

@@ -7,6 +7,7 @@
 #include <complex>
 #include <functional>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "engine/echo.h"
@@ -207,7 +208,10 @@ std::pair<std::vector<float>, std::vector<float>> RunStereo(Fx& fx, StereoSample
 TEST_F(VocalPath, ReverbRingsOnTwoIndependentSidesAndKeepsAnOffsetOutOfItsTail) {
     auto r = std::make_unique<Reverb>();
     InitReverb(*r, 48000.0f);
-    std::vector<float> burst = Noise(480, 0.5f);
+    std::vector<float> burst(480);
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    for (float& x : burst) x = noise(rng);
     burst.resize(5 * 48000, 0.0f);
     const auto [left, right] = RunStereo(*r, ProcessReverb, 1.0f, burst);
     for (const std::vector<float>* y : {&left, &right}) {  // the 0.915 combs' slowest, lowest modes: 16.5 dB a second
@@ -243,17 +247,6 @@ TEST_F(VocalPath, EchoRepeatsAfter165And205MsThenCrossesSides) {
     }
 }
 
-using Amount = void (*)(float);
-constexpr Amount kAmounts[] = {SetVocalBalance,
-                               SetVocalBody,
-                               SetVocalOpto,
-                               SetVocalBodyPlus,
-                               SetVocalSmooth,
-                               SetVocalWarmth,
-                               [](float a) { SetVocalAir(48000.0f, 10.0f * a); },
-                               SetReverbLevel,
-                               SetEchoLevel};
-
 size_t Differing(const std::vector<float>& a, const std::vector<float>& b, size_t fromBlock, size_t toBlock) {
     size_t n = 0;
     for (size_t i = 512 * fromBlock; i < 512 * toBlock; ++i) n += !(a[i] == b[i]);
@@ -285,7 +278,7 @@ TEST_F(VocalPath, FxSwitchMutesTheReturnsWhileTheTailsRunOn) {
 TEST_F(VocalPath, BadSamplesAreSilencedAndNeverStickInTheTails) {
     auto play = [](float bad) {  // every stage at full amount; one sample of the voice replaced, then 213 ms
         InitEngine();
-        for (const Amount set : kAmounts) set(1.0f);
+        for (const auto set : kAmounts) set(1.0f);
         std::vector<float> mic = Sine(60 * 256, 220.0, 0.1f);
         mic[20 * 256 + 100] = bad;
         return Play(mic);

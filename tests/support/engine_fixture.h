@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 #include <vector>
 
 #include "engine/beat_ring.h"
@@ -17,6 +16,12 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override { InitEngine(); }
 };
+
+// Every user stage and effect return, set by an amount from 0 to 1.
+inline void SetAirAmount(float amount) { SetVocalAir(48000.0f, 10.0f * amount); }
+inline constexpr void (*kAmounts[])(float) = {SetVocalBalance,  SetVocalBody,   SetVocalOpto,
+                                              SetVocalBodyPlus, SetVocalSmooth, SetVocalWarmth,
+                                              SetAirAmount,     SetReverbLevel, SetEchoLevel};
 
 // One block through the callback; input may be empty (a null pointer). Returns the stereo output.
 inline std::vector<float> RunBlock(const std::vector<float>& input, unsigned nFrames, unsigned status = 0) {
@@ -53,21 +58,4 @@ inline std::vector<int16_t> DrainRecord() {
     std::vector<int16_t> out(EngineParams::recordRingSize);
     out.resize(ReadRecordRing(out.data(), out.size()));
     return out;
-}
-
-inline std::vector<float> Noise(size_t frames, float level) {
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<float> u(-level, level);
-    std::vector<float> v(frames);
-    for (float& x : v) x = u(rng);
-    return v;
-}
-
-// Every user stage and effect return at 0, pitch correction off: the vocal path is the high-pass and pre-leveler.
-inline void NeutralVocalChain() {
-    if (IsTuneEnabled()) ToggleTune();
-    for (auto set : {SetVocalBalance, SetVocalBody, SetVocalOpto, SetVocalBodyPlus, SetVocalSmooth, SetVocalWarmth,
-                     SetReverbLevel, SetEchoLevel})
-        set(0.0f);
-    SetVocalAir(48000.0f, 0.0f);
 }
