@@ -36,31 +36,6 @@ std::vector<float> Tune(const std::vector<float>& in, unsigned block = 128,
 bool DetectionRan() { return engine.autoTune.blockCounter == 0; }
 double Note() { return engine.detectedNote.load(); }
 
-Voice Varied(double hz, double vibratoCents, double fundamental = 1.0) {
-    Voice v = SteadyVoice(hz);
-    v.vibratoHz = 5.5, v.vibratoCents = vibratoCents, v.fundamentalGain = fundamental;
-    return v;
-}
-
-// Worst detection error in cents, a missing note counting as 100. The detector
-// compares the oldest 80 of its 12 kHz samples with those a period later: the
-// truth is the voice's instantaneous pitch there.
-double WorstCents(const Voice& v, unsigned frames, bool tuneOn, std::vector<float>* in = nullptr,
-                  std::vector<float>* out = nullptr) {
-    InitEngine();
-    if (!tuneOn) ToggleTune();
-    const std::vector<float> sung = Sing(v, frames);
-    double worst = 0.0;
-    const std::vector<float> tuned = Tune(sung, 128, [&](size_t end) {
-        if (!DetectionRan() || end < 1040) return;
-        const double t = (end - 1040.0 + 2.0 * (79.0 + 12000.0 / v.hz(end / kTestRate))) / kTestRate;
-        const double truth = v.hz(t) * std::pow(2.0, v.vibratoCents / 1200.0 * std::sin(2.0 * M_PI * v.vibratoHz * t));
-        worst = std::max(worst, Note() < 0.0 ? 100.0 : std::fabs(100.0 * (Note() - NoteOfHz(truth))));
-    });
-    if (in) *in = sung, *out = tuned;
-    return worst;
-}
-
 // Median shift of the output pitch over the input's, in cents, over 4096-sample windows from `from`.
 double ShiftCents(const std::vector<float>& in, const std::vector<float>& out, size_t from, double hz) {
     std::vector<double> c;
@@ -71,20 +46,11 @@ double ShiftCents(const std::vector<float>& in, const std::vector<float>& out, s
     return c[c.size() / 2];
 }
 
-TEST_F(AutoTune, DetectsSteadyVibratoWeakFundamentalAndGlidingVoicesWithinTenCents) {
-    for (const double hz : {80.0, 123.0, 208.0, 349.0, 587.0, 740.0}) {
-        for (const auto& [vibrato, fundamental] : {std::pair{0.0, 1.0}, {30.0, 0.1}, {0.0, 0.2}}) {
-            if (hz > 700.0 && vibrato > 0.0) continue;  // a vibrato would leave the range
-            // At the top one 12 kHz lag spans a semitone: the parabola's bias shows.
-            EXPECT_LT(WorstCents(Varied(hz, vibrato, fundamental), 24000, true), hz > 700.0 ? 12.0 : 10.0)
-                << hz << " Hz, vibrato " << vibrato << ", fundamental " << fundamental;
-        }
-    }
-    Voice glide = Varied(150.0, 30.0);  // switched off it passes the voice untouched and still follows it
-    glide.hz = [](double t) { return 150.0 * std::pow(2.0, std::min(t, 1.0)); };
-    std::vector<float> in, out;
-    EXPECT_LT(WorstCents(glide, 72000, false, &in, &out), 10.0);
-    EXPECT_TRUE(out == in);
+TEST_F(AutoTune, SwitchedOffPassesTheVoiceUntouchedAndStillDetectsIt) {
+    ToggleTune();
+    const std::vector<float> in = Sing(SteadyVoice(HzOfNote(kFlat)), 24000);
+    EXPECT_EQ(Tune(in), in);
+    EXPECT_NEAR(Note(), kFlat, 0.1);
 }
 
 TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
@@ -130,22 +96,6 @@ TEST_F(AutoTune, HoldsTheCorrectionForSixteenDetectionsThenLetsGo) {
     for (size_t k = 1; k <= 16; ++k) EXPECT_EQ(seen[k], seen[0]) << k;
     EXPECT_EQ(seen[17], std::make_pair(-1.0, 1.0f));
     EXPECT_NEAR(engine.autoTune.shifter.delay, kShifterNominalDelay, 0.5f);
-}
-
-TEST_F(AutoTune, HarshAndNonFiniteInputLeaveNoStuckStateAtAnyBlockSize) {
-    for (const unsigned block : {1u, 128u, 1024u}) {
-        InitEngine();
-        SetTuneMode(3);
-        std::vector<float> in(24000, 0.0f);
-        for (unsigned i = 0; i < 24000; ++i) in.push_back(i / 120 % 2 ? -1.0f : 1.0f);  // 200 Hz at full scale
-        in[30000] = NAN, in[40000] = INFINITY, in[40001] = -INFINITY;
-        const size_t voice = in.size();
-        for (const float x : Sing(SteadyVoice(HzOfNote(kFlat)), 3 * 48000)) in.push_back(x);
-        const std::vector<float> out = Tune(in, block);
-        EXPECT_TRUE(std::all_of(out.begin() + voice, out.end(), [](float y) { return std::fabs(y) <= 1.0f; }));
-        EXPECT_NEAR(Note(), kFlat, 0.1) << block;
-        EXPECT_NEAR(ShiftCents(in, out, voice + 24000, HzOfNote(kFlat)), 30.0, 2.0) << block;
-    }
 }
 
 class Harmony3D : public EngineTest {};
@@ -263,12 +213,11 @@ TEST_F(Harmony3D, ASungNoteThroughTheStudioPathGetsItsThirdsLeftAndRight) {
         engine.harmonyEnabled = on;
         out[on] = Play(mic);
     }
-    std::vector<float> left, right;
-    for (size_t i = 0; i < mic.size(); ++i) {
-        left.push_back(out[1][2 * i] - out[0][2 * i]), right.push_back(out[1][2 * i + 1] - out[0][2 * i + 1]);
+    for (int side = 0; side < 2; ++side) {  // the low third on the left, the high one on the right
+        std::vector<float> voice;
+        for (size_t i = 0; i < mic.size(); ++i) voice.push_back(out[1][2 * i + side] - out[0][2 * i + side]);
+        const double hz = HzOfNote(side ? 67 : 60);
+        EXPECT_LT(std::fabs(CentsBetween(MeasurePitchHz(voice, 10000, mic.size(), hz), hz)), 15.0) << side;
     }
-    const double c4 = HzOfNote(60), g4 = HzOfNote(67);
-    EXPECT_LT(std::fabs(CentsBetween(MeasurePitchHz(left, 10000, mic.size(), c4), c4)), 15.0);
-    EXPECT_LT(std::fabs(CentsBetween(MeasurePitchHz(right, 10000, mic.size(), g4), g4)), 15.0);
 }
 }  // namespace
