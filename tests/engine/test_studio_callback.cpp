@@ -19,24 +19,17 @@ void ExpectRecorded(const std::vector<float>& out) {
 }
 
 TEST_F(EngineTest, MicrophoneIsTheConfiguredInputOrTheBridgeWhileEnabledAndRunning) {
-    // channels, mode, null input, raw peak; mode 2 sums two inputs, unscaled on one
-    for (const auto& [channels, mode, nullInput, raw] : {std::tuple{2, 0, false, 0.2f},
-                                                         {2, 1, false, 0.6f},
-                                                         {2, 2, false, 0.8f * 0.707f},
-                                                         {2, 3, false, 0.0f},
-                                                         {2, -1, false, 0.0f},
-                                                         {1, 0, false, 0.2f},
-                                                         {1, 2, false, 0.2f},
-                                                         {1, 3, false, 0.0f},
-                                                         {0, 0, false, 0.0f},
-                                                         {2, 1, true, 0.0f}}) {
+    RunBlock({}, 128);  // no input buffer at all
+    EXPECT_EQ(engine.micPeak, 0.0f);
+    // channels, mode, raw peak; mode 2 sums two inputs, unscaled on one
+    const std::tuple<int, int, float> cases[] = {{2, 0, 0.2f}, {2, 1, 0.6f},  {2, 2, 0.8f * 0.707f},
+                                                 {2, 3, 0.0f}, {2, -1, 0.0f}, {1, 0, 0.2f},
+                                                 {1, 2, 0.2f}, {1, 3, 0.0f},  {0, 0, 0.0f}};
+    for (const auto& [channels, mode, raw] : cases) {
         InitEngine();
         engine.inputChannels = channels;
         engine.micChannelMode = mode;
-        std::vector<float> in;
-        if (!nullInput)
-            in = ConstantInput(128, channels >= 2 ? std::vector<float>{0.2f, 0.6f} : std::vector<float>{0.2f});
-        RunBlock(in, 128);
+        RunBlock(ConstantInput(128, channels >= 2 ? std::vector<float>{0.2f, 0.6f} : std::vector<float>{0.2f}), 128);
         EXPECT_NEAR(engine.micPeak, raw, 1e-6) << channels << " channels, mode " << mode;
     }
     InitEngine();
@@ -171,7 +164,6 @@ TEST_F(EngineTest, BlocksLongerThanTheScratchAreProcessedInSlices) {
     };
     const std::vector<float> whole = render(4096);
     EXPECT_EQ(engine.callbackBlocks, 1u);
-    EXPECT_EQ(whole, render(1024));
     EXPECT_EQ(whole, render(128));
     EXPECT_NE(whole[2 * 4095], 0.0f);
 }
