@@ -12,7 +12,6 @@
 #include "app/device_actions.h"
 #include "app/host_requests.h"
 #include "devices/beat_capture.h"
-#include "devices/endpoint_selection.h"
 #include "devices/mic_bridge.h"
 #include "devices/mini_output.h"
 #include "devices/player_mode.h"
@@ -52,6 +51,7 @@ protected:
         setenv("SONAVELA_NO_MESSAGE_BOX", "1", 1);
         InitEngine(), InitBeatCapture();
         appConfig = DefaultAppConfig();
+        miniPlayerActive = false;  // the beat road leaves it on
     }
     void TearDown() override {
         ShutDownStudioAudio(), StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
@@ -61,16 +61,10 @@ protected:
         const int i = studioHost.currentDriverIndex;
         return IsDriverStreamRunning() && i >= 0 ? studioHost.asioDrivers[i].name : "<none>";
     }
-    static void SwitchTo(const std::string& name) {
-        const auto& d = studioHost.asioDrivers;
-        const auto it = std::find_if(d.begin(), d.end(), [&](const auto& driver) { return driver.name == name; });
-        ASSERT_NE(it, d.end()) << name;
-        studioHost.currentDriverIndex = static_cast<int>(it - d.begin());
-        hostRequests.requestedAsioDevice = static_cast<int32_t>(it->id), HandleHostRequests();
-    }
-    // Runs the frame loop for `length` or until the Studio stream is closed.
+    // Runs the frame loop for `length` or until the Studio stream, beat capture and Mini output are all shut.
     static bool ClosedWithin(std::chrono::milliseconds length) {
-        for (const auto end = Clock::now() + length; IsDriverStreamOpen() && Clock::now() < end;) {
+        const auto open = [] { return IsDriverStreamOpen() || beatCapture.beatCaptureReady || IsMiniOutputRunning(); };
+        for (const auto end = Clock::now() + length; open() && Clock::now() < end;) {
             HandleHostRequests(), PumpBeat(), std::this_thread::sleep_for(10ms);
         }
         return !IsDriverStreamOpen();
@@ -87,33 +81,26 @@ protected:
     }
 };
 
-// The Mini output plays the beat; the Studio stream stays shut.
-class BeatRoad : public StudioRoad {
-protected:
-    void SetUp() override { StudioRoad::SetUp(), miniPlayerActive = true; }
-    // Plays `synth` into `playInto` while the road runs; returns the speakers' monitor's left channel.
-    std::vector<float> Run(const std::string& synth, float tone, const std::string& playInto = "CABLE_Input") {
-        TimeWasStolen();
-        EXPECT_EQ(SetBeatTone(tone), tone);
-        EXPECT_TRUE(OpenBeatCapture());
-        ResetBeatRing();
-        SetBeatPrefill(1920);
-        EXPECT_TRUE(OpenMiniOutput("Speakers_Builtin", false));
-        MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
-        std::this_thread::sleep_for(300ms);
-        std::atomic<bool> played{false};
-        std::thread play([&] { PlayInto(playInto, synth), played = true; });
-        const auto pump = [&] { PumpBeat(), std::this_thread::sleep_for(16ms); };
-        while (!played) pump();
-        for (const auto end = Clock::now() + 1s; Clock::now() < end;) pump();  // for the road to deliver the end
-        play.join();
-        return recording.Stop();
-    }
-};
+using BeatRoad = StudioRoad;  // real-time judged: kept from sanitizer runs
 
+// The Mini output plays the beat; the Studio stream stays shut.
 TEST_F(BeatRoad, TwoSemitonesUpForTwentySecondsKeepsPitchLevelAndTempoWithoutGaps) {
+    miniPlayerActive = true;
     engine.beatVolume = 0.5f;
-    const std::vector<float> out = Run("synth 20 sine 440 vol 0.5", 2.0f);
+    TimeWasStolen();
+    EXPECT_EQ(SetBeatTone(2.0f), 2.0f);
+    ASSERT_TRUE(OpenBeatCapture());
+    ResetBeatRing();
+    SetBeatPrefill(1920);
+    ASSERT_TRUE(OpenMiniOutput("Speakers_Builtin", false));
+    MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
+    std::this_thread::sleep_for(300ms);
+    std::atomic<bool> played{false};
+    std::thread play([&] { PlayInto("CABLE_Input", "synth 20 sine 440 vol 0.5"), played = true; });
+    while (!played) PumpBeat(), std::this_thread::sleep_for(16ms);
+    for (const auto end = Clock::now() + 1s; Clock::now() < end;) PumpBeat(), std::this_thread::sleep_for(16ms);
+    play.join();
+    const std::vector<float> out = recording.Stop();
     if (TimeWasStolen()) GTEST_SKIP() << "the host gave this machine's CPU time to other guests: real time not judged";
     size_t first = out.size(), last = 0;
     for (size_t i = 0; i < out.size(); ++i) std::fabs(out[i]) > 1e-3f ? (first = std::min(first, i), last = i) : 0;
@@ -132,22 +119,6 @@ TEST_F(BeatRoad, TwoSemitonesUpForTwentySecondsKeepsPitchLevelAndTempoWithoutGap
     EXPECT_LE(longestQuiet, 240u) << miniOutput.silentPasses << " silent passes";
     EXPECT_GT(beatCapture.framesCaptured, 19u * 48000);
     EXPECT_FALSE(miniOutput.streamLost.load());
-}
-
-// Reported, not judged: a click played into the cable and the speakers at once through a
-// combined sink; the speakers hold the direct click and, one road's latency later, the road's.
-TEST_F(BeatRoad, LatencyFromTheCableToTheSpeakerIsReported) {
-    const std::string module =
-        ShellWord("pactl load-module module-combine-sink sink_name=click_split slaves=CABLE_Input,Speakers_Builtin");
-    engine.beatVolume = 0.5f;
-    const std::vector<float> out = Run("synth 0.002 sine 1000 vol 0.9 pad 0.5 0.5 repeat 3", 1.0f, "click_split");
-    Shell("pactl unload-module " + module);
-    size_t direct = 0, road = 0;
-    while (direct < out.size() && std::fabs(out[direct]) <= 0.6f) ++direct;
-    for (road = direct + 97; road < out.size() && std::fabs(std::fabs(out[road]) - 0.35f) >= 0.2f;) ++road;
-    ASSERT_LT(road, out.size());
-    std::printf("[ LATENCY  ] cable to speaker %.1f ms, of which SoundTouch %.1f ms\n", (road - direct) / 48.0,
-                BeatShifterInitialLatencyFrames() / 48.0);
 }
 
 TEST_F(BeatRoad, ASinkRemovedWhileInUseIsToldAndNotOpenedAgain) {
@@ -181,7 +152,11 @@ TEST_F(StudioRoad, BringUpThenBufferAndDriverSwitchesWhileAudioRuns) {
     HandleHostRequests();
     const uint32_t granted = jack ? 128u : 256u;  // JACK keeps its own period
     EXPECT_EQ(studioHost.studioBufferFrames, granted);
-    SwitchTo(kK10);
+    const auto& d = studioHost.asioDrivers;
+    const auto k10 = std::find_if(d.begin(), d.end(), [](const auto& driver) { return driver.name == kK10; });
+    ASSERT_NE(k10, d.end());
+    hostRequests.requestedAsioDevice = static_cast<int32_t>(k10->id);
+    HandleHostRequests();
     EXPECT_EQ(Running(), kK10);
     EXPECT_EQ(appConfig.asioDeviceName, kK10);
     ExpectAudioRuns("on the K10");
@@ -196,9 +171,6 @@ TEST_F(StudioRoad, AServerRestartIsToldEverywhereAndTheNextOpensWork) {
     ASSERT_TRUE(Running() == kSpeakers && OpenBeatCapture() && OpenMiniOutput("Speakers_Builtin", false));
     server.Stop();
     EXPECT_TRUE(ClosedWithin(5s));
-    for (int i = 0; i < 300 && (beatCapture.beatCaptureReady || IsMiniOutputRunning()); ++i) {
-        PumpBeat(), std::this_thread::sleep_for(10ms);
-    }
     EXPECT_FALSE(beatCapture.beatCaptureReady);
     EXPECT_EQ(beatCapture.streamsLost, 1u);
     EXPECT_TRUE(miniOutput.streamLost.load());
@@ -225,12 +197,14 @@ TEST_F(StudioRoad, TheBridgedMicrophoneArrivesAtTheOutputWithinTheBridgesBacklog
     EXPECT_EQ(micBridge.bridgeDeviceChannels.load(), 2u);
     MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
     std::this_thread::sleep_for(800ms);
-    PlayInto("both", "synth 0.03 sine 1000 vol 0.5 pad 0.3 0.87 repeat 5");  // six bursts 1.2 s apart
     std::atomic<bool> played{false};
-    std::thread tone([&] { PlayInto("mic_feed", "synth 2 sine 440 vol 0.3"), played = true; });
+    std::thread play([&] {  // six bursts 1.2 s apart, then a tone into the microphone alone
+        PlayInto("both", "synth 0.03 sine 1000 vol 0.5 pad 0.3 0.87 repeat 5");
+        PlayInto("mic_feed", "synth 2 sine 440 vol 0.3"), played = true;
+    });
     uint32_t worstFill = 0;
     for (; !played; std::this_thread::sleep_for(1ms)) worstFill = std::max(worstFill, engine.bridgeFillFrames.load());
-    tone.join(), std::this_thread::sleep_for(300ms);
+    play.join(), std::this_thread::sleep_for(300ms);
     const std::vector<float> heard = recording.Stop();
     const auto onsetAfter = [&](size_t from, float threshold) {
         while (from < heard.size() && std::fabs(heard[from]) < threshold) ++from;
