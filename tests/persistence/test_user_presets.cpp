@@ -22,7 +22,7 @@ std::string Line(std::string name, size_t count = 17, size_t at = 0, std::string
     return name + "\n";
 }
 
-TEST(UserPresetsText, TypedNamesAreCleaned) {
+TEST(UserPresetsText, TypedNamesAreCleanedAndAnyValuesReadBack) {
     std::string hundred, wide;
     for (int i = 0; i < 100; ++i) hundred += static_cast<char>('a' + i % 26);
     for (int i = 0; i < 30; ++i) wide += "Ấ";  // three bytes each
@@ -31,20 +31,28 @@ TEST(UserPresetsText, TypedNamesAreCleaned) {
         {"x\x01y\x7fz\r", "x y z"}, {hundred, hundred.substr(0, 64)},
         {wide, wide.substr(0, 63)}, {std::string(63, 'x') + " y", std::string(63, 'x')}};  // no space left by the cut
     for (const auto& [typed, kept] : cases) EXPECT_EQ(CleanPresetName(typed), kept) << typed;
+    std::mt19937 rng(7);
+    std::vector<UserPreset> written, expected;
+    for (std::string name : {"a|b|c", "\r\nx\r", "Giọng Nam ẤM", "\x1b[31mred", "n\0l", "\xff\xfe bytes",
+                             "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17"}) {
+        written.push_back({name});
+        for (Param c : kColumns) {
+            const ParamSpec& s = Spec(c);  // four decimals, as the file keeps them
+            written.back().values[c] = s.kind == ParamKind::Level
+                                           ? static_cast<float>(s.lo + rng() % int((s.hi - s.lo) * 1e4f) / 1e4)
+                                           : s.lo + static_cast<float>(rng() % int(s.hi - s.lo + 1));
+        }
+        expected.push_back(written.back());
+        expected.back().name = CleanPresetName(name);
+    }
+    EXPECT_TRUE(ParseUserPresets(FormatUserPresets(written)) == expected) << FormatUserPresets(written);
 }
 
 TEST(UserPresetsText, LinesOfEveryAgeLoadAndUnreadableOnesVanish) {
     std::string text = Line("x", 14) + Line("x", 18) + Line(" \t ") + "\n";
-    for (const auto& [at, bad] : std::initializer_list<std::pair<size_t, const char*>>{{2, "loud"},
-                                                                                       {5, "nan"},
-                                                                                       {9, "inf"},
-                                                                                       {17, "-inf"},
-                                                                                       {4, "1e39"},
-                                                                                       {12, "2147483648"},
-                                                                                       {13, "yes"},
-                                                                                       {3, ""}}) {
-        text += Line("x", 17, at, bad);
-    }
+    const std::pair<size_t, const char*> unreadable[] = {{2, "loud"}, {5, "nan"},         {9, "inf"},  {17, "-inf"},
+                                                         {4, "1e39"}, {12, "2147483648"}, {13, "yes"}, {3, ""}};
+    for (const auto& [at, bad] : unreadable) text += Line("x", 17, at, bad);
     text += Line("x") + Line("cũ", 15) + Line("giữa", 16) + Line("suffix", 17, 2, " +97.5dB") +
             Line("style", 17, 12, "2.9") + Line("  x\r", 17, 2, "80") + Line("X");
     std::string crlf = text;
@@ -69,23 +77,4 @@ TEST(UserPresetsText, LinesOfEveryAgeLoadAndUnreadableOnesVanish) {
             << i + 2;
     }
 }
-
-TEST(UserPresetsText, HostileNamesAndAnyValuesReadBackCleaned) {
-    std::mt19937 rng(7);
-    std::vector<UserPreset> written, expected;
-    for (std::string name : {"a|b|c", "\r\nx\r", "Giọng Nam ẤM", "\x1b[31mred", "n\0l", "\xff\xfe bytes",
-                             "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17"}) {
-        written.push_back({name});
-        for (Param c : kColumns) {
-            const ParamSpec& s = Spec(c);  // four decimals, as the file keeps them
-            written.back().values[c] = s.kind == ParamKind::Level
-                                           ? static_cast<float>(s.lo + rng() % int((s.hi - s.lo) * 1e4f) / 1e4)
-                                           : s.lo + static_cast<float>(rng() % int(s.hi - s.lo + 1));
-        }
-        expected.push_back(written.back());
-        expected.back().name = CleanPresetName(name);
-    }
-    EXPECT_TRUE(ParseUserPresets(FormatUserPresets(written)) == expected) << FormatUserPresets(written);
-}
-
 }  // namespace
