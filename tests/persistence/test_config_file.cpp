@@ -31,7 +31,7 @@ struct ConfigFile : FreshProcessTest {
     }
 };
 
-TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
+TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideAndTold) {
     if (!InFreshProcess()) return;
     using C = AppConfig&;
     const std::tuple<const char*, std::function<void(C)>, bool> cases[] = {
@@ -77,10 +77,6 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
     std::string huge = "reverb=7\n";
     while (huge.size() < (size_t{5} << 20)) huge += "unknown=1\n";
     EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f) << "bytes past 4 MiB are unread";
-}
-
-TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
-    if (!InFreshProcess()) return;
     const std::string backup = ConfigPath() + ".recovered.bak",
                       bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
     WriteFile(backup, "an older copy");
