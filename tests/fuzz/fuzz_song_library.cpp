@@ -14,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
     const std::string saved = FormatSongLibrary(songs);
-    const std::vector<SongEntry> again = ParseSongLibrary(saved);
-    if (again.size() != songs.size() || FormatSongLibrary(again) != saved) std::abort();
+    if (FormatSongLibrary(ParseSongLibrary(saved)) != saved) std::abort();  // one line a song: the count too
     return 0;
 }

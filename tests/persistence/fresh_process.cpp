@@ -13,11 +13,9 @@ const char* FreshRoot() { return std::getenv("SONAVELA_TEST_ROOT"); }
 }  // namespace
 
 void FreshProcessTest::SetUp() {
-    std::string pattern = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
-    if (FreshRoot() == nullptr) {
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    }
-    root = FreshRoot() != nullptr ? fs::path(FreshRoot()) : fs::path(pattern);
+    std::string made = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
+    ASSERT_TRUE(FreshRoot() != nullptr || mkdtemp(made.data()) != nullptr);
+    root = FreshRoot() != nullptr ? FreshRoot() : made;
 }
 
 void FreshProcessTest::TearDown() {
@@ -30,19 +28,20 @@ bool FreshProcessTest::InFreshProcess() {
     const fs::path program = root / "bin" / "persistence_tests";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string();
-    std::vector<std::string> args{program.string(), "--gtest_filter=" + name, "--gtest_brief=1"},
-        environment{"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home", "XDG_DATA_HOME=" + r + "/data",
-                    "XDG_CONFIG_HOME=" + r + "/config", "TMPDIR=" + r + "/tmp"};
-    std::vector<char*> argv, envp;
-    for (std::string& a : args) argv.push_back(a.data());
+    const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string(),
+                      filter = "--gtest_filter=" + name;
+    std::vector<std::string> environment{"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home",
+                                         "XDG_DATA_HOME=" + r + "/data", "XDG_CONFIG_HOME=" + r + "/config",
+                                         "TMPDIR=" + r + "/tmp"};
+    std::vector<char*> envp;
     for (std::string& e : environment) envp.push_back(e.data());
-    argv.push_back(nullptr), envp.push_back(nullptr);
+    envp.push_back(nullptr);
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(30);  // kept across exec: a hang fails the test
-        if (chdir((root / "work").c_str()) == 0) execve(argv[0], argv.data(), envp.data());
+        if (chdir((root / "work").c_str()) == 0)
+            execle(program.c_str(), program.c_str(), filter.c_str(), "--gtest_brief=1", nullptr, envp.data());
         _exit(127);
     }
     int status = 0;

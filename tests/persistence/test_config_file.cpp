@@ -1,7 +1,6 @@
 // The config file: what each line becomes, when the user is told of a repair,
 // and what a save leaves on disk whatever the values, the locale or the disk.
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,9 +9,7 @@
 #include <clocale>
 #include <functional>
 #include <locale>
-#include <random>
 #include <sstream>
-#include <thread>
 
 #include "engine/engine_params.h"
 #include "persistence/atomic_file.h"
@@ -34,7 +31,7 @@ struct ConfigFile : FreshProcessTest {
     }
 };
 
-TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
+TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideAndTold) {
     if (!InFreshProcess()) return;
     using C = AppConfig&;
     const std::tuple<const char*, std::function<void(C)>, bool> cases[] = {
@@ -80,10 +77,6 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKey) {
     std::string huge = "reverb=7\n";
     while (huge.size() < (size_t{5} << 20)) huge += "unknown=1\n";
     EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f) << "bytes past 4 MiB are unread";
-}
-
-TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
-    if (!InFreshProcess()) return;
     const std::string backup = ConfigPath() + ".recovered.bak",
                       bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
     WriteFile(backup, "an older copy");
@@ -104,51 +97,29 @@ TEST_F(ConfigFile, AnUnreadableValueIsKeptAsideAndTheUserTold) {
     }
 }
 
-TEST_F(ConfigFile, EverySavedValueReadsBackAndTextInjectsNothing) {
+// A decimal comma, as the Vietnamese locale has, for C++ streams and the C library alike.
+struct DecimalComma : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+};
+
+TEST_F(ConfigFile, EverySavedValueReadsBackUnderADecimalCommaAndTextInjectsNothing) {
     if (!InFreshProcess()) return;
+    std::locale::global(std::locale(std::locale::classic(), new DecimalComma));
+    ASSERT_NE(std::setlocale(LC_ALL, "vi_VN.UTF-8"), nullptr) << "scripts/install_deps.sh generates it";
+    ASSERT_TRUE((std::ostringstream() << 2.8).str() == "2,8" && std::strtod("2.8", nullptr) == 2.0);
+    EXPECT_EQ(Loaded("reverb=12,5\n").reverb, 12.0f) << "a comma ends the number";
     appConfig = DefaultAppConfig();
     const std::string defaults = Saved();
     EXPECT_TRUE(defaults.starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\n") &&
+                defaults.find("\nvocal_air=2.8\nreverb=18\n") != defaults.npos &&
                 defaults.ends_with("\nasio_buffer_frames=128\nstudio_mode=0\n") &&
                 std::count(defaults.begin(), defaults.end(), '\n') == 37)
         << defaults;
-    const AppConfig all{0,
-                        150,
-                        0.5f,
-                        12.345f,
-                        99.9f,
-                        1,
-                        2,
-                        3,
-                        9.5f,
-                        50,
-                        40,
-                        8,
-                        100,
-                        0,
-                        -1.5f,
-                        true,
-                        false,
-                        3,
-                        false,
-                        "{0.0.0.00000000}.{a1}",
-                        1,
-                        "alsa_input.usb",
-                        2,
-                        "/nhạc/thu âm",
-                        "Ca sĩ",
-                        1,
-                        13,
-                        "Ấm",
-                        true,
-                        true,
-                        true,
-                        false,
-                        true,
-                        2,
-                        "Focusrite USB ASIO",
-                        512,
-                        1};
+    const std::string text[] = {"{0.0.0.00000000}.{a1}", "alsa_input.usb", "/nhạc/thu âm", "Ca sĩ", "Ấm",
+                                "Focusrite USB ASIO"};
+    const AppConfig all{0,  150,     0.5f, 12.345f, 99.9f, 1,     2,       3, 9.5f,    50,  40,      8,       100,
+                        0,  -1.5f,   true, false,   3,     false, text[0], 1, text[1], 2,   text[2], text[3], 1,
+                        13, text[4], true, true,    true,  false, true,    2, text[5], 512, 1};
     appConfig = all, engine.micChannelMode = 0;
     EXPECT_TRUE(Loaded(Saved()) == all) << WriteConfigText(appConfig);
     engine.micChannelMode = 2;
@@ -166,26 +137,29 @@ TEST_F(ConfigFile, EverySavedValueReadsBackAndTextInjectsNothing) {
     }
 }
 
-// A decimal comma, as the Vietnamese locale has, for C++ streams and the C library alike.
-struct DecimalComma : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-};
-
-TEST_F(ConfigFile, NumbersStayClassicUnderADecimalCommaLocale) {
+TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFiles) {
     if (!InFreshProcess()) return;
-    std::locale::global(std::locale(std::locale::classic(), new DecimalComma));
-    ASSERT_NE(std::setlocale(LC_ALL, "vi_VN.UTF-8"), nullptr) << "scripts/install_deps.sh generates it";
-    ASSERT_TRUE((std::ostringstream() << 2.8).str() == "2,8" && std::strtod("2.8", nullptr) == 2.0);
-    appConfig = DefaultAppConfig(), appConfig.masterOutputDb = -1.5f;
-    const std::string saved = Saved();
-    EXPECT_TRUE(saved.find("\nvocal_air=2.8\nreverb=18\n") != saved.npos &&
-                saved.find("\nmaster_output_db=-1.5\n") != saved.npos);
-    EXPECT_EQ(Loaded("vocal_air=7.25\n").vocalAir, 7.25f);
-    EXPECT_EQ(Loaded("reverb=12,5\n").reverb, 12.0f) << "a comma ends the number";
-}
-
-TEST_F(ConfigFile, AFailedSaveKeepsThePreviousFilesAndNoLeftovers) {
-    if (!InFreshProcess()) return;
+    const std::string path = (root / "work/atomic").string();
+    const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
+    std::string now;
+    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) && now.empty() &&
+                WriteFileAtomically(path, a));
+    int sawA = 0, sawB = 0;
+    for (int round = 0; round < 40; ++round) {  // killed at any moment, the file is a whole version
+        const pid_t child = fork();
+        if (child == 0)
+            for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
+        usleep(round * 731);
+        kill(child, SIGKILL), waitpid(child, nullptr, 0);
+        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) && (now == a || now == b)) << round << ": " << now.size();
+        (now == a ? sawA : sawB)++;
+    }
+    EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
+    EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
+    fs::remove(path), fs::create_directory(path);  // a folder where the file should be
+    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x") ||
+                 ReadTextFile(path, now, 9));
+    EXPECT_TRUE(fs::is_directory(path) && !fs::exists(path + ".partial"));
     appConfig = DefaultAppConfig(), userPresets = {UserPreset{"Một"}};
     const std::string config = Saved();
     ASSERT_TRUE(SaveUserPresets());
@@ -197,32 +171,5 @@ TEST_F(ConfigFile, AFailedSaveKeepsThePreviousFilesAndNoLeftovers) {
     EXPECT_FALSE(SaveConfig() || SaveUserPresets());
     EXPECT_TRUE(ReadFile(ConfigPath()) == config && ReadFile(UserPresetsPath()) == presets);
     EXPECT_EQ(std::distance(fs::directory_iterator(GetDataFolder()), fs::directory_iterator()), 2) << "no leftovers";
-}
-
-TEST(AtomicFile, KilledAtAnyMomentTheFileIsAWholeVersionAndNowhereToWriteIsReported) {
-    const std::string path = fs::temp_directory_path() / ("sonavela-atomic-" + std::to_string(getpid()));
-    const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
-    std::string now;
-    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) && now.empty() &&
-                WriteFileAtomically(path, a));
-    std::mt19937 rng(3);
-    int sawA = 0, sawB = 0;
-    for (int round = 0; round < 40; ++round) {
-        const pid_t child = fork();
-        if (child == 0)
-            for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
-        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 30000));
-        kill(child, SIGKILL), waitpid(child, nullptr, 0);
-        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) && (now == a || now == b))
-            << round << ": " << now.size() << " bytes";
-        (now == a ? sawA : sawB)++;
-    }
-    EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
-    EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
-    fs::remove(path), fs::create_directory(path);  // a folder where the file should be
-    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x") ||
-                 ReadTextFile(path, now, 9));
-    EXPECT_TRUE(fs::is_directory(path) && !fs::exists(path + ".partial"));
-    fs::remove_all(path);
 }
 }  // namespace

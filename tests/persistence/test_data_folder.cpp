@@ -36,19 +36,7 @@ INSTANTIATE_TEST_SUITE_P(Environments, DataFolder,
 
 using DataFiles = FreshProcessTest;
 
-TEST_F(DataFiles, RecordingsGoToTheDocumentsFolderElseTheDataFolder) {
-    if (!InFreshProcess()) return;
-    const std::string home = root.string() + "/home";
-    EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/Documents/Sonavela Recordings");
-    WriteFile(root / "config/user-dirs.dirs", "# xdg-user-dirs\nXDG_DOCUMENTS_DIR=\"$HOME/T\\\"ai lieu/\"\n");
-    EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/T\"ai lieu/Sonavela Recordings");
-    unsetenv("HOME");
-    WriteFile(root / "config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
-    EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" &&
-                !fs::exists(GetDefaultRecordingsFolder()));
-}
-
-TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFile) {
+TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndRecordingsFromTheDocumentsFolder) {
     if (!InFreshProcess()) return;
     fs::create_directories(root / "data/Brivanta/Sonavela");
     WriteFile(root / "data/Brivanta/Sonavela/sonavela_user_presets.txt", "current");
@@ -61,9 +49,17 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndNeverReplaceAFi
     EXPECT_TRUE(ReadFile(ConfigPath()) == "working directory" && ReadFile(UserPresetsPath()) == "current");
     EXPECT_TRUE(ReadFile(SongLibraryPath()) == "beside the program" && fs::exists(root / "work/sonavela_config.txt"));
     EXPECT_FALSE((fs::remove(ConfigPath()), fs::exists(ConfigPath()))) << "migrated once per run";
+    const std::string home = root.string() + "/home";
+    EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/Documents/Sonavela Recordings");
+    WriteFile(root / "config/user-dirs.dirs", "# xdg-user-dirs\nXDG_DOCUMENTS_DIR=\"$HOME/T\\\"ai lieu/\"\n");
+    EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/T\"ai lieu/Sonavela Recordings");
+    unsetenv("HOME");
+    WriteFile(root / "config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+    EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" &&
+                !fs::exists(GetDefaultRecordingsFolder()));
 }
 
-TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
+TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoesAndSearchesIt) {
     if (!InFreshProcess()) return;
     LoadSongLibrary();
     EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].name == "Mot coi di ve" &&
@@ -95,9 +91,6 @@ TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoes) {
     EXPECT_TRUE(songLibrary.songs.size() == 100 && songLibrary.songs.front().name == "song 100" &&
                 songLibrary.songs.back().name == "song 1");
     EXPECT_TRUE(SongPlayTone({"x", "", 5.0f, false}) == 3.0f && SongPlayTone({"x", "", -9.0f, false}) == -3.0f);
-}
-
-TEST(SongSearch, MatchesNameOrLinkIgnoringAsciiCase) {
     const SongEntry song{"Mưa trên biển vắng", "https://youtu.be/AbC", 0.0f, false};
     EXPECT_TRUE(SongMatches(song, "") && SongMatches(song, "BIển") && SongMatches(song, "youtu.be/abc"));
     EXPECT_FALSE(SongMatches(song, "MƯA TRÊN") || SongMatches(song, "karaoke")) << "only ASCII letters fold";

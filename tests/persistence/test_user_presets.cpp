@@ -33,18 +33,11 @@ TEST(UserPresetsText, TypedNamesAreCleaned) {
     for (const auto& [typed, kept] : cases) EXPECT_EQ(CleanPresetName(typed), kept) << typed;
 }
 
-TEST(UserPresetsText, LinesOfEveryAgeLoadAndUnreadableOnesVanish) {
+TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesVanishAndAnyValuesReadBack) {
     std::string text = Line("x", 14) + Line("x", 18) + Line(" \t ") + "\n";
-    for (const auto& [at, bad] : std::initializer_list<std::pair<size_t, const char*>>{{2, "loud"},
-                                                                                       {5, "nan"},
-                                                                                       {9, "inf"},
-                                                                                       {17, "-inf"},
-                                                                                       {4, "1e39"},
-                                                                                       {12, "2147483648"},
-                                                                                       {13, "yes"},
-                                                                                       {3, ""}}) {
-        text += Line("x", 17, at, bad);
-    }
+    const std::pair<size_t, const char*> unreadable[] = {{2, "loud"}, {5, "nan"},         {9, "inf"},  {17, "-inf"},
+                                                         {4, "1e39"}, {12, "2147483648"}, {13, "yes"}, {3, ""}};
+    for (const auto& [at, bad] : unreadable) text += Line("x", 17, at, bad);
     text += Line("x") + Line("cũ", 15) + Line("giữa", 16) + Line("suffix", 17, 2, " +97.5dB") +
             Line("style", 17, 12, "2.9") + Line("  x\r", 17, 2, "80") + Line("X");
     std::string crlf = text;
@@ -68,9 +61,6 @@ TEST(UserPresetsText, LinesOfEveryAgeLoadAndUnreadableOnesVanish) {
         EXPECT_TRUE(c.size() == 2 && c[0].values[s.id] == (on ? 1 : s.lo) && c[1].values[s.id] == (on ? 1 : s.hi))
             << i + 2;
     }
-}
-
-TEST(UserPresetsText, HostileNamesAndAnyValuesReadBackCleaned) {
     std::mt19937 rng(7);
     std::vector<UserPreset> written, expected;
     for (std::string name : {"a|b|c", "\r\nx\r", "Giọng Nam ẤM", "\x1b[31mred", "n\0l", "\xff\xfe bytes",
@@ -87,5 +77,4 @@ TEST(UserPresetsText, HostileNamesAndAnyValuesReadBackCleaned) {
     }
     EXPECT_TRUE(ParseUserPresets(FormatUserPresets(written)) == expected) << FormatUserPresets(written);
 }
-
 }  // namespace
