@@ -81,7 +81,7 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
             }
             EnterMiniPlayer();
             miniPlayerActive = true;
-            ASSERT_TRUE(OpenMiniOutputAsApp());
+            ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
         } else {
             ReturnToStudio();  // gives the ring back before the Mini thread is stopped
             StopMiniOutput();

@@ -113,15 +113,16 @@ TEST_F(Bridge, OnlyAnOpenableRealMicrophoneOrTheUsersChoiceIsBridgedAndKept) {
     scripted.captureStream.openFails = false;
     scripted.captureStream.opens = 0;
     scripted.capture.endpoints = {kCableCapture, kStereoMix};
-    EXPECT_FALSE(StartBridgeAsApp() || IsMicBridgeRunning() || scripted.captureStream.opens != 0);
+    EXPECT_FALSE(RunDeviceOperation(StartSelectedMicBridge) || IsMicBridgeRunning() ||
+                 scripted.captureStream.opens != 0);
     EXPECT_EQ(appConfig.wasapiMicInputId, "") << "nothing stored";
     scripted.capture.endpoints.push_back(kUsbMic);  // plugged in later, the real microphone is the one bridged
     appConfig.wasapiMicChannel = 7;
-    ASSERT_TRUE(StartBridgeAsApp());
+    ASSERT_TRUE(RunDeviceOperation(StartSelectedMicBridge));
     EXPECT_TRUE(micBridge.openedId == kUsbMic.id && micBridge.deviceName == kUsbMic.name);
     EXPECT_TRUE(appConfig.wasapiMicInputId == kUsbMic.id && micBridge.bridgeChannelMode.load() == 2);
     appConfig.wasapiMicInputId = kStereoMix.id;  // a monitor the user chose on purpose stays the user's choice
-    ASSERT_TRUE(StartBridgeAsApp());
+    ASSERT_TRUE(RunDeviceOperation(StartSelectedMicBridge));
     EXPECT_EQ(micBridge.openedId, kStereoMix.id);
 }
 }  // namespace

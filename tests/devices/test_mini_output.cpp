@@ -111,12 +111,12 @@ TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilenceAndALo
 TEST_F(MiniOutputTest, TheSelectedOpenPrimesForTheProfileAndKeepsTheOpenedId) {
     appConfig.miniOutputMode = 1;
     appConfig.miniOutputId = "gone";
-    ASSERT_TRUE(OpenMiniOutputAsApp());
+    ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
     EXPECT_TRUE(engine.beatRingPrefill.load() == 4800 && appConfig.miniOutputId == kSpeakers.id);
     appConfig.miniOutputMode = 0;
-    ASSERT_TRUE(OpenMiniOutputAsApp());
+    ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
     EXPECT_EQ(engine.beatRingPrefill.load(), 1920);
     scripted.renderStream.openFails = true;
-    EXPECT_FALSE(OpenMiniOutputAsApp() || IsMiniOutputRunning());
+    EXPECT_FALSE(RunDeviceOperation(OpenSelectedMiniOutput) || IsMiniOutputRunning());
 }
 }  // namespace
