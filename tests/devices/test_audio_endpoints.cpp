@@ -3,27 +3,22 @@
 
 namespace {
 TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndAChangeSaved) {
-    struct Case {
-        std::vector<AudioEndpoint> list;
-        std::string defaultId, stored;
-        int index;
-        std::string saved;
-    };
-    const Case cases[] = {{{kSpeakers, kCable, kK10Output}, kSpeakers.id, kK10Output.id, 2, "<not saved>"},
-                          {{kSpeakers, kCable}, kCable.id, kSpeakers.id, 0, "<not saved>"},  // nothing changed
-                          {{kCable, kSpeakers, kHeadphones}, kHeadphones.id, "unplugged_usb_dac", 2, kHeadphones.id},
-                          {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
-                          {{}, "", "gone", -1, ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored + " default " + c.defaultId);
+    const std::tuple<std::vector<AudioEndpoint>, std::string, std::string, int, std::string> cases[] = {
+        {{kSpeakers, kCable, kK10Output}, kSpeakers.id, kK10Output.id, 2, "<not saved>"},
+        {{kSpeakers, kCable}, kCable.id, kSpeakers.id, 0, "<not saved>"},  // nothing changed
+        {{kCable, kSpeakers, kHeadphones}, kHeadphones.id, "unplugged_usb_dac", 2, kHeadphones.id},
+        {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
+        {{}, "", "gone", -1, ""}};
+    for (const auto& [list, defaultId, stored, index, saved] : cases) {
+        SCOPED_TRACE(stored + " default " + defaultId);
         ResetDeviceWorld();
-        scripted.render.endpoints = c.list;
-        scripted.render.defaultId = c.defaultId;
-        appConfig.miniOutputId = c.stored;
+        scripted.render.endpoints = list;
+        scripted.render.defaultId = defaultId;
+        appConfig.miniOutputId = stored;
         AsApp(RefreshOutputEndpoints);
-        EXPECT_EQ(endpointLists.selectedOutputIndex, c.index);
-        EXPECT_EQ(appConfig.miniOutputId, c.index < 0 ? "" : c.list[c.index].id);
-        EXPECT_EQ(StoredConfigValue("mini_output_id"), c.saved);
+        EXPECT_EQ(endpointLists.selectedOutputIndex, index);
+        EXPECT_EQ(appConfig.miniOutputId, index < 0 ? "" : list[index].id);
+        EXPECT_EQ(StoredConfigValue("mini_output_id"), saved);
     }
     scripted.render.endpoints = {kSpeakers, {"", "No id"}, {"plain", ""}};
     AsApp(RefreshOutputEndpoints);
