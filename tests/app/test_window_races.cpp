@@ -52,27 +52,19 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
             WriteBeatRing(ramp.data(), static_cast<int64_t>(ramp.size()));
             TrimBeatRing(miniPlayerActive ? 19200 : 6720);
         }
-        switch (step % 6) {
-            case 0:
-                ApplyBuiltinPreset(step % 13, shell);
-                break;
-            case 1:
-                MoveControl(shell, static_cast<Param>(step % kParamCount), static_cast<float>(step % 50));
-                break;
-            case 2:
-                ApplyUserPreset(0, shell);
-                break;
-            case 3:
-                ChooseTuneStyle(1 + step % 3, shell);
-                break;
-            case 4:
+        const std::function<void()> uiSteps[] = {
+            [&] { ApplyBuiltinPreset(step % 13, shell); },
+            [&] { MoveControl(shell, static_cast<Param>(step % kParamCount), static_cast<float>(step % 50)); },
+            [&] { ApplyUserPreset(0, shell); },
+            [&] { ChooseTuneStyle(1 + step % 3, shell); },
+            [&] {
                 hostRequests.requestedStudioMode = (step / 6) % 2;
                 HandleHostRequests();
-                break;
-            case 5:
+            },
+            [&] {
                 if (step % 60 == 5) ResetToDefaults(shell);
-                break;
-        }
+            }};
+        uiSteps[step % 6]();
         if (step % 25 != 24) continue;
         if (++handOvers % 2 == 1) {
             if (handOvers % 3 != 0) {  // every third stop fails
@@ -81,7 +73,7 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
             }
             EnterMiniPlayer();
             miniPlayerActive = true;
-            ASSERT_TRUE(OpenMiniOutputAsApp());
+            ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
         } else {
             ReturnToStudio();  // gives the ring back before the Mini thread is stopped
             StopMiniOutput();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "app/device_actions.h"
 #include "app/host_requests.h"
@@ -55,21 +56,13 @@ inline bool Eventually(const std::function<bool()>& condition) {
     return condition();
 }
 inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-// The device operations as the application runs them: the config's choices in, what they chose kept.
-inline void RefreshOutputsAsApp() {
-    RunDeviceOperation([] {
-        RefreshOutputEndpoints();
+// A device operation as the application runs it: the config's choices in, what they chose kept.
+inline void AsApp(void (*operation)()) {
+    RunDeviceOperation([operation] {
+        operation();
         return 0;
     });
 }
-inline void RefreshInputsAsApp() {
-    RunDeviceOperation([] {
-        RefreshInputEndpoints();
-        return 0;
-    });
-}
-inline bool StartBridgeAsApp() { return RunDeviceOperation(StartSelectedMicBridge); }
-inline bool OpenMiniOutputAsApp() { return RunDeviceOperation(OpenSelectedMiniOutput); }
 
 // Low-latency drivers over the speakers, the cable's capture side and a USB microphone.
 class StudioWorld : public ::testing::Test {

@@ -3,34 +3,29 @@
 
 namespace {
 TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndAChangeSaved) {
-    struct Case {
-        std::vector<AudioEndpoint> list;
-        std::string defaultId, stored;
-        int index;
-        std::string saved;
-    };
-    const Case cases[] = {{{kSpeakers, kCable, kK10Output}, kSpeakers.id, kK10Output.id, 2, "<not saved>"},
-                          {{kSpeakers, kCable}, kCable.id, kSpeakers.id, 0, "<not saved>"},  // nothing changed
-                          {{kCable, kSpeakers, kHeadphones}, kHeadphones.id, "unplugged_usb_dac", 2, kHeadphones.id},
-                          {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
-                          {{}, "", "gone", -1, ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored + " default " + c.defaultId);
+    const std::tuple<std::vector<AudioEndpoint>, std::string, std::string, int, std::string> cases[] = {
+        {{kSpeakers, kCable, kK10Output}, kSpeakers.id, kK10Output.id, 2, "<not saved>"},
+        {{kSpeakers, kCable}, kCable.id, kSpeakers.id, 0, "<not saved>"},  // nothing changed
+        {{kCable, kSpeakers, kHeadphones}, kHeadphones.id, "unplugged_usb_dac", 2, kHeadphones.id},
+        {{kCable, kSpeakers, kHeadphones}, "", "gone", 0, kCable.id},
+        {{}, "", "gone", -1, ""}};
+    for (const auto& [list, defaultId, stored, index, saved] : cases) {
+        SCOPED_TRACE(stored + " default " + defaultId);
         ResetDeviceWorld();
-        scripted.render.endpoints = c.list;
-        scripted.render.defaultId = c.defaultId;
-        appConfig.miniOutputId = c.stored;
-        RefreshOutputsAsApp();
-        EXPECT_EQ(endpointLists.selectedOutputIndex, c.index);
-        EXPECT_EQ(appConfig.miniOutputId, c.index < 0 ? "" : c.list[c.index].id);
-        EXPECT_EQ(StoredConfigValue("mini_output_id"), c.saved);
+        scripted.render.endpoints = list;
+        scripted.render.defaultId = defaultId;
+        appConfig.miniOutputId = stored;
+        AsApp(RefreshOutputEndpoints);
+        EXPECT_EQ(endpointLists.selectedOutputIndex, index);
+        EXPECT_EQ(appConfig.miniOutputId, index < 0 ? "" : list[index].id);
+        EXPECT_EQ(StoredConfigValue("mini_output_id"), saved);
     }
     scripted.render.endpoints = {kSpeakers, {"", "No id"}, {"plain", ""}};
-    RefreshOutputsAsApp();
+    AsApp(RefreshOutputEndpoints);
     ASSERT_EQ(endpointLists.outputEndpoints.size(), 2u) << "one without an id is skipped";
     EXPECT_EQ(endpointLists.outputEndpoints[1].name, "Windows Audio Output");
     scripted.render.reachable = false;  // a failed list keeps the index, but it selects nothing
-    RefreshOutputsAsApp();
+    AsApp(RefreshOutputEndpoints);
     EXPECT_TRUE(endpointLists.outputEndpoints.empty() && endpointLists.selectedOutputIndex == 0);
     EXPECT_EQ(SelectedOutput(), nullptr);
 }
@@ -39,16 +34,16 @@ TEST(Endpoints, TheInputIsTheStoredOneElseTheBestMicrophoneByNameKeptInMemory) {
     ResetDeviceWorld();
     scripted.capture.endpoints = {
         kCableCapture, {"line", "Line In (High Definition Audio)"}, kUsbMic, {"usb2", kUsbMic.name}};
-    RefreshInputsAsApp();
+    AsApp(RefreshInputEndpoints);
     EXPECT_EQ(endpointLists.selectedInputIndex, 2) << "the earliest of equal scores";
     EXPECT_EQ(appConfig.wasapiMicInputId, kUsbMic.id);
     EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
     appConfig.wasapiMicInputId = "line";
-    RefreshInputsAsApp();
+    AsApp(RefreshInputEndpoints);
     EXPECT_EQ(endpointLists.selectedInputIndex, 1);
     scripted.capture.endpoints = {kCableCapture, kStereoMix};
     appConfig.wasapiMicInputId = "gone";
-    RefreshInputsAsApp();
+    AsApp(RefreshInputEndpoints);
     EXPECT_EQ(endpointLists.selectedInputIndex, 0);
 }
 
@@ -57,14 +52,13 @@ TEST(Endpoints, MicrophoneScoresK10AndTheGenericDriverFollowTheirNames) {
                                                   {"Line In (High Definition Audio)", 43},
                                                   {"Line Microphone", 65},
                                                   {"Microphone (XOX K10 Audio)", 83},
-                                                  {"CABLE Output (VB-Audio Virtual Cable)", -1000},
                                                   {"MIC", 30},
-                                                  {"Stereo Mix (Realtek)", -1000},
-                                                  {"What U Hear (Sound Blaster)", -1000},
-                                                  {"NVIDIA Broadcast", -1000},
                                                   {"Micrô USB của tôi", 55},
                                                   {"", 0}};
     for (const auto& [name, score] : scores) EXPECT_EQ(ScoreMicName(name), score) << name;
+    for (const char* never : {"CABLE Output", "Stereo Mix (Realtek)", "What U Hear", "NVIDIA Broadcast"}) {
+        EXPECT_EQ(ScoreMicName(std::string("Microphone ") + never), -1000) << never;
+    }
     for (const char* k10 : {"Speakers (XOX K10 Audio)", "xox k10", "K10 10th Anniversary"}) EXPECT_TRUE(IsK10Name(k10));
     EXPECT_FALSE(IsK10Name("K10") || IsK10Name(kSpeakers.name));
     EXPECT_TRUE(IsAsio4AllName("ASIO4ALL v2") && !IsAsio4AllName("asio4all v2") && !IsAsio4AllName("ASIO4AL"));

@@ -27,27 +27,23 @@ protected:
 };
 
 TEST_F(Bridge, TheChosenOrStrongerChannelReachesTheRingPacketByPacket) {
-    struct Case {
-        uint32_t channels;
-        int32_t mode;
-        std::vector<std::vector<float>> packets;
-        std::vector<float> ring;
-    };
-    const Case cases[] = {{2, 1, {{0.1f, 0.9f}}, {0.1f}},
-                          {2, 2, {{0.9f, 0.1f}}, {0.1f}},
-                          {1, 2, {{0.25f, 1.5f}}, {0.25f, 1.0f}},  // CH2 on a mono microphone is CH1, clamped
-                          {2, 0, {{0.1f, 0.5f, -0.1f, -0.4f}, {0.6f, 0.2f, 0.3f, 0.1f}}, {0.5f, -0.4f, 0.6f, 0.3f}}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.channels << " channels, mode " << c.mode);
-        scripted.captureStream.endpointChannels = c.channels;
+    // The microphone's channels, the channel mode, the packets, and what reaches the ring.
+    const std::tuple<uint32_t, int32_t, std::vector<std::vector<float>>, std::vector<float>> cases[] = {
+        {2, 1, {{0.1f, 0.9f}}, {0.1f}},
+        {2, 2, {{0.9f, 0.1f}}, {0.1f}},
+        {1, 2, {{0.25f, 1.5f}}, {0.25f, 1.0f}},  // CH2 on a mono microphone is CH1, clamped
+        {2, 0, {{0.1f, 0.5f, -0.1f, -0.4f}, {0.6f, 0.2f, 0.3f, 0.1f}}, {0.5f, -0.4f, 0.6f, 0.3f}}};
+    for (const auto& [channels, mode, packets, expected] : cases) {
+        SCOPED_TRACE(::testing::Message() << channels << " channels, mode " << mode);
+        scripted.captureStream.endpointChannels = channels;
         ASSERT_TRUE(OpenMicBridge(kUsbMic.id));
-        EXPECT_EQ(scripted.captureStream.openedFormat.channels, c.channels);
-        micBridge.bridgeChannelMode = c.mode;
-        for (const auto& packet : c.packets) Queue(packet);
-        ASSERT_TRUE(Captured(c.ring.size()));
-        std::vector<float> ring(c.ring.size(), -9.0f);
+        EXPECT_EQ(scripted.captureStream.openedFormat.channels, channels);
+        micBridge.bridgeChannelMode = mode;
+        for (const auto& packet : packets) Queue(packet);
+        ASSERT_TRUE(Captured(expected.size()));
+        std::vector<float> ring(expected.size(), -9.0f);
         ReadBridgeBlock(ring.data(), static_cast<uint32_t>(ring.size()));
-        EXPECT_EQ(ring, c.ring);
+        EXPECT_EQ(ring, expected);
     }
     EXPECT_EQ(micBridge.deviceName, kUsbMic.id) << "not in a refreshed list: the id stands in";
     EXPECT_EQ(micBridge.bridgeDeviceChannels.load(), 2u);
@@ -113,15 +109,16 @@ TEST_F(Bridge, OnlyAnOpenableRealMicrophoneOrTheUsersChoiceIsBridgedAndKept) {
     scripted.captureStream.openFails = false;
     scripted.captureStream.opens = 0;
     scripted.capture.endpoints = {kCableCapture, kStereoMix};
-    EXPECT_FALSE(StartBridgeAsApp() || IsMicBridgeRunning() || scripted.captureStream.opens != 0);
+    EXPECT_FALSE(RunDeviceOperation(StartSelectedMicBridge) || IsMicBridgeRunning() ||
+                 scripted.captureStream.opens != 0);
     EXPECT_EQ(appConfig.wasapiMicInputId, "") << "nothing stored";
     scripted.capture.endpoints.push_back(kUsbMic);  // plugged in later, the real microphone is the one bridged
     appConfig.wasapiMicChannel = 7;
-    ASSERT_TRUE(StartBridgeAsApp());
+    ASSERT_TRUE(RunDeviceOperation(StartSelectedMicBridge));
     EXPECT_TRUE(micBridge.openedId == kUsbMic.id && micBridge.deviceName == kUsbMic.name);
     EXPECT_TRUE(appConfig.wasapiMicInputId == kUsbMic.id && micBridge.bridgeChannelMode.load() == 2);
     appConfig.wasapiMicInputId = kStereoMix.id;  // a monitor the user chose on purpose stays the user's choice
-    ASSERT_TRUE(StartBridgeAsApp());
+    ASSERT_TRUE(RunDeviceOperation(StartSelectedMicBridge));
     EXPECT_EQ(micBridge.openedId, kStereoMix.id);
 }
 }  // namespace

@@ -54,21 +54,16 @@ protected:
 };
 
 TEST_F(MiniOutputTest, OpensTheChosenOrDefaultEndpointButNeverTheCableAndAStopEndsItsThread) {
-    struct Case {
-        std::string asked, defaultId;
-        bool profile;
-        std::string opened;
-        uint32_t bufferFrames;
-    };
-    const Case cases[] = {{kCable.id, kSpeakers.id, false, kSpeakers.id, 1344},
-                          {"", kCable.id, false, kSpeakers.id, 1344},  // the first entry that is not the cable
-                          {"unplugged", kSpeakers.id, true, kSpeakers.id, 3840},
-                          {kHeadphones.id, kSpeakers.id, false, kHeadphones.id, 1344}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.asked);
-        scripted.render.defaultId = c.defaultId;
-        ASSERT_TRUE(OpenMiniOutput(c.asked, c.profile));
-        EXPECT_TRUE(miniOutput.openedId == c.opened && miniOutput.bufferFrames == c.bufferFrames);
+    const std::tuple<std::string, std::string, bool, std::string, uint32_t> cases[] = {
+        {kCable.id, kSpeakers.id, false, kSpeakers.id, 1344},
+        {"", kCable.id, false, kSpeakers.id, 1344},  // the first entry that is not the cable
+        {"unplugged", kSpeakers.id, true, kSpeakers.id, 3840},
+        {kHeadphones.id, kSpeakers.id, false, kHeadphones.id, 1344}};
+    for (const auto& [asked, defaultId, profile, opened, bufferFrames] : cases) {
+        SCOPED_TRACE(asked);
+        scripted.render.defaultId = defaultId;
+        ASSERT_TRUE(OpenMiniOutput(asked, profile));
+        EXPECT_TRUE(miniOutput.openedId == opened && miniOutput.bufferFrames == bufferFrames);
         StopMiniOutput();
         EXPECT_FALSE(miniOutput.thread.joinable() || scripted.renderStream.open.load());
         const uint64_t written = scripted.renderStream.framesWritten.load();
@@ -111,12 +106,12 @@ TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilenceAndALo
 TEST_F(MiniOutputTest, TheSelectedOpenPrimesForTheProfileAndKeepsTheOpenedId) {
     appConfig.miniOutputMode = 1;
     appConfig.miniOutputId = "gone";
-    ASSERT_TRUE(OpenMiniOutputAsApp());
+    ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
     EXPECT_TRUE(engine.beatRingPrefill.load() == 4800 && appConfig.miniOutputId == kSpeakers.id);
     appConfig.miniOutputMode = 0;
-    ASSERT_TRUE(OpenMiniOutputAsApp());
+    ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
     EXPECT_EQ(engine.beatRingPrefill.load(), 1920);
     scripted.renderStream.openFails = true;
-    EXPECT_FALSE(OpenMiniOutputAsApp() || IsMiniOutputRunning());
+    EXPECT_FALSE(RunDeviceOperation(OpenSelectedMiniOutput) || IsMiniOutputRunning());
 }
 }  // namespace

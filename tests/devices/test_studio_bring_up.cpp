@@ -5,11 +5,7 @@ namespace {
 using BringUpTest = StudioWorld;
 
 TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
-    struct Case {
-        std::vector<std::string> drivers;
-        std::string stored, runs;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
         {{"ASIO Link Pro", "UMC ASIO Driver", "Behringer USB Audio", "Realtek ASIO"}, "", "UMC ASIO Driver"},
         {{"ASIO Link Pro", "FL Studio ASIO"}, "", "FL Studio ASIO"},
         {{"FL Studio ASIO", "Realtek ASIO"}, "", "Realtek ASIO"},
@@ -19,14 +15,14 @@ TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
         {{"Focusrite USB ASIO", "ASIO4ALL v2"}, "ASIO4ALL v2 ", "Focusrite USB ASIO"},
         {{"ASIO4ALL v2", "Focusrite USB ASIO", "Yamaha Steinberg USB ASIO"}, "Gone Driver", "Focusrite USB ASIO"}};
     std::string console;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.runs + " stored " + c.stored);
+    for (const auto& [drivers, stored, runs] : cases) {
+        SCOPED_TRACE(runs + " stored " + stored);
         Fresh();
-        for (const std::string& name : c.drivers) AddDriver(name);
-        appConfig.asioDeviceName = c.stored;
+        for (const std::string& name : drivers) AddDriver(name);
+        appConfig.asioDeviceName = stored;
         console = BringUp();
-        EXPECT_EQ(RunningDriver(), c.runs);
-        EXPECT_TRUE(c.drivers[studioHost.currentDriverIndex] == c.runs && appConfig.asioDeviceName == c.runs);
+        EXPECT_EQ(RunningDriver(), runs);
+        EXPECT_TRUE(drivers[studioHost.currentDriverIndex] == runs && appConfig.asioDeviceName == runs);
     }
     EXPECT_TRUE(studioHost.asioAvailable && scripted.messages.empty() && studioHost.currentDeviceId == 1u);
     EXPECT_EQ(Calls(), (std::vector<std::string>{"open 1 in 2 128", "start 1"}));
@@ -100,14 +96,8 @@ TEST_F(BringUpTest, TheGrantedBufferSizeIsWhatRunsAndLongNamesAreCutBetweenLette
 // Native drivers use their own inputs; the generic one bridges the best real
 // microphone, unless Studio Mode is BEAT ONLY or a K10 is plugged in.
 TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10) {
-    struct Case {
-        const char* name;
-        uint32_t inputs;
-        bool generic, mic, k10;
-        int32_t mode;
-        const char *open, *says;
-    };
-    const Case cases[] = {
+    // The driver, its inputs, whether it is the generic one, a real microphone, a K10, Studio Mode, what runs.
+    const std::tuple<const char*, uint32_t, bool, bool, bool, int32_t, std::string, const char*> cases[] = {
         {"Focusrite USB ASIO", 4, false, true, false, 0, "open 0 in 2 128", ""},
         {"Focusrite USB ASIO", 1, false, true, false, 0, "open 0 in 1 128", ""},
         {"Focusrite USB ASIO", 0, false, true, false, 0, "open 0 128", ""},
@@ -122,20 +112,19 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
         {"ASIO4ALL v2", 2, false, true, false, 1, "open 0 128", ""},
         {"Speakers (High Definition Audio)", 0, true, true, true, 0, "open 0 128", "[APP-P3.5] K10"},
         {"Focusrite Scarlett 2i2 Analog Stereo", 0, true, true, false, 0, "open 0 128", "DIRECT BRIDGE"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.name << " mode " << c.mode << " k10 " << c.k10 << " mic " << c.mic);
+    for (const auto& [name, inputs, generic, mic, k10, mode, open, says] : cases) {
+        SCOPED_TRACE(::testing::Message() << name << " mode " << mode << " k10 " << k10 << " mic " << mic);
         Fresh();
-        if (c.k10) scripted.render.endpoints.push_back(kK10Output);
-        if (!c.mic) scripted.capture.endpoints = {kCableCapture};
-        engine.studioMode = c.mode;
-        AddDriver(c.name, c.inputs, 2, c.generic);
+        if (k10) scripted.render.endpoints.push_back(kK10Output);
+        if (!mic) scripted.capture.endpoints = {kCableCapture};
+        engine.studioMode = mode;
+        AddDriver(name, inputs, 2, generic);
         const std::string console = BringUp();
         ASSERT_FALSE(Calls().empty());
-        EXPECT_EQ(Calls()[0], c.open);
-        const std::string open = c.open;
+        EXPECT_EQ(Calls()[0], open);
         EXPECT_EQ(engine.inputChannels.load(), open.find(" in ") == std::string::npos ? 0 : open[10] - '0');
-        EXPECT_TRUE(*c.says ? Has(console, c.says) : !Has(console, "[APP-P")) << console;
-        const bool bridged = Has(c.says, "DIRECT BRIDGE");
+        EXPECT_TRUE(*says ? Has(console, says) : !Has(console, "[APP-P")) << console;
+        const bool bridged = Has(says, "DIRECT BRIDGE");
         EXPECT_TRUE(IsMicBridgeRunning() == bridged && engine.micBridgeEnabled.load() == bridged &&
                     engine.micBridgeRunning.load() == bridged && (micBridge.openedId == kUsbMic.id) == bridged);
         EXPECT_EQ(StoredConfigValue("wasapi_mic_input_id") == kUsbMic.id, bridged);
