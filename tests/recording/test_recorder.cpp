@@ -107,7 +107,7 @@ TEST_F(RecorderTest, WhatTheTapPushedIsWhatAnIndependentReaderReadsBackAndASecon
     EXPECT_FALSE(IsRecorderActive());
     EXPECT_EQ(recorder.lastSavedPath, path);
     EXPECT_EQ(RecordingFailure(), RecordFailure::None);
-    EXPECT_EQ(ReadPcm16(path).samples, expected);
+    EXPECT_EQ(ReadPcm16(path), expected);
     EXPECT_EQ(Bytes(path).substr(0, 44), Header(2 * expected.size()));
     EXPECT_EQ(Bytes(path).size(), 44 + 2 * expected.size());
     EXPECT_EQ(GetRecordFramesPushed(), expected.size() / 2);

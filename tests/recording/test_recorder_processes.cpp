@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -60,9 +61,7 @@ protected:
     }
     static void TearDownTestSuite() { fs::remove_all(kDir); }
     void SetUp() override { ASSERT_EQ(reference.size(), 2 * kTakeFrames); }
-    std::vector<short> Prefix(size_t frames) const {
-        return {reference.begin(), reference.begin() + static_cast<long>(2 * frames)};
-    }
+    static std::vector<short> Prefix(size_t samples) { return {reference.begin(), reference.begin() + samples}; }
 };
 
 TEST_F(RecordingProcess, AKillAfterTwelveSecondsLeavesAPlayableFileOfAtLeastTenSeconds) {
@@ -74,7 +73,7 @@ TEST_F(RecordingProcess, AKillAfterTwelveSecondsLeavesAPlayableFileOfAtLeastTenS
     const std::vector<short> back = ReadPcm16(path);  // read by libsndfile and by sox
     ASSERT_GE(back.size(), 20u * kRate);
     ASSERT_LT(back.size(), 26u * kRate);
-    EXPECT_EQ(back, Prefix(back.size() / 2));
+    EXPECT_EQ(back, Prefix(back.size()));
     EXPECT_EQ(Shell("soxi -s '" + path + "'"), std::to_string(back.size() / 2) + "\n");
 }
 
@@ -86,7 +85,7 @@ TEST_F(RecordingProcess, AFullDiskEndsTheTakeWithAValidFileAndSaysSo) {
         << Log("full");
     const std::string path = OnlyFile("full");
     EXPECT_EQ(fs::file_size(path), 44u + 249989u * 4u);
-    EXPECT_EQ(ReadPcm16(path), Prefix(249989));
+    EXPECT_EQ(ReadPcm16(path), Prefix(2 * 249989));
     EXPECT_EQ(Shell("soxi -s '" + path + "'"), "249989\n");
 }
 
@@ -107,12 +106,12 @@ TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsAndC
     std::this_thread::sleep_for(13s);
     EXPECT_EQ(ptrace(PTRACE_DETACH, writer, nullptr, nullptr), 0);
     ASSERT_EQ(Wait(child), 0) << Log("held");
-    const std::string log = Log("held");
-    const auto counter = [&](const std::string& after) {
-        return std::stoull(log.substr(log.find(after) + after.size()));
-    };
-    const std::string path = OnlyFile("held");
-    const uint64_t pushed = counter("recording: " + path + " ("), dropped = counter("frames pushed, ");
+    const std::string log = Log("held"), path = OnlyFile("held");
+    unsigned long long pushed = 0, dropped = 0;
+    ASSERT_EQ(std::sscanf(log.substr(log.find("recording: " + path)).c_str(),
+                          "recording: %*s (%llu frames pushed, %llu dropped)", &pushed, &dropped),
+              2)
+        << log;
     const std::vector<short> file = ReadPcm16(path);
     EXPECT_GT(dropped, 0u) << log;
     EXPECT_EQ(pushed + dropped, kTakeFrames) << log;
