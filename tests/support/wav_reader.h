@@ -1,27 +1,20 @@
 #pragma once
-// WAV files read and written with libsndfile, independent of the code under test.
+// 16-bit WAV files read and written with libsndfile, independent of the code under test.
 
 #include <sndfile.h>
 
 #include <string>
 #include <vector>
 
-struct ReadBack {
-    bool opened = false;
+// The interleaved samples of a 16-bit PCM WAV file; none when it is not one.
+inline std::vector<short> ReadPcm16(const std::string& path) {
     SF_INFO info{};
-    std::vector<short> samples;  // interleaved
-};
-
-inline ReadBack ReadPcm16(const std::string& path) {
-    ReadBack r;
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &r.info);
-    if (f == nullptr) return r;
-    r.opened = true;
-    r.samples.resize(static_cast<size_t>(r.info.frames * r.info.channels));
-    r.samples.resize(
-        static_cast<size_t>(sf_read_short(f, r.samples.data(), static_cast<sf_count_t>(r.samples.size()))));
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    const bool pcm16 = f != nullptr && info.format == (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    std::vector<short> samples(pcm16 ? static_cast<size_t>(info.frames * info.channels) : 0);
+    samples.resize(static_cast<size_t>(sf_read_short(f, samples.data(), static_cast<sf_count_t>(samples.size()))));
     sf_close(f);
-    return r;
+    return samples;
 }
 
 inline bool WritePcm16(const std::string& path, int rate, int channels, const std::vector<float>& samples) {
