@@ -110,10 +110,12 @@ HarmonyVoices Step(float s, float note) {
 // calls onUpdate(n) after every 2400 voiced samples until it says stop.
 void SingTune(Key key, const std::function<bool(long)>& onUpdate) {
     ScopedDenormalFlush flush;
+    const int* scale = key.minor ? kMinor : kMajor;
     size_t voiced = 0;
     for (size_t n = 0;; ++n) {
-        const int note = key.tonic + (key.minor ? kMinor : kMajor)[kTune[n % std::size(kTune)]];
-        for (const float s : Sing(SteadyVoice(HzOfNote(note)), 14400)) {
+        const int note = key.tonic + scale[kTune[n % std::size(kTune)]];
+        const std::vector<float> sung = Sing(SteadyVoice(HzOfNote(note)), 14400);
+        for (const float s : sung) {
             Step(s, static_cast<float>(note) + (n % 2 ? 0.3f : -0.3f));
             if (++voiced % 2400 == 0 && !onUpdate(static_cast<long>(voiced / 2400))) return;
         }
