@@ -30,7 +30,6 @@ const char* What(RecordFailure failure) {
     }
     return "";
 }
-
 }  // namespace
 
 std::string TakeLength(uint64_t frames) {
