@@ -46,30 +46,32 @@ bool BackupOrder(std::string_view name, std::string_view prefix, std::pair<std::
     return true;
 }
 
-void RemoveOldestBackups(const fs::path& folder, const std::string& prefix) {
-    std::vector<std::pair<std::pair<std::string, int>, fs::path>> backups;
+using Backups = std::vector<std::pair<std::pair<std::string, int>, fs::path>>;
+
+// The backups of one file and kind, oldest first.
+Backups ListBackups(const fs::path& folder, const std::string& prefix) {
+    Backups backups;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         std::pair<std::string, int> order;
         if (BackupOrder(entry.path().filename().string(), prefix, order)) backups.emplace_back(order, entry.path());
     }
-    if (backups.size() <= kMaxBackups) return;
     std::sort(backups.begin(), backups.end());
-    for (size_t i = 0; i + kMaxBackups < backups.size(); ++i) fs::remove(backups[i].second, error);
+    return backups;
 }
 
-// A second name for the file needs no read, so an unreadable file is kept
-// too; a copy serves where the file system has no such names. False with
-// `taken` when the name already exists, which is never replaced.
+// A copy, which a later write into the file in place cannot reach; a second
+// name for the file where it cannot be read (it is replaced by a rename right
+// after, never written in place). False with `taken` when the name already
+// exists, which is never replaced.
 bool KeepAs(const fs::path& file, const fs::path& backup, bool& taken) {
     taken = false;
-    if (::link(file.c_str(), backup.c_str()) == 0) return true;
-    if (errno == EEXIST) return !(taken = true);
     std::error_code error;
     if (fs::copy_file(file, backup, fs::copy_options::none, error)) return true;
     if (error == std::errc::file_exists) return !(taken = true);
     fs::remove(backup, error);  // a copy cut short by a read error
-    return false;
+    if (::link(file.c_str(), backup.c_str()) == 0) return true;
+    return !(taken = errno == EEXIST);
 }
 }  // namespace
 
@@ -78,13 +80,20 @@ std::string BackUpFile(const std::string& path, const std::string& kind) {
     if (!ResolveLinks(path, resolved)) return {};
     const fs::path file = resolved;
     const std::string prefix = file.filename().string() + "." + kind + ".";
-    const std::string stem = prefix + DateStamp();
-    for (int n = 1; n <= 1000; ++n) {
+    const std::string date = DateStamp(), stem = prefix + date;
+    // Numbered after the newest of this second, so a name freed by the pruning never makes a new backup look old.
+    int newest = 0;
+    for (const auto& [order, backup] : ListBackups(file.parent_path(), prefix)) {
+        if (order.first == date) newest = std::max(newest, order.second);
+    }
+    for (int n = newest + 1; n <= newest + 1000; ++n) {
         const fs::path backup = file.parent_path() / (n == 1 ? stem + ".bak" : stem + "_" + std::to_string(n) + ".bak");
         bool taken = false;
         if (KeepAs(file, backup, taken)) {
             SyncFolderToDisk(file.parent_path().string());
-            RemoveOldestBackups(file.parent_path(), prefix);
+            const Backups backups = ListBackups(file.parent_path(), prefix);
+            std::error_code error;
+            for (size_t i = 0; i + kMaxBackups < backups.size(); ++i) fs::remove(backups[i].second, error);
             return backup.string();
         }
         if (!taken) break;

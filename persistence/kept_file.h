@@ -28,8 +28,9 @@ std::string LoadKeptFile(KeptFile& file, const std::string& path, size_t maxByte
 // as "<name>.before_save.<date>.bak"; when that copy cannot be made nothing is written.
 bool SaveKeptFile(KeptFile& file, const std::string& path, const std::string& text);
 
-// Keeps the file the path leads to as "<name>.<kind>.YYYYMMDD_hhmmss.bak"
-// beside it ("_2", "_3"... within one second), without reading it when the
-// system allows a second name, and removes the oldest of that kind past
-// kMaxBackups. The backup's path, or empty when nothing could be kept.
+// Copies the file the path leads to as "<name>.<kind>.YYYYMMDD_hhmmss.bak"
+// beside it ("_2", "_3"... within one second); a file that cannot be read
+// gets that second name instead, so the caller must replace it by a rename.
+// Removes the oldest of that kind past kMaxBackups. The backup's path, or
+// empty when nothing could be kept.
 std::string BackUpFile(const std::string& path, const std::string& kind);
