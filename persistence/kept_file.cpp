@@ -32,10 +32,14 @@ bool AllDigits(std::string_view text) {
 // The date and the number within its second of a backup named by BackUpFile;
 // false for any other name, which is never removed.
 bool BackupOrder(std::string_view name, std::string_view prefix, std::pair<std::string, int>& order) {
-    if (!name.starts_with(prefix) || !name.ends_with(".bak")) return false;
+    constexpr std::string_view kEnd = ".bak";
+    // An older version's "<name>.<kind>.bak" has the two ends overlapping.
+    if (name.size() < prefix.size() + kDateLength + kEnd.size() || !name.starts_with(prefix) || !name.ends_with(kEnd)) {
+        return false;
+    }
     name.remove_prefix(prefix.size());
-    name.remove_suffix(4);
-    if (name.size() < kDateLength || name[8] != '_' || !AllDigits(name.substr(0, 8)) || !AllDigits(name.substr(9, 6))) {
+    name.remove_suffix(kEnd.size());
+    if (name[8] != '_' || !AllDigits(name.substr(0, 8)) || !AllDigits(name.substr(9, 6))) {
         return false;
     }
     order = {std::string(name.substr(0, kDateLength)), 1};
