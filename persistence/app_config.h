@@ -49,6 +49,9 @@ struct AppConfig {
     std::string asioDeviceName;
     int32_t asioBufferFrames = 128;
     int32_t studioMode = 0;  // 0 VOCAL + BEAT, 1 BEAT ONLY
+    // Lines of keys this version does not know (a later version's), written
+    // back as they were read so that going back and forth loses nothing.
+    std::string unknownLines;
 
     bool operator==(const AppConfig&) const = default;
 };

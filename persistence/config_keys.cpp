@@ -60,15 +60,24 @@ using ParamField = std::variant<float C::*, int32_t C::*, bool C::*>;
 
 // Where each user parameter sits in the config.
 constexpr std::pair<Param, ParamField> kParamFields[] = {
-    {Param::VocalVolume, &C::vocalVolume},       {Param::VocalBalance, &C::vocalBalance},
-    {Param::VocalBody, &C::vocalBody},           {Param::VocalSmooth, &C::vocalSmooth},
-    {Param::VocalWarmth, &C::vocalWarmth},       {Param::VocalBodyPlus, &C::vocalBodyPlus},
-    {Param::VocalOpto2a, &C::vocalOpto2a},       {Param::VocalAir, &C::vocalAir},
-    {Param::Reverb, &C::reverb},                 {Param::Echo, &C::echo},
-    {Param::HarmonyVolume, &C::harmonyVolume},   {Param::BeatVolume, &C::beatVolume},
-    {Param::MasterGlue, &C::masterGlue},         {Param::MasterOutputDb, &C::masterOutputDb},
-    {Param::HarmonyEnabled, &C::harmonyEnabled}, {Param::FxEnabled, &C::fxEnabled},
-    {Param::TuneMode, &C::tuneMode},             {Param::TuneEnabled, &C::tuneEnabled},
+    {Param::VocalVolume, &C::vocalVolume},
+    {Param::VocalBalance, &C::vocalBalance},
+    {Param::VocalBody, &C::vocalBody},
+    {Param::VocalSmooth, &C::vocalSmooth},
+    {Param::VocalWarmth, &C::vocalWarmth},
+    {Param::VocalBodyPlus, &C::vocalBodyPlus},
+    {Param::VocalOpto2a, &C::vocalOpto2a},
+    {Param::VocalAir, &C::vocalAir},
+    {Param::Reverb, &C::reverb},
+    {Param::Echo, &C::echo},
+    {Param::HarmonyVolume, &C::harmonyVolume},
+    {Param::BeatVolume, &C::beatVolume},
+    {Param::MasterGlue, &C::masterGlue},
+    {Param::MasterOutputDb, &C::masterOutputDb},
+    {Param::HarmonyEnabled, &C::harmonyEnabled},
+    {Param::FxEnabled, &C::fxEnabled},
+    {Param::TuneMode, &C::tuneMode},
+    {Param::TuneEnabled, &C::tuneEnabled},
 };
 constexpr bool FieldsInOrder() {
     for (size_t i = 0; i < std::size(kParamFields); ++i) {
@@ -159,7 +168,7 @@ std::string Write(const BoolRule& r, const AppConfig& c) { return c.*r.field ? "
 // a bogus one, a carriage return at the end would be lost on reading.
 std::string Write(const TextRule& r, const AppConfig& c) { return CleanField(c.*r.field, '\n'); }
 
-// A line without '=' makes the file invalid; an unknown key does not.
+// A line without '=' makes the file invalid; an unknown key does not, and is kept.
 void ReadLine(std::string_view line, AppConfig& config, bool& invalid) {
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
@@ -168,8 +177,13 @@ void ReadLine(std::string_view line, AppConfig& config, bool& invalid) {
     }
     const std::string_view name = line.substr(0, equals);
     const std::string_view value = line.substr(equals + 1);
-    const auto key = std::find_if(std::begin(kKeys), std::end(kKeys), [&](const ConfigKey& k) { return k.name == name; });
-    if (key != std::end(kKeys)) std::visit([&](const auto& rule) { Read(rule, value, config, invalid); }, key->rule);
+    const auto key =
+        std::find_if(std::begin(kKeys), std::end(kKeys), [&](const ConfigKey& k) { return k.name == name; });
+    if (key != std::end(kKeys)) {
+        std::visit([&](const auto& rule) { Read(rule, value, config, invalid); }, key->rule);
+    } else {
+        config.unknownLines.append(line).append("\n");
+    }
 }
 }  // namespace
 
@@ -213,5 +227,5 @@ std::string WriteConfigText(const AppConfig& config) {
         text += std::visit([&](const auto& rule) { return Write(rule, config); }, key.rule);
         text += '\n';
     }
-    return text;
+    return text + config.unknownLines;
 }

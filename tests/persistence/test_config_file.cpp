@@ -41,7 +41,8 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideA
          [](C c) { c.vocalVolume = 150, c.masterOutputDb = -6, c.harmonyVolume = 8; }, false},
         {"setup_version=0\ntune_mode=9\nstudio_mode=5\nvocal_preset=14",
          [](C c) { c.setupVersion = 1, c.tuneMode = 3, c.studioMode = 1, c.vocalPreset = 13; }, false},
-        {"tune_mode=0\nasio_buffer_frames=1024\nletters=5\nvocal_volume = 5\nVocal_Volume=5", [](C) {}, false},
+        {"tune_mode=0\nasio_buffer_frames=1024\nletters=5\nvocal_volume = 5\nVocal_Volume=5",
+         [](C c) { c.unknownLines = "letters=5\nvocal_volume = 5\nVocal_Volume=5\n"; }, false},  // kept for the save
         {"asio_buffer_frames=256\r\nreverb=12.5dB\r\n\r\nmic_channel=2.9\nvocal_air=  +7",
          [](C c) { c.asioBufferFrames = 256, c.reverb = 12.5f, c.micChannel = 2, c.vocalAir = 7; }, false},
         {"record_folder=Sonavela Recordings\nrecord_name=", [](C) {}, false},
@@ -123,9 +124,25 @@ TEST_F(ConfigFile, EverySavedValueReadsBackUnderADecimalCommaAndTextInjectsNothi
         << defaults;
     const std::string text[] = {"{0.0.0.00000000}.{a1}", "alsa_input.usb", "/nhạc/thu âm", "Ca sĩ", "Ấm",
                                 "Focusrite USB ASIO"};
-    const AppConfig all{0,  150,     0.5f, 12.345f, 99.9f, 1,     2,       3, 9.5f,    50,  40,      8,       100,
-                        0,  -1.5f,   true, false,   3,     false, text[0], 1, text[1], 2,   text[2], text[3], 1,
-                        13, text[4], true, true,    true,  false, true,    2, text[5], 512, 1};
+    const AppConfig all{0,       150,
+                        0.5f,    12.345f,
+                        99.9f,   1,
+                        2,       3,
+                        9.5f,    50,
+                        40,      8,
+                        100,     0,
+                        -1.5f,   true,
+                        false,   3,
+                        false,   text[0],
+                        1,       text[1],
+                        2,       text[2],
+                        text[3], 1,
+                        13,      text[4],
+                        true,    true,
+                        true,    false,
+                        true,    2,
+                        text[5], 512,
+                        1,       "later_key=3\nlater_text=a=b\n"};
     appConfig = all, engine.micChannelMode = 0;
     EXPECT_TRUE(Loaded(Saved()) == all) << WriteConfigText(appConfig);
     engine.micChannelMode = 2;
