@@ -105,7 +105,7 @@ TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsAndC
     EXPECT_EQ(waitpid(writer, nullptr, __WALL), writer);
     std::this_thread::sleep_for(13s);
     EXPECT_EQ(ptrace(PTRACE_DETACH, writer, nullptr, nullptr), 0);
-    ASSERT_EQ(Wait(child), 0) << Log("held");
+    ASSERT_EQ(Wait(child), 1) << Log("held");  // a take with a gap is reported as incomplete
     const std::string log = Log("held"), path = OnlyFile("held");
     unsigned long long pushed = 0, dropped = 0;
     ASSERT_EQ(std::sscanf(log.substr(log.find("recording: " + path)).c_str(),
