@@ -280,6 +280,10 @@ bool PrintSummary(const Streams& s, const RenderResult& result) {
         std::printf("[FAIL] stopped by %s after %.2f s\n", stopSignal == SIGINT ? "SIGINT" : "SIGTERM",
                     static_cast<double>(s.frames) / 48000.0);
         whole = false;
+    } else if (!s.writeError.empty()) {
+        std::printf("[FAIL] stopped after %.2f s: the output could not be written\n",
+                    static_cast<double>(s.frames) / 48000.0);
+        whole = false;
     } else {
         std::printf("[OK] rendered %.2f s in %llu blocks, output peak %.3f\n", static_cast<double>(s.frames) / 48000.0,
                     static_cast<unsigned long long>(result.blocks), static_cast<double>(s.peak));
