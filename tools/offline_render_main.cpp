@@ -208,6 +208,7 @@ struct Streams {
     WavWriter out;   // not open without --out
     bool writing = false;
     uint64_t frames = 0;  // rendered so far
+    int stoppedBy = 0;    // the signal that ended the render before the end of its inputs
     float peak = 0.0f;
     std::string writeError;
 };
@@ -249,6 +250,7 @@ void Stream(const RenderSettings& settings, Streams& s) {
         s.frames += n;
         if (s.writing && !WriteWavFrames(s.out, output.data(), n, s.writeError)) return;
     }
+    if (s.frames < total) s.stoppedBy = stopSignal;
 }
 
 // The output takes the target's place only when whole; an interrupted render keeps what it
@@ -256,7 +258,7 @@ void Stream(const RenderSettings& settings, Streams& s) {
 bool FinishOutput(const std::map<std::string, std::string>& args, Streams& s) {
     if (!s.writing) return true;
     std::string error = s.writeError;
-    if (error.empty() && stopSignal != 0) {
+    if (error.empty() && s.stoppedBy != 0) {
         if (!KeepPartialWav(s.out, error)) {
             std::printf("[FAIL] %s\n", error.c_str());
             return false;
@@ -276,8 +278,8 @@ bool FinishOutput(const std::map<std::string, std::string>& args, Streams& s) {
 
 bool PrintSummary(const Streams& s, const RenderResult& result) {
     bool whole = true;
-    if (stopSignal != 0) {
-        std::printf("[FAIL] stopped by %s after %.2f s\n", stopSignal == SIGINT ? "SIGINT" : "SIGTERM",
+    if (s.stoppedBy != 0) {
+        std::printf("[FAIL] stopped by %s after %.2f s\n", s.stoppedBy == SIGINT ? "SIGINT" : "SIGTERM",
                     static_cast<double>(s.frames) / 48000.0);
         whole = false;
     } else if (!s.writeError.empty()) {
@@ -302,6 +304,10 @@ bool PrintSummary(const Streams& s, const RenderResult& result) {
     if (!result.recordingComplete && !result.recordingFailReason.empty()) {
         std::printf("[FAIL] the recording was cut short: %s\n", result.recordingFailReason.c_str());
     }
+    if (result.recordFramesDropped > 0) {
+        std::printf("[FAIL] the recording is incomplete: %llu frames were dropped while the writer fell behind\n",
+                    static_cast<unsigned long long>(result.recordFramesDropped));
+    }
     if (result.nonFiniteSamples > 0) {
         std::printf("[WARN] %llu non-finite samples were replaced with silence\n",
                     static_cast<unsigned long long>(result.nonFiniteSamples));
@@ -317,6 +323,7 @@ int main(int argc, char** argv) {
         PrintUsage();
         return 2;
     }
+    CatchStopSignals();
     Streams s;
     if (!OpenTake(args["vocal"], s.vocal) || (args.count("beat") == 1 && !OpenTake(args["beat"], s.beat))) return 1;
     std::string error;
@@ -327,7 +334,6 @@ int main(int argc, char** argv) {
         }
         s.writing = true;
     }
-    CatchStopSignals();
     if (!BeginRender(settings, s.vocal.channels, error)) {
         std::fprintf(stderr, "sonavela-render: %s\n", error.c_str());
         AbandonWavWriter(s.out);
@@ -340,6 +346,6 @@ int main(int argc, char** argv) {
     const bool written = FinishOutput(args, s);
     CloseWavReader(s.vocal);
     CloseWavReader(s.beat);
-    if (stopSignal != 0) return 128 + stopSignal;
+    if (s.stoppedBy != 0) return 128 + s.stoppedBy;
     return whole && written && (settings.recordFolder.empty() || result.recordingComplete) ? 0 : 1;
 }

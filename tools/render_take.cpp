@@ -111,10 +111,6 @@ void FinishRender(RenderResult& result) {
     result.recordFramesPushed = engine.recordFramesPushed;
     result.recordFramesDropped = engine.recordFramesDropped;
     result.recordingComplete = finished && result.recordFramesDropped == 0;
-    if (finished && result.recordFramesDropped > 0) {
-        result.recordingFailReason = std::to_string(result.recordFramesDropped) +
-                                     " frames were dropped while the writer fell behind; the take has a gap there";
-    }
 }
 
 bool RenderTake(const RenderSettings& settings, const RenderInput& input, RenderResult& result, std::string& error) {
