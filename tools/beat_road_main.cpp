@@ -65,15 +65,15 @@ bool Parse(int argc, char** argv, Options& o) {
 }
 
 void PrintCounters(double at) {
-    std::printf(
-        "%6.1f s  cable %5.3f  beat %5.3f  ring %5lld  captured %llu  trimmed %llu  played %llu  "
-        "silent passes %llu%s%s\n",
-        at, static_cast<double>(engine.cablePeak.load()), static_cast<double>(engine.beatPeak.load()),
-        static_cast<long long>(BeatRingFill()), static_cast<unsigned long long>(beatCapture.framesCaptured),
-        static_cast<unsigned long long>(beatCapture.samplesTrimmed),
-        static_cast<unsigned long long>(miniOutput.framesWritten.load()),
-        static_cast<unsigned long long>(miniOutput.silentPasses.load()),
-        beatCapture.beatCaptureReady ? "" : "  [no cable capture]", IsMiniOutputRunning() ? "" : "  [output stopped]");
+    std::printf("%6.1f s  cable %5.3f  beat %5.3f  ring %5lld  captured %llu  trimmed %llu  played %llu  "
+                "silent passes %llu%s%s\n",
+                at, static_cast<double>(engine.cablePeak.load()), static_cast<double>(engine.beatPeak.load()),
+                static_cast<long long>(BeatRingFill()), static_cast<unsigned long long>(beatCapture.framesCaptured),
+                static_cast<unsigned long long>(beatCapture.samplesTrimmed),
+                static_cast<unsigned long long>(miniOutput.framesWritten.load()),
+                static_cast<unsigned long long>(miniOutput.silentPasses.load()),
+                beatCapture.beatCaptureReady ? "" : "  [no cable capture]",
+                IsMiniOutputRunning() ? "" : "  [output stopped]");
     std::fflush(stdout);
 }
 
