@@ -304,10 +304,6 @@ bool PrintSummary(const Streams& s, const RenderResult& result) {
     if (!result.recordingComplete && !result.recordingFailReason.empty()) {
         std::printf("[FAIL] the recording was cut short: %s\n", result.recordingFailReason.c_str());
     }
-    if (result.recordFramesDropped > 0) {
-        std::printf("[FAIL] the recording is incomplete: %llu frames were dropped while the writer fell behind\n",
-                    static_cast<unsigned long long>(result.recordFramesDropped));
-    }
     if (result.nonFiniteSamples > 0) {
         std::printf("[WARN] %llu non-finite samples were replaced with silence\n",
                     static_cast<unsigned long long>(result.nonFiniteSamples));
