@@ -9,7 +9,7 @@
 #include "persistence/data_folder.h"
 
 bool ResetToDefaults(ShellState& shell) {
-    BackupConfigFile(".before_reset.bak");
+    BackupConfigFile("before_reset");
     appConfig = DefaultAppConfig();
     engine.micChannelMode.exchange(appConfig.micChannel);
     PushConfigToEngine(appConfig, shell);

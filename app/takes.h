@@ -10,3 +10,5 @@ bool StartTake(int32_t mode, const std::string& folder, const std::string& name)
 // "Loi ghi file: <the system's reason>" and the like; empty when the last
 // take did not fail.
 std::string RecordingFailureText();
+// hh:mm:ss.t, as the recorder panel counts a take.
+std::string TakeLength(uint64_t frames);

@@ -49,7 +49,8 @@ BENCHMARK(BM_SaveUserPresets100)->Unit(benchmark::kMicrosecond)->Repetitions(5)-
 
 void BM_SaveSongLibrary100(benchmark::State& state) {
     UseScratchDataFolder();
-    songLibrary.songs.assign(SongLibrary::maxSongs, {"Mưa trên biển vắng", "https://www.youtube.com/watch?v=abcdefghijk", -2, true});
+    songLibrary.songs.assign(SongLibrary::maxSongs,
+                             {"Mưa trên biển vắng", "https://www.youtube.com/watch?v=abcdefghijk", -2, true, ""});
     for (auto _ : state) {
         if (!SaveSongLibrary()) state.SkipWithError("the library could not be written");
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/parameters.h"
+#include "persistence/kept_file.h"
 
 // The user parameters' defaults and ranges come from the parameter table.
 struct AppConfig {
@@ -54,16 +55,19 @@ struct AppConfig {
 
 extern AppConfig appConfig;
 // Set by LoadConfig when the file held a value it could not read; the file
-// as it was is then kept beside it as ".recovered.bak".
+// as it was is then kept beside it as ".recovered.<date>.bak".
 extern bool configRecovered;
 extern std::string recoveryNotice;
+// What LoadConfig found on disk; a file it could not read whole is kept
+// under a backup name before the first save over it.
+extern KeptFile configFile;
 
 // The defaults, with the default recordings folder (computed on the call,
 // so the data folder is never looked up before main).
 AppConfig DefaultAppConfig();
 
 // Starts from the defaults and reads the file over them; a missing or
-// unreadable file leaves the defaults without a notice. Ends by storing
+// unreadable file leaves the defaults (configFile tells which). Ends by storing
 // mic_channel and studio_mode into the engine.
 void LoadConfig();
 // Writes the whole file atomically; false (and the old file kept) when it

@@ -1,7 +1,9 @@
 #include "persistence/atomic_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -10,6 +12,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+// As many links as the system itself follows before it calls it a loop.
+constexpr int kMaxLinkHops = 40;
+
 bool WriteAll(const std::string& path, const std::string& text) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
@@ -18,34 +23,68 @@ bool WriteAll(const std::string& path, const std::string& text) {
 }
 }  // namespace
 
+bool ResolveLinks(const std::string& path, std::string& resolved) {
+    fs::path at = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(at, error))) {
+            resolved = at.string();
+            return true;
+        }
+        const fs::path target = fs::read_symlink(at, error);
+        if (error) return false;
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    return false;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".partial";
+    // Renaming over the link itself would leave a plain file where the user keeps a link.
+    std::string target;
+    if (!ResolveLinks(path, target)) return false;
+    const std::string temporary = target + ".partial";
     std::error_code error;
     if (!WriteAll(temporary, text)) {
         fs::remove(temporary, error);
         return false;
     }
-    fs::rename(temporary, path, error);
+    fs::rename(temporary, target, error);
     if (error) {
         fs::remove(temporary, error);
         return false;
     }
-    SyncFolderToDisk(fs::path(path).parent_path().string());
+    SyncFolderToDisk(fs::path(target).parent_path().string());
     return true;
 }
 
-bool ReadTextFile(const std::string& path, std::string& text, size_t maxBytes) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
+FileRead ReadTextFile(const std::string& path, std::string& text, size_t maxBytes, std::string* reason) {
     text.clear();
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) return FileRead::Absent;
+    const auto unreadable = [&](const std::string& why) {
+        if (reason != nullptr) *reason = why;
+        text.clear();
+        return FileRead::Unreadable;
+    };
+    if (error) return unreadable(error.message());
+    if (status.type() == fs::file_type::directory) return unreadable(std::strerror(EISDIR));
+    if (status.type() != fs::file_type::regular) return unreadable("not a regular file");
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return unreadable(std::strerror(errno));
     char chunk[65536];
     size_t got = 0;
-    while (text.size() < maxBytes && (got = std::fread(chunk, 1, std::min(sizeof chunk, maxBytes - text.size()), f)) > 0) {
+    // One byte past the bound tells a file of exactly maxBytes from a longer one.
+    while (text.size() <= maxBytes &&
+           (got = std::fread(chunk, 1, std::min(sizeof chunk, maxBytes + 1 - text.size()), f)) > 0) {
         text.append(chunk, got);
     }
-    const bool failed = std::ferror(f) != 0;
+    const int failure = std::ferror(f) != 0 ? errno : 0;
     std::fclose(f);
-    return !failed;
+    if (failure != 0) return unreadable(std::strerror(failure));
+    if (text.size() <= maxBytes) return FileRead::Whole;
+    // A line cut by the bound is not what the user wrote: it is left with the unread rest.
+    const size_t lastLineEnd = text.rfind('\n', maxBytes - 1);
+    text.resize(lastLineEnd == std::string::npos ? 0 : lastLineEnd + 1);
+    return FileRead::Partial;
 }

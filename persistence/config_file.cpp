@@ -4,8 +4,10 @@
 #include "persistence/app_config.h"
 #include "persistence/atomic_file.h"
 #include "persistence/data_folder.h"
+#include "persistence/kept_file.h"
 
 AppConfig appConfig;
+KeptFile configFile;
 bool configRecovered = false;
 std::string recoveryNotice;
 
@@ -15,8 +17,12 @@ namespace {
 constexpr size_t kMaxConfigBytes = size_t{4} << 20;
 
 constexpr const char* kRecoveryNotice =
-    "Sonavela da phat hien mot vai gia tri cau hinh khong hop le va tu phuc hoi bang gia tri an toan. "
-    "Ban sao cu da duoc luu thanh sonavela_config.txt.recovered.bak";
+    "Sonavela da phat hien mot vai gia tri cau hinh khong hop le va tu phuc hoi bang gia tri an toan. ";
+
+std::string RecoveryNotice(const std::string& backup) {
+    if (backup.empty()) return std::string(kRecoveryNotice) + "Ban sao cu se duoc luu truoc lan ghi dau tien.";
+    return kRecoveryNotice + ("Ban sao cu da duoc luu thanh " + backup.substr(backup.find_last_of('/') + 1));
+}
 }  // namespace
 
 AppConfig DefaultAppConfig() {
@@ -27,12 +33,15 @@ AppConfig DefaultAppConfig() {
 
 void LoadConfig() {
     AppConfig loaded = DefaultAppConfig();
-    std::string text;
-    const bool present = ReadTextFile(ConfigPath(), text, kMaxConfigBytes);
-    configRecovered = present && !ReadConfigText(text, loaded);
-    recoveryNotice = configRecovered ? kRecoveryNotice : "";
-    // The file itself stays as it is; the repaired values reach it at the next save.
-    if (configRecovered) BackupConfigFile(".recovered.bak");
+    const std::string text = LoadKeptFile(configFile, ConfigPath(), kMaxConfigBytes);
+    configRecovered =
+        configFile.read != FileRead::Absent && configFile.read != FileRead::Unreadable && !ReadConfigText(text, loaded);
+    // The file itself stays as it is; the repaired values reach it at the next save, not before a copy.
+    if (configRecovered) {
+        configFile.keepBeforeSave = true;
+        configFile.backup = BackupConfigFile("recovered");
+    }
+    recoveryNotice = configRecovered ? RecoveryNotice(configFile.backup) : "";
     appConfig = loaded;
     engine.micChannelMode.exchange(appConfig.micChannel);
     engine.studioMode = std::clamp(appConfig.studioMode, 0, 1);
@@ -41,5 +50,5 @@ void LoadConfig() {
 bool SaveConfig() {
     AppConfig saved = appConfig;
     saved.micChannel = engine.micChannelMode;  // the live value the interface changes
-    return WriteFileAtomically(ConfigPath(), WriteConfigText(saved));
+    return SaveKeptFile(configFile, ConfigPath(), WriteConfigText(saved));
 }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "persistence/kept_file.h"
 #include "platform/known_paths.h"
 
 namespace fs = std::filesystem;
@@ -90,10 +91,7 @@ std::string GetDefaultRecordingsFolder() {
     return WithoutTrailingSeparators(documents) + "/Sonavela Recordings";
 }
 
-void BackupConfigFile(const char* suffix) {
-    std::error_code ignored;
-    fs::copy_file(ConfigPath(), ConfigPath() + suffix, fs::copy_options::overwrite_existing, ignored);
-}
+std::string BackupConfigFile(const char* kind) { return BackUpFile(ConfigPath(), kind); }
 
 const std::string& ConfigPath() { return Files().config; }
 const std::string& UserPresetsPath() { return Files().userPresets; }

@@ -12,8 +12,9 @@ const std::string& GetDataFolder();
 std::string DataFilePath(const char* name);
 // "<Documents>/Sonavela Recordings" (UTF-8); not created here.
 std::string GetDefaultRecordingsFolder();
-// Copies the config file to config path + suffix; a failed copy is ignored.
-void BackupConfigFile(const char* suffix);
+// Keeps the config file as "sonavela_config.txt.<kind>.<date>.bak" (BackUpFile);
+// the backup's path, or empty when there was nothing to keep or it failed.
+std::string BackupConfigFile(const char* kind);
 
 const std::string& ConfigPath();       // "sonavela_config.txt"
 const std::string& UserPresetsPath();  // "sonavela_user_presets.txt"

@@ -2,16 +2,21 @@
 // The singer's song list: title, YouTube link, the key shift that suits the
 // singer for the song, and a favourite mark; newest first, at most 100.
 // Kept in "recent_songs.txt", one song per line: name|url|tone|favourite.
+// Fields a later version adds after these are kept with the song, and lines
+// that are no song are written back as they were.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "persistence/kept_file.h"
+
 struct SongEntry {
-    std::string name;  // at most 127 bytes
-    std::string url;   // at most 255 bytes
-    float tone = 0.0f; // semitones
+    std::string name;   // at most 127 bytes
+    std::string url;    // at most 255 bytes
+    float tone = 0.0f;  // semitones
     bool favorite = false;
+    std::string laterFields;  // "|..." after the favourite as read, control characters as spaces
 };
 
 struct SongLibrary {
@@ -22,14 +27,19 @@ struct SongLibrary {
 };
 
 extern SongLibrary songLibrary;
+// What LoadSongLibrary found, and the lines that were no song.
+extern KeptFile songLibraryFile;
 
-// From the library file, or the three default songs when it cannot be read.
+// From the library file, or the three default songs when there is none or
+// it cannot be read.
 void LoadSongLibrary();
-// Rewrites the file from the list; a failed write keeps the old file.
+// Rewrites the file from the list, then the lines kept unread as they were;
+// a failed write keeps the old file.
 bool SaveSongLibrary();
 
-std::vector<SongEntry> ParseSongLibrary(std::string_view text);
-std::string FormatSongLibrary(const std::vector<SongEntry>& songs);
+// `unread` gets the non-empty lines of fewer than four fields, each as the file holds it.
+std::vector<SongEntry> ParseSongLibrary(std::string_view text, std::vector<std::string>* unread = nullptr);
+std::string FormatSongLibrary(const std::vector<SongEntry>& songs, const std::vector<std::string>& unread = {});
 
 // Case-insensitive for the ASCII letters only; an empty search matches all.
 bool SongMatches(const SongEntry& song, std::string_view search);

@@ -33,3 +33,11 @@ void ForEachLine(std::string_view text, Visit visit) {
         text.remove_prefix(end + 1);
     }
 }
+
+// A line ForEachLine gave from `text`, with the carriage return it took off:
+// a line kept unread is written back byte for byte.
+inline std::string_view RawLine(std::string_view line, std::string_view text) {
+    const char* end = line.data() + line.size();
+    const bool cut = end < text.data() + text.size() && *end == '\r';
+    return {line.data(), line.size() + (cut ? 1 : 0)};
+}

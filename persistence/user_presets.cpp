@@ -12,6 +12,7 @@
 #include "persistence/text_fields.h"
 
 std::vector<UserPreset> userPresets;
+KeptFile userPresetsFile;
 
 ParamValues UserPreset::NewPresetValues() {
     ParamValues values = DefaultParamValues();
@@ -21,16 +22,17 @@ ParamValues UserPreset::NewPresetValues() {
 
 namespace {
 // A thousand presets of the longest names are under 250 kB: anything far
-// larger is not a presets file and is read no further.
+// larger is not a presets file and is read no further (and kept aside
+// before it is replaced).
 constexpr size_t kMaxFileBytes = 4 << 20;
 
 // The fields after the name, in file order. Body plus and opto 2A came
 // later: older lines stop before one or both and keep their defaults.
 constexpr Param kColumns[] = {
-    Param::VocalVolume, Param::VocalBalance, Param::VocalBody,     Param::VocalSmooth,    Param::VocalWarmth,
-    Param::VocalAir,    Param::Reverb,       Param::Echo,          Param::HarmonyVolume, Param::MasterGlue,
-    Param::TuneMode,    Param::FxEnabled,    Param::TuneEnabled,   Param::HarmonyEnabled, Param::VocalBodyPlus,
-    Param::VocalOpto2a,
+    Param::VocalVolume,   Param::VocalBalance,   Param::VocalBody,     Param::VocalSmooth,
+    Param::VocalWarmth,   Param::VocalAir,       Param::Reverb,        Param::Echo,
+    Param::HarmonyVolume, Param::MasterGlue,     Param::TuneMode,      Param::FxEnabled,
+    Param::TuneEnabled,   Param::HarmonyEnabled, Param::VocalBodyPlus, Param::VocalOpto2a,
 };
 constexpr size_t kFieldCount = 1 + std::size(kColumns);
 constexpr size_t kOldestFieldCount = kFieldCount - 2;
@@ -54,9 +56,10 @@ bool ReadColumn(Param p, std::string_view text, UserPreset& preset) {
     }
     int32_t value = 0;
     if (!ReadInt(text, value)) return false;
-    preset.values[p] = s.kind == ParamKind::Switch
-                           ? (value != 0 ? 1.0f : 0.0f)
-                           : static_cast<float>(std::clamp(value, static_cast<int32_t>(s.lo), static_cast<int32_t>(s.hi)));
+    preset.values[p] =
+        s.kind == ParamKind::Switch
+            ? (value != 0 ? 1.0f : 0.0f)
+            : static_cast<float>(std::clamp(value, static_cast<int32_t>(s.lo), static_cast<int32_t>(s.hi)));
     return true;
 }
 
@@ -71,9 +74,12 @@ std::string FormatFixed(float value) {
 std::string WriteColumn(Param p, const UserPreset& preset) {
     const float v = preset.values[p];
     switch (Spec(p).kind) {
-        case ParamKind::Level: return FormatFixed(v);
-        case ParamKind::Style: return std::to_string(static_cast<int32_t>(v));
-        case ParamKind::Switch: break;
+        case ParamKind::Level:
+            return FormatFixed(v);
+        case ParamKind::Style:
+            return std::to_string(static_cast<int32_t>(v));
+        case ParamKind::Switch:
+            break;
     }
     return v != 0.0f ? "1" : "0";
 }
@@ -117,17 +123,22 @@ std::string CleanPresetName(std::string_view name) {
     return std::string(TrimSpaces(cut));
 }
 
-std::vector<UserPreset> ParseUserPresets(std::string_view text) {
+std::vector<UserPreset> ParseUserPresets(std::string_view text, std::vector<std::string>* unread) {
     std::vector<UserPreset> presets;
     std::unordered_set<std::string> names;  // a hostile file may hold a great many lines
     ForEachLine(text, [&](std::string_view line) {
         UserPreset preset;
-        if (ParseLine(line, preset) && names.insert(preset.name).second) presets.push_back(std::move(preset));
+        if (ParseLine(line, preset) && names.insert(preset.name).second) {
+            presets.push_back(std::move(preset));
+        } else if (unread != nullptr && !line.empty()) {
+            unread->emplace_back(RawLine(line, text));
+        }
     });
     return presets;
 }
 
-std::string FormatUserPresets(const std::vector<UserPreset>& presets) {
+// The unread lines go after the presets, so a name they repeat stays the later one.
+std::string FormatUserPresets(const std::vector<UserPreset>& presets, const std::vector<std::string>& unread) {
     std::string text;
     for (const UserPreset& preset : presets) {
         // Cleaned again so a name set by other code can never split its line.
@@ -138,16 +149,19 @@ std::string FormatUserPresets(const std::vector<UserPreset>& presets) {
         }
         text += '\n';
     }
+    for (const std::string& line : unread) text += line + '\n';
     return text;
 }
 
 void LoadUserPresets() {
-    std::string text;
-    userPresets = ReadTextFile(UserPresetsPath(), text, kMaxFileBytes) ? ParseUserPresets(text)
-                                                                        : std::vector<UserPreset>{};
+    const std::string text = LoadKeptFile(userPresetsFile, UserPresetsPath(), kMaxFileBytes);
+    userPresets = ParseUserPresets(text, &userPresetsFile.unreadLines);
 }
 
-bool SaveUserPresets() { return WriteFileAtomically(UserPresetsPath(), FormatUserPresets(userPresets)); }
+bool SaveUserPresets() {
+    return SaveKeptFile(userPresetsFile, UserPresetsPath(),
+                        FormatUserPresets(userPresets, userPresetsFile.unreadLines));
+}
 
 int32_t FindUserPreset(std::string_view name) {
     const auto found = std::find_if(userPresets.begin(), userPresets.end(),

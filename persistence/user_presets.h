@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/parameters.h"
+#include "persistence/kept_file.h"
 
 struct UserPreset {
     std::string name;
@@ -24,6 +25,8 @@ struct UserPreset {
 };
 
 extern std::vector<UserPreset> userPresets;
+// What LoadUserPresets found, and the lines it could not read.
+extern KeptFile userPresetsFile;
 
 inline constexpr size_t kMaxPresetNameBytes = 64;
 
@@ -32,12 +35,16 @@ inline constexpr size_t kMaxPresetNameBytes = 64;
 // characters, with a space the cut leaves at the end trimmed too.
 std::string CleanPresetName(std::string_view name);
 
-// Empties the list and reads the file; bad lines are dropped silently.
+// Empties the list and reads the file. A line it cannot read (a field count
+// this version does not write, a value that is no number, a name taken by
+// an earlier line) is not loaded but kept in userPresetsFile.
 void LoadUserPresets();
-// Rewrites the file from the list; false (and the old file kept) on failure.
+// Rewrites the file from the list, then the lines kept unread as they were;
+// false (and the old file kept) on failure.
 bool SaveUserPresets();
 // Index of the preset named exactly so, or -1.
 int32_t FindUserPreset(std::string_view name);
 
-std::vector<UserPreset> ParseUserPresets(std::string_view text);
-std::string FormatUserPresets(const std::vector<UserPreset>& presets);
+// `unread` gets the non-empty lines that load as no preset, each as the file holds it.
+std::vector<UserPreset> ParseUserPresets(std::string_view text, std::vector<std::string>* unread = nullptr);
+std::string FormatUserPresets(const std::vector<UserPreset>& presets, const std::vector<std::string>& unread = {});

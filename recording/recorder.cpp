@@ -16,7 +16,8 @@ RecorderState recorder;
 namespace {
 constexpr uint64_t kWriterChunkSamples = 16384;  // 170 ms of audio
 constexpr auto kWriterNap = std::chrono::milliseconds(10);
-constexpr uint64_t kHeaderEveryFrames = 240000;  // 5 s
+// Bounds what a crash can cost: the samples since the last header update.
+constexpr auto kHeaderEvery = std::chrono::milliseconds(500);
 constexpr uint32_t kMaxNameAttempts = 10000;
 
 void MarkFailed(RecordFailure what, const std::string& reason) {
@@ -58,28 +59,40 @@ bool WriteSamples(const int16_t* samples, uint64_t count) {
     return ok;
 }
 
+// Whole chunks while recording: a few large writes a second instead of
+// hundreds of small ones. When the header is due the ring is drained first,
+// so the header announces everything recorded up to that moment.
 void WavWriterThread() {
     NameThisThread("sonavela-rec");
     int16_t buffer[kWriterChunkSamples];
+    auto headerDue = std::chrono::steady_clock::now() + kHeaderEvery;
     for (;;) {
         const bool keepRunning = recorder.writerKeepRunning.load(std::memory_order_acquire);
-        // Whole chunks while recording: a few large writes a second instead of hundreds of small ones.
-        if (keepRunning && RecordRingPending() < kWriterChunkSamples) {
+        const bool headerTime = std::chrono::steady_clock::now() >= headerDue;
+        if (keepRunning && !headerTime && RecordRingPending() < kWriterChunkSamples) {
             std::this_thread::sleep_for(kWriterNap);
             continue;
         }
         const uint64_t count = ReadRecordRing(buffer, kWriterChunkSamples);
-        if (count == 0) break;
-        if (!WriteSamples(buffer, count)) return;
+        if (count == 0 && !keepRunning) break;
+        if (count > 0 && !WriteSamples(buffer, count)) return;
+        if (count == kWriterChunkSamples || !headerTime) continue;
         const uint64_t frames = recorder.dataBytes.load(std::memory_order_relaxed) / kWavFrameBytes;
-        if (frames - recorder.headerFramesMark >= kHeaderEveryFrames) {
+        if (frames != recorder.headerFramesMark) {
             if (!RewriteHeader()) {
                 engine.recorderActive.store(false, std::memory_order_release);
                 return;
             }
             recorder.headerFramesMark = frames;
         }
+        headerDue = std::chrono::steady_clock::now() + kHeaderEvery;
     }
+}
+
+// Frames the tap could not fit in the ring are missing from the file: the take is not whole.
+void MarkDroppedFrames() {
+    const uint64_t dropped = engine.recordFramesDropped.load(std::memory_order_relaxed);
+    if (dropped > 0) MarkFailed(RecordFailure::DroppedFrames, std::to_string(dropped) + " frames dropped");
 }
 
 void ResetForNewTake() {
@@ -171,6 +184,7 @@ bool StopRecording() {
         recorder.writerThread.join();
     }
     if (!IsRecordFileOpen(recorder.file)) return true;
+    MarkDroppedFrames();
     RewriteHeader();
     std::string reason;
     if (!CloseRecordFile(recorder.file, reason)) MarkFailed(RecordFailure::Close, reason);

@@ -35,6 +35,6 @@ scripts/fuzz.sh 30
 
 echo ">>> ring stress and recorder tests under ThreadSanitizer"
 cmake -S . -B build-tsan -DSONAVELA_TSAN=ON -DSONAVELA_WERROR=ON >/dev/null
-cmake --build build-tsan -j2 --target ring_stress_tests recording_tests device_tests
+cmake --build build-tsan -j2 --target ring_stress_tests recording_tests device_tests app_tests
 ctest --test-dir build-tsan -L 'unit|stress' --output-on-failure --no-tests=error
 echo "[OK] all tests passed"

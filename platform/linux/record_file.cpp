@@ -1,6 +1,8 @@
 #include "platform/record_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,7 +22,58 @@ bool CreateRecordFile(const std::string& path, RecordFileHandle& file, bool& nam
         nameTaken = errno == EEXIST;
         return Fail(reason);
     }
+    // Advisory and released with the descriptor, also when the process dies.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     file.descriptor = fd;
+    return true;
+}
+
+bool OpenRecordFileToRepair(const std::string& path, RecordFileHandle& file, bool& writable, bool& leaveAlone,
+                            std::string& reason) {
+    writable = true;
+    leaveAlone = false;
+    // Non-blocking, so a FIFO or a device node named like a take cannot hold the open.
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(path.c_str(), O_RDWR | flags);
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        writable = false;
+        fd = ::open(path.c_str(), O_RDONLY | flags);
+    }
+    if (fd < 0) {
+        leaveAlone = errno == ELOOP;
+        return Fail(reason);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        leaveAlone = true;
+        reason = "not a regular file, or a take still writes it";
+        ::close(fd);
+        return false;
+    }
+    file.descriptor = fd;
+    return true;
+}
+
+bool RecordFileSize(RecordFileHandle& file, uint64_t& size, std::string& reason) {
+    struct stat st {};
+    if (::fstat(file.descriptor, &st) != 0) return Fail(reason);
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool ReadRecordFileAt(RecordFileHandle& file, uint64_t offset, void* data, size_t bytes, std::string& reason) {
+    auto* p = static_cast<char*>(data);
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::pread(file.descriptor, p + done, bytes - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Fail(reason);
+        if (n == 0) {
+            reason = "the file is shorter than expected";
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
     return true;
 }
 

@@ -27,6 +27,18 @@ AppConfig StoredConfig() {
     return stored;
 }
 
+// What the resets kept, oldest first (two within one second sort by their number).
+std::vector<std::string> ResetBackups() {
+    std::vector<std::string> names, kept;
+    for (const auto& entry : std::filesystem::directory_iterator(GetDataFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("sonavela_config.txt.before_reset.")) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) kept.push_back(ReadFile(GetDataFolder() + "/" + name));
+    return kept;
+}
+
 class VocalPresets : public FreshProcessTest {
 protected:
     ShellState values;
@@ -184,7 +196,7 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
     WriteFile(UserPresetsPath(), presets);
     WriteFile(SongLibraryPath(), "Ha trang||-1|1\n");
     ASSERT_TRUE(ResetToDefaults(values));
-    EXPECT_EQ(ReadFile(ConfigPath() + ".before_reset.bak"), before);
+    EXPECT_EQ(ResetBackups(), std::vector<std::string>{before});
     EXPECT_EQ(ReadFile(ConfigPath()), WriteConfigText(DefaultAppConfig())) << "every key at its default";
     EXPECT_TRUE(appConfig == DefaultAppConfig());
     EXPECT_TRUE(ReadFile(UserPresetsPath()) == presets && ReadFile(SongLibraryPath()) == "Ha trang||-1|1\n");
@@ -203,8 +215,8 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
                 values.wizard.visible);
     // BEAT ONLY is left to the frame loop, which reopens the stream with its input.
     EXPECT_TRUE(engine.studioMode == 1 && hostRequests.requestedStudioMode == 0);
-    ASSERT_TRUE(ResetToDefaults(values));  // a second reset keeps the already-reset file as the backup
-    EXPECT_EQ(ReadFile(ConfigPath() + ".before_reset.bak"), WriteConfigText(DefaultAppConfig()));
+    ASSERT_TRUE(ResetToDefaults(values));  // a second reset keeps the user's backup beside its own
+    EXPECT_EQ(ResetBackups(), (std::vector<std::string>{before, WriteConfigText(DefaultAppConfig())}));
     WriteFile(ConfigPath(), before);  // a failed write keeps the reset in memory
     Start();
     values.wizard.visible = false;

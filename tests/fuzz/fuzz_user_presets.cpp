@@ -1,4 +1,5 @@
-// Any bytes as a presets file: unique names of 1..64 bytes, values in range; a save loads back unchanged.
+// Any bytes as a presets file: unique names of 1..64 bytes, values in range; a save, unread lines
+// included, loads back unchanged.
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,8 +8,9 @@
 #include "persistence/user_presets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::string> unread, unreadAgain;
     const std::vector<UserPreset> presets =
-        ParseUserPresets(std::string_view(reinterpret_cast<const char*>(data), size));
+        ParseUserPresets(std::string_view(reinterpret_cast<const char*>(data), size), &unread);
     std::set<std::string> names;
     for (const UserPreset& p : presets) {
         for (const ParamSpec& s : AllParams()) {
@@ -16,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (p.name.empty() || p.name.size() > kMaxPresetNameBytes || !names.insert(p.name).second) std::abort();
     }
-    const std::string saved = FormatUserPresets(presets);
-    if (FormatUserPresets(ParseUserPresets(saved)) != saved) std::abort();
+    const std::string saved = FormatUserPresets(presets, unread);
+    if (FormatUserPresets(ParseUserPresets(saved, &unreadAgain), unreadAgain) != saved) std::abort();
     return 0;
 }

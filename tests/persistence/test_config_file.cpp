@@ -76,23 +76,29 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideA
     }
     std::string huge = "reverb=7\n";
     while (huge.size() < (size_t{5} << 20)) huge += "unknown=1\n";
-    EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f) << "bytes past 4 MiB are unread";
-    const std::string backup = ConfigPath() + ".recovered.bak",
-                      bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
-    WriteFile(backup, "an older copy");
+    EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f &&
+                configFile.read == FileRead::Partial)
+        << "bytes past 4 MiB are unread";
+    const std::string bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
+    const std::string earlier = BackupConfigFile("recovered");
     EXPECT_EQ(Loaded(bad).reverb, 7.0f);
+    const std::string backup = configFile.backup, name = fs::path(backup).filename().string();
+    EXPECT_TRUE(name.starts_with("sonavela_config.txt.recovered.") && backup != earlier &&
+                ReadFile(earlier) == huge + "echo=3\n")
+        << name << ": an earlier copy stays";
     EXPECT_TRUE(recoveryNotice.starts_with("Sonavela da phat hien mot vai gia tri cau hinh khong hop le") &&
-                recoveryNotice.ends_with("Ban sao cu da duoc luu thanh sonavela_config.txt.recovered.bak"));
+                recoveryNotice.ends_with("Ban sao cu da duoc luu thanh " + name));
     EXPECT_TRUE(ReadFile(backup) == bad && ReadFile(ConfigPath()) == bad) << "kept aside, the file not rewritten";
     EXPECT_TRUE(engine.micChannelMode == 2 && engine.studioMode == 1) << "the engine starts with them";
-    // No file, a folder, a link to itself (opening fails): defaults and no notice.
+    // No file; a folder, a link to itself (opening fails): defaults and no repair notice.
     for (int make = 0; make < 3; ++make) {
-        fs::remove_all(ConfigPath()), fs::remove(backup);
+        fs::remove_all(ConfigPath());
         if (make == 1) fs::create_directory(ConfigPath());
         if (make == 2) fs::create_symlink(ConfigPath(), ConfigPath());
         LoadConfig();
         EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() &&
-                    !fs::exists(backup) && engine.micChannelMode == 1 && engine.studioMode == 0)
+                    configFile.read == (make == 0 ? FileRead::Absent : FileRead::Unreadable) &&
+                    engine.micChannelMode == 1 && engine.studioMode == 0)
             << make;
     }
 }
@@ -142,7 +148,7 @@ TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFiles) {
     const std::string path = (root / "work/atomic").string();
     const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
     std::string now;
-    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) && now.empty() &&
+    ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) == FileRead::Whole && now.empty() &&
                 WriteFileAtomically(path, a));
     int sawA = 0, sawB = 0;
     for (int round = 0; round < 40; ++round) {  // killed at any moment, the file is a whole version
@@ -151,14 +157,15 @@ TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFiles) {
             for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
         usleep(round * 731);
         kill(child, SIGKILL), waitpid(child, nullptr, 0);
-        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) && (now == a || now == b)) << round << ": " << now.size();
+        ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) == FileRead::Whole && (now == a || now == b))
+            << round << ": " << now.size();
         (now == a ? sawA : sawB)++;
     }
     EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
     EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
     fs::remove(path), fs::create_directory(path);  // a folder where the file should be
-    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x") ||
-                 ReadTextFile(path, now, 9));
+    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x"));
+    EXPECT_EQ(ReadTextFile(path, now, 9), FileRead::Unreadable);
     EXPECT_TRUE(fs::is_directory(path) && !fs::exists(path + ".partial"));
     appConfig = DefaultAppConfig(), userPresets = {UserPreset{"Một"}};
     const std::string config = Saved();

@@ -33,7 +33,7 @@ TEST(UserPresetsText, TypedNamesAreCleaned) {
     for (const auto& [typed, kept] : cases) EXPECT_EQ(CleanPresetName(typed), kept) << typed;
 }
 
-TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesVanishAndAnyValuesReadBack) {
+TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesAreKeptAsTheyWereAndAnyValuesReadBack) {
     std::string text = Line("x", 14) + Line("x", 18) + Line(" \t ") + "\n";
     const std::pair<size_t, const char*> unreadable[] = {{2, "loud"}, {5, "nan"},         {9, "inf"},  {17, "-inf"},
                                                          {4, "1e39"}, {12, "2147483648"}, {13, "yes"}, {3, ""}};
@@ -42,7 +42,8 @@ TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesVanishAndAnyValuesReadBac
             Line("style", 17, 12, "2.9") + Line("  x\r", 17, 2, "80") + Line("X");
     std::string crlf = text;
     for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2) crlf.insert(at, "\r");
-    const std::vector<UserPreset> p = ParseUserPresets(text);
+    std::vector<std::string> unread;
+    const std::vector<UserPreset> p = ParseUserPresets(text, &unread);
     EXPECT_TRUE(ParseUserPresets(crlf.substr(0, crlf.size() - 2)) == p) << "CRLF, no line feed at the end";
     ASSERT_EQ(p.size(), 6u);
     for (size_t i = 0; i < 16; ++i) EXPECT_EQ(p[0].values[kColumns[i]], kPlain[i]) << "column " << i + 2;
@@ -51,8 +52,12 @@ TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesVanishAndAnyValuesReadBac
                 p[1].values[Param::HarmonyEnabled]);
     EXPECT_TRUE(p[2].values[Param::VocalBodyPlus] == 60.0f && p[2].values[Param::VocalOpto2a] == 0.0f);
     EXPECT_TRUE(p[3].values[Param::VocalVolume] == 97.5f && p[4].values[Param::TuneMode] == 2);
+    ASSERT_EQ(unread.size(), 12u) << "every line but the empty one and the loaded ones";
     const std::string saved = FormatUserPresets(p);
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '|'), 6 * 16) << "all fields rewritten";
+    for (const std::string& line : unread) {
+        EXPECT_NE(("\n" + text).find("\n" + line + "\n"), std::string::npos) << line << ": as the file held it";
+    }
     for (size_t i = 0; i < 16; ++i) {
         const ParamSpec& s = Spec(kColumns[i]);
         const std::vector<UserPreset> c =

@@ -1,4 +1,5 @@
-// Names of takes, and the recorder on real files in a private folder, read back with libsndfile.
+// Names of takes, the recorder on real files in a private folder, and the repair of cut takes, read back
+// with libsndfile.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/notices.h"
+#include "app/take_notices.h"
 #include "app/takes.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
@@ -16,6 +19,7 @@
 #include "recording/record_folder.h"
 #include "recording/record_name.h"
 #include "recording/recorder.h"
+#include "recording/take_repair.h"
 #include "recording/wav_header.h"
 #include "tests/support/wav_reader.h"
 
@@ -171,5 +175,70 @@ TEST_F(RecorderTest, TheFolderChooserGivesTheChosenFolderOrNothing) {
         EXPECT_EQ(PickRecordFolder(nullptr), answer);
         EXPECT_EQ(Bytes(folder / "args"), "--file-selection\n--directory\n--title=Chon thu muc luu ban thu Sonavela\n");
     }
+}
+TEST_F(RecorderTest, ATakeThatDroppedFramesIsReportedIncompleteAndTheUserIsTold) {
+    for (const uint64_t dropped : {4800u, 0u}) {
+        ASSERT_TRUE(StartRecording(0, folder.string(), "Drop"));
+        for (int i = 0; i < 100; ++i) PushRecorderFrame(0.1f, 0.1f);
+        engine.recordFramesDropped = dropped;  // as the tap counts frames a full ring refused
+        EXPECT_EQ(StopTake(), dropped == 0);
+        EXPECT_EQ(ReadPcm16(recorder.lastSavedPath).size(), 200u) << "the file stays valid";
+        const std::vector<Notice> told = TakeNotices();
+        if (dropped == 0) {
+            EXPECT_TRUE(told.empty());
+            EXPECT_EQ(RecordingFailure(), RecordFailure::None);
+            continue;
+        }
+        EXPECT_EQ(RecordingFailure(), RecordFailure::DroppedFrames);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].text.find(recorder.lastSavedPath), std::string::npos) << told[0].text;
+        EXPECT_NE(told[0].text.find("Ban thu khong tron ven: recorder bi mat 4800 frame (00:00:00.1)"),
+                  std::string::npos)
+            << told[0].text;
+    }
+}
+
+TEST_F(RecorderTest, CutTakesGetAHeaderForTheWholeFramesTheyHoldAndNothingElseIsTouched) {
+    ASSERT_TRUE(StartRecording(0, folder.string(), "Take"));
+    for (int i = 0; i < 1000; ++i) PushRecorderFrame(0.001f * (i % 500), -0.25f);
+    ASSERT_TRUE(StopRecording());
+    const std::string whole = Bytes(recorder.lastSavedPath), data = whole.substr(44);
+    fs::remove(recorder.lastSavedPath);
+    struct Kept {
+        const char* name;
+        std::string bytes;
+        bool repaired;
+    };
+    const Kept kept[] = {{"a_zero.wav", Header(0) + data, true},     // killed before its first update
+                         {"b_more.wav", Header(8000) + data, true},  // its header reached the disk, its data did not
+                         {"c_half.WAV", Header(400) + data + "\x01\x02", true},  // half a frame stays, unannounced
+                         {"d_whole.wav", whole, false},
+                         {"e_short.wav", whole.substr(0, 30), false},
+                         {"f_other.wav", "RIFF\0\0\0\0WAVEfmt " + std::string(24, '\x07') + data, false},
+                         {"g_notes.txt", Header(0) + data, false}};
+    for (const Kept& k : kept) std::ofstream(folder / k.name, std::ios::binary) << k.bytes;
+    fs::create_symlink(folder / "a_zero.wav", folder / "a_link.wav");  // sorted first: not followed
+    // A take being written is not cut, whatever its file holds.
+    ASSERT_TRUE(StartRecording(0, folder.string(), "Live"));
+    std::ofstream(recorder.filePath, std::ios::binary | std::ios::app) << data;
+    std::vector<std::string> repaired;
+    for (const TakeRepair& r : RepairCutTakes(folder.string())) {
+        EXPECT_TRUE(r.repaired) << r.path << ": " << r.reason;
+        EXPECT_EQ(r.frames, 1000u) << r.path;
+        repaired.push_back(fs::path(r.path).filename().string());
+    }
+    EXPECT_EQ(repaired, (std::vector<std::string>{"a_zero.wav", "b_more.wav", "c_half.WAV"}));
+    const std::vector<short> samples = ReadPcm16((folder / "d_whole.wav").string());
+    EXPECT_EQ(samples.size(), 2000u);
+    for (const Kept& k : kept) {
+        const std::string path = (folder / k.name).string();
+        EXPECT_EQ(Bytes(path), k.repaired ? Header(4000) + k.bytes.substr(44) : k.bytes) << k.name;
+        EXPECT_EQ(ReadPcm16(path) == samples, k.repaired || k.bytes == whole) << k.name;
+    }
+    EXPECT_TRUE(StopRecording());
+    uint64_t frames = 0;
+    std::string reason;
+    EXPECT_FALSE(RepairCutTake((folder / "missing.wav").string(), frames, reason));
+    EXPECT_FALSE(reason.empty()) << "a file that cannot be opened says why";
 }
 }  // namespace

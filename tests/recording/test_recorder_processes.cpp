@@ -1,5 +1,6 @@
 // The whole road, callback → ring → writer thread → file, in a recording process (the offline renderer)
-// killed, starved of disk space, or with its writer held still, checked against an undisturbed take.
+// killed, starved of disk space, or with its writer held still, checked against an undisturbed take;
+// a killed take is then repaired as the next start does.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +14,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/notices.h"
+#include "app/take_notices.h"
+#include "app/takes.h"
+#include "persistence/app_config.h"
 #include "tests/support/shell.h"
 #include "tests/support/wav_reader.h"
 
@@ -64,17 +69,45 @@ protected:
     static std::vector<short> Prefix(size_t samples) { return {reference.begin(), reference.begin() + samples}; }
 };
 
-TEST_F(RecordingProcess, AKillAfterTwelveSecondsLeavesAPlayableFileOfAtLeastTenSeconds) {
-    const pid_t child = Spawn("live", "realtime");
-    std::this_thread::sleep_for(12s);
-    kill(child, SIGKILL);
-    ASSERT_EQ(Wait(child), 128 + SIGKILL);
-    const std::string path = OnlyFile("live");
-    const std::vector<short> back = ReadPcm16(path);  // read by libsndfile and by sox
-    ASSERT_GE(back.size(), 20u * kRate);
-    ASSERT_LT(back.size(), 26u * kRate);
-    EXPECT_EQ(back, Prefix(back.size()));
-    EXPECT_EQ(Shell("soxi -s '" + path + "'"), std::to_string(back.size() / 2) + "\n");
+TEST_F(RecordingProcess, AKilledTakeKeepsAllButItsLastSecondAndTheNextStartMakesItWhole) {
+    using Clock = std::chrono::steady_clock;
+    struct Run {
+        double seconds;
+        std::string into;
+        pid_t child = 0;
+        Clock::time_point started{};  // when its take's file appeared: the first block follows at once
+        bool killed = false;
+    };
+    std::vector<Run> runs;
+    for (double seconds : {0.5, 1.5, 3.0, 7.0}) runs.push_back({seconds, "kill-" + std::to_string(seconds)});
+    for (Run& run : runs) run.child = Spawn(run.into, "realtime");
+    for (size_t left = runs.size(); left > 0; std::this_thread::sleep_for(1ms)) {
+        for (Run& run : runs) {
+            if (run.started == Clock::time_point{} && !fs::is_empty(kDir / run.into)) run.started = Clock::now();
+            if (run.started == Clock::time_point{} || run.killed) continue;
+            if (Clock::now() < run.started + std::chrono::duration<double>(run.seconds)) continue;
+            kill(run.child, SIGKILL);
+            run.killed = true;
+            --left;
+        }
+    }
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.into);
+        ASSERT_EQ(Wait(run.child), 128 + SIGKILL);
+        const std::string path = OnlyFile(run.into);
+        const std::vector<short> back = ReadPcm16(path);
+        const size_t onDisk = (fs::file_size(path) - 44) / 4;
+        std::printf("killed after %.1f s: %.3f s announced, %.3f s on disk\n", run.seconds, back.size() / 2.0 / kRate,
+                    1.0 * onDisk / kRate);
+        EXPECT_GE(back.size() / 2.0, (run.seconds - 1.0) * kRate);
+        EXPECT_EQ(back, Prefix(back.size()));
+        appConfig.recordFolder = (kDir / run.into).string();
+        EXPECT_EQ(RecoverCutTakes(), onDisk > back.size() / 2 ? 1 : 0);
+        const std::vector<Notice> told = TakeNotices();
+        const std::string line = fs::path(path).filename().string() + " (dai " + TakeLength(onDisk) + ")";
+        EXPECT_EQ(told.size() == 1 && told[0].text.find(line) != std::string::npos, onDisk > back.size() / 2);
+        EXPECT_EQ(ReadPcm16(path), Prefix(2 * onDisk));
+    }
 }
 
 TEST_F(RecordingProcess, AFullDiskEndsTheTakeWithAValidFileAndSaysSo) {
@@ -89,7 +122,7 @@ TEST_F(RecordingProcess, AFullDiskEndsTheTakeWithAValidFileAndSaysSo) {
     EXPECT_EQ(Shell("soxi -s '" + path + "'"), "249989\n");
 }
 
-TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsAndCountsTheRest) {
+TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsCountsAndReportsTheTakeIncomplete) {
     const pid_t child = Spawn("held", "realtime");
     const std::string tasks = "/proc/" + std::to_string(child) + "/task/";
     std::string comm;  // the writer thread's /proc/<child>/task/<tid>/comm
@@ -105,7 +138,7 @@ TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsAndC
     EXPECT_EQ(waitpid(writer, nullptr, __WALL), writer);
     std::this_thread::sleep_for(13s);
     EXPECT_EQ(ptrace(PTRACE_DETACH, writer, nullptr, nullptr), 0);
-    ASSERT_EQ(Wait(child), 0) << Log("held");
+    ASSERT_EQ(Wait(child), 1) << Log("held");
     const std::string log = Log("held"), path = OnlyFile("held");
     unsigned long long pushed = 0, dropped = 0;
     ASSERT_EQ(std::sscanf(log.substr(log.find("recording: " + path)).c_str(),
@@ -114,6 +147,9 @@ TEST_F(RecordingProcess, AHeldWriterLosesNothingWhileTheRingHasRoomThenDropsAndC
         << log;
     const std::vector<short> file = ReadPcm16(path);
     EXPECT_GT(dropped, 0u) << log;
+    EXPECT_NE(log.find("Ban thu khong tron ven: recorder bi mat " + std::to_string(dropped) + " frame"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(pushed + dropped, kTakeFrames) << log;
     EXPECT_EQ(file.size() / 2, pushed);
     // The take with one stretch missing, exactly as long as the count says, after at least a full ring.

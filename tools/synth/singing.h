@@ -72,7 +72,7 @@ inline double MeasurePitchHz(const std::vector<float>& x, size_t from, size_t to
     const auto minLag = static_cast<size_t>(std::floor(lagOf(guessHz * 1.5)));
     const auto maxLag = static_cast<size_t>(std::ceil(lagOf(guessHz / 1.5))) + 1;
     if (to < from + 2 * maxLag) return NAN;
-    const size_t span = to - from - maxLag;
+    const size_t span = to - from - maxLag - 1;  // the parabola looks one lag past maxLag
     auto nccf = [&](size_t lag) {
         double xy = 0.0, xx = 0.0, yy = 0.0;
         for (size_t n = from; n < from + span; ++n) {
