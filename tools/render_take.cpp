@@ -13,6 +13,14 @@
 namespace {
 constexpr uint32_t kMaxInputChannels = 2;
 
+// The render under way: its settings, its pace clock and the frames fed so far.
+struct RenderRun {
+    RenderSettings settings;
+    std::chrono::steady_clock::time_point start;
+    uint64_t frames = 0;
+};
+RenderRun run;
+
 void ApplySettings(const RenderSettings& s, uint32_t inputChannels) {
     InitEngine();
     engine.inputChannels = static_cast<int32_t>(inputChannels);
@@ -31,7 +39,7 @@ void FeedBeat(const std::vector<float>& beat, size_t& position, size_t count, st
                     scratch.begin());
     }
     position += count;
-    WriteBeatRing(scratch.data(), static_cast<int64_t>(count));
+    FeedRenderBeat(scratch.data(), count);
 }
 
 // Repacks a block of the take into the stream's input layout.
@@ -52,59 +60,77 @@ void WaitForRecordRoom(uint32_t frames) {
     }
 }
 
-void Pace(const RenderSettings& s, std::chrono::steady_clock::time_point start, size_t frame, uint32_t frames) {
-    if (s.realTimePace) {
-        std::this_thread::sleep_until(start + std::chrono::microseconds(frame * 1000000 / EngineParams::sampleRate));
-    } else if (!s.recordFolder.empty()) {
+void Pace(uint32_t frames) {
+    if (run.settings.realTimePace) {
+        std::this_thread::sleep_until(run.start +
+                                      std::chrono::microseconds(run.frames * 1000000 / EngineParams::sampleRate));
+    } else if (!run.settings.recordFolder.empty()) {
         WaitForRecordRoom(frames);
     }
 }
-
-void FinishRecording(RenderResult& result) {
-    result.recordingComplete = StopRecording();
-    result.recordingPath = recorder.lastSavedPath;
-    result.recordingFailReason = RecordingFailureText();
-    result.recordFramesPushed = engine.recordFramesPushed;
-    result.recordFramesDropped = engine.recordFramesDropped;
-}
 }  // namespace
 
-bool RenderTake(const RenderSettings& settings, const RenderInput& input, RenderResult& result, std::string& error) {
+bool BeginRender(const RenderSettings& settings, uint32_t inputChannels, std::string& error) {
     if (settings.blockFrames < 1 || settings.blockFrames > 4096) {
         error = "block size must be 1..4096 frames";
         return false;
     }
-    if (input.vocalChannels < 1) {
+    if (inputChannels < 1) {
         error = "the vocal take has no channels";
         return false;
     }
-    const uint32_t channels = std::min(input.vocalChannels, kMaxInputChannels);
-    const size_t frames = std::max(input.vocal.size() / input.vocalChannels, input.beat.size() / 2);
-    ApplySettings(settings, channels);
+    ApplySettings(settings, std::min(inputChannels, kMaxInputChannels));
     if (!settings.recordFolder.empty() &&
         !StartRecording(settings.recordMode, settings.recordFolder, settings.recordName)) {
         error = "cannot record into " + settings.recordFolder + ": " + RecordingFailureText();
         return false;
     }
+    run.settings = settings;
+    run.start = std::chrono::steady_clock::now();
+    run.frames = 0;
+    return true;
+}
 
+size_t RenderBeatLead() { return static_cast<size_t>(engine.beatRingPrefill.load()); }
+
+void FeedRenderBeat(const float* stereo, size_t samples) { WriteBeatRing(stereo, static_cast<int64_t>(samples)); }
+
+void RenderBlock(float* input, uint32_t frames, float* output) {
+    Pace(frames);
+    StudioCallback(output, input, frames, 0.0, 0, nullptr);
+    run.frames += frames;
+}
+
+void FinishRender(RenderResult& result) {
+    result.blocks = engine.callbackBlocks;
+    result.nonFiniteSamples = engine.nonFiniteSamples;
+    if (run.settings.recordFolder.empty()) return;
+    const bool finished = StopRecording();
+    result.recordingPath = recorder.lastSavedPath;
+    result.recordingFailReason = RecordingFailureText();
+    result.recordFramesPushed = engine.recordFramesPushed;
+    result.recordFramesDropped = engine.recordFramesDropped;
+    result.recordingComplete = finished && result.recordFramesDropped == 0;
+}
+
+bool RenderTake(const RenderSettings& settings, const RenderInput& input, RenderResult& result, std::string& error) {
+    if (!BeginRender(settings, input.vocalChannels, error)) return false;
+    const uint32_t channels = std::min(input.vocalChannels, kMaxInputChannels);
+    const size_t frames = std::max(input.vocal.size() / input.vocalChannels, input.beat.size() / 2);
     result = RenderResult{};
     result.output.assign(frames * 2, 0.0f);
     std::vector<float> inBlock;
     std::vector<float> beatScratch;
     size_t beatPosition = 0;
     // A primed ring, so the beat lines up with the voice from the first frame.
-    FeedBeat(input.beat, beatPosition, static_cast<size_t>(engine.beatRingPrefill.load()), beatScratch);
-    const auto start = std::chrono::steady_clock::now();
+    FeedBeat(input.beat, beatPosition, RenderBeatLead(), beatScratch);
     for (size_t frame = 0; frame < frames;) {
         const auto n = static_cast<uint32_t>(std::min<size_t>(settings.blockFrames, frames - frame));
-        Pace(settings, start, frame, n);
         FeedBeat(input.beat, beatPosition, 2 * static_cast<size_t>(n), beatScratch);
         FillInputBlock(input, channels, frame, n, inBlock);
-        StudioCallback(result.output.data() + 2 * frame, inBlock.data(), n, 0.0, 0, nullptr);
+        RenderBlock(inBlock.data(), n, result.output.data() + 2 * frame);
         frame += n;
     }
-    result.blocks = engine.callbackBlocks;
-    result.nonFiniteSamples = engine.nonFiniteSamples;
-    if (!settings.recordFolder.empty()) FinishRecording(result);
+    FinishRender(result);
     return true;
 }

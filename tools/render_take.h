@@ -1,7 +1,8 @@
 #pragma once
 // Drives StudioCallback over a whole take exactly as a stream would, block
 // by block, with the beat arriving through the beat ring as the beat pump
-// delivers it, and the recorder writing the take when asked. Used by the offline renderer and by tests of the whole chain.
+// delivers it, and the recorder writing the take when asked. Used by the offline renderer and by tests of the whole
+// chain.
 
 #include <cstdint>
 #include <string>
@@ -23,14 +24,15 @@ struct RenderSettings {
     ParamValues params = DefaultParamValues();
 };
 
+// A take held in memory, for tests of the whole chain; the tool streams its files through the block steps below.
 struct RenderInput {
     std::vector<float> vocal;  // interleaved, vocalChannels per frame
     uint32_t vocalChannels = 1;
-    std::vector<float> beat;   // interleaved stereo; may be empty
+    std::vector<float> beat;  // interleaved stereo; may be empty
 };
 
 struct RenderResult {
-    std::vector<float> output;      // interleaved stereo, what the outputs played
+    std::vector<float> output;  // interleaved stereo, what the outputs played (RenderTake only)
     uint64_t blocks = 0;
     uint64_t nonFiniteSamples = 0;
     std::string recordingPath;
@@ -41,3 +43,14 @@ struct RenderResult {
 };
 
 bool RenderTake(const RenderSettings& settings, const RenderInput& input, RenderResult& result, std::string& error);
+
+// The same render one block at a time: BeginRender, then the beat that leads
+// the voice by RenderBeatLead() stereo samples (the ring's prefill) through
+// FeedRenderBeat, and for each block its beat followed by RenderBlock; FinishRender ends the
+// recording. Blocks never exceed settings.blockFrames; output takes 2 samples a frame.
+bool BeginRender(const RenderSettings& settings, uint32_t inputChannels, std::string& error);
+size_t RenderBeatLead();
+void FeedRenderBeat(const float* stereo, size_t samples);
+void RenderBlock(float* input, uint32_t frames, float* output);
+// A take with frames dropped on the way to the file counts as incomplete.
+void FinishRender(RenderResult& result);

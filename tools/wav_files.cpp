@@ -1,61 +1,209 @@
 #include "tools/wav_files.h"
 
-#include <sndfile.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 namespace {
 constexpr int kRate = 48000;
+constexpr int kMaxLinks = 40;  // as the kernel follows at most
 
-template <typename Sample>
-bool WriteWav(const std::string& path, const std::vector<Sample>& data, uint32_t channels, int subformat,
-              sf_count_t (*write)(SNDFILE*, const Sample*, sf_count_t), std::string& error) {
-    const std::string temporary = path + ".partial";
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = static_cast<int>(channels);
-    info.format = SF_FORMAT_WAV | subformat;
-    SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) {
-        error = "cannot create " + temporary + ": " + sf_strerror(nullptr);
-        return false;
+uint32_t BytesPerSample(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_S8:
+            return 1;
+        case SF_FORMAT_PCM_16:
+            return 2;
+        case SF_FORMAT_PCM_24:
+            return 3;
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_FLOAT:
+            return 4;
+        case SF_FORMAT_DOUBLE:
+            return 8;
+        default:
+            return 0;  // compressed: no fixed size to compare with
     }
-    const auto count = static_cast<sf_count_t>(data.size());
-    const bool written = write(file, data.data(), count) == count;
-    const std::string writeError = sf_strerror(file);
-    const bool closed = sf_close(file) == 0;
-    std::error_code ec;
-    if (written && closed) std::filesystem::rename(temporary, path, ec);
-    if (!written || !closed || ec) {
-        error = "cannot write " + path + ": " + (ec ? ec.message() : writeError);
-        std::remove(temporary.c_str());
+}
+
+// libsndfile quietly shortens a data chunk that runs past the end of the file;
+// the header's own figure says how much of the take is missing.
+uint64_t ClaimedFrames(SNDFILE* file, const SF_INFO& info) {
+    const int major = info.format & SF_FORMAT_TYPEMASK;
+    const uint64_t frameBytes = uint64_t{BytesPerSample(info.format)} * static_cast<uint64_t>(info.channels);
+    if ((major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) || frameBytes == 0)
+        return static_cast<uint64_t>(info.frames);
+    SF_CHUNK_INFO data{};
+    std::strcpy(data.id, "data");
+    data.id_size = 4;
+    SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &data);
+    SF_CHUNK_INFO found{};
+    if (it == nullptr || sf_get_chunk_size(it, &found) != SF_ERR_NO_ERROR || found.datalen == 0xFFFFFFFFu) {
+        return static_cast<uint64_t>(info.frames);
+    }
+    return std::max(static_cast<uint64_t>(info.frames), found.datalen / frameBytes);
+}
+
+std::string SystemError() { return std::strerror(errno); }
+
+// The regular file a write to `path` replaces: a symbolic link is followed to
+// its target, which may not exist yet; anything else but a regular file is refused.
+bool ResolveTarget(const std::string& path, std::string& target, std::string& error) {
+    std::filesystem::path p = path;
+    for (int links = 0; links < kMaxLinks; ++links) {
+        struct stat st {};
+        if (lstat(p.c_str(), &st) != 0) {
+            if (errno != ENOENT) {
+                error = "cannot use " + path + ": " + SystemError();
+                return false;
+            }
+            target = p.string();
+            return true;
+        }
+        if (S_ISREG(st.st_mode)) {
+            target = p.string();
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            error = "will not replace " + p.string() + ": it is not a regular file (a device, folder or pipe)";
+            return false;
+        }
+        std::error_code ec;
+        const std::filesystem::path next = std::filesystem::read_symlink(p, ec);
+        if (ec) {
+            error = "cannot follow the link " + p.string() + ": " + ec.message();
+            return false;
+        }
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    error = "cannot follow " + path + ": too many symbolic links";
+    return false;
+}
+
+bool CloseWriter(WavWriter& wav, std::string& error) {
+    const bool closed = sf_close(wav.file) == 0;
+    wav.file = nullptr;
+    const bool synced = fsync(wav.descriptor) == 0;
+    const std::string syncError = synced ? "" : SystemError();
+    close(wav.descriptor);
+    wav.descriptor = -1;
+    if (!closed || !synced) {
+        error = "cannot finish " + wav.temporary + ": " + (closed ? syncError : "the header could not be written");
         return false;
     }
     return true;
 }
 }  // namespace
 
-bool ReadWav(const std::string& path, WavData& wav, std::string& error) {
+bool OpenWavReader(const std::string& path, WavReader& wav, std::string& error) {
     SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (file == nullptr) {
+    wav.file = sf_open(path.c_str(), SFM_READ, &info);
+    if (wav.file == nullptr) {
         error = "cannot read " + path + ": " + sf_strerror(nullptr);
         return false;
     }
     wav.channels = static_cast<uint32_t>(info.channels);
     wav.sampleRate = static_cast<uint32_t>(info.samplerate);
-    wav.samples.assign(static_cast<size_t>(info.frames) * wav.channels, 0.0f);
-    const sf_count_t got = sf_readf_float(file, wav.samples.data(), info.frames);
-    sf_close(file);
-    if (got != info.frames) {
-        error = "cannot read " + path + ": the file ends before its header says";
+    wav.frames = static_cast<uint64_t>(info.frames);
+    wav.claimedFrames = ClaimedFrames(wav.file, info);
+    wav.position = 0;
+    wav.readFailed = false;
+    return true;
+}
+
+void ReadWavFrames(WavReader& wav, float* interleaved, uint64_t frames) {
+    const uint64_t wanted = std::min(frames, wav.frames - std::min(wav.position, wav.frames));
+    sf_count_t got = 0;
+    if (wanted > 0)
+        got = std::max<sf_count_t>(0, sf_readf_float(wav.file, interleaved, static_cast<sf_count_t>(wanted)));
+    if (static_cast<uint64_t>(got) < wanted) wav.readFailed = true;
+    std::fill(interleaved + static_cast<uint64_t>(got) * wav.channels, interleaved + frames * wav.channels, 0.0f);
+    wav.position += frames;
+}
+
+void CloseWavReader(WavReader& wav) {
+    if (wav.file != nullptr) sf_close(wav.file);
+    wav.file = nullptr;
+}
+
+bool OpenFloatWavWriter(const std::string& path, uint32_t channels, WavWriter& wav, std::string& error) {
+    if (!ResolveTarget(path, wav.target, error)) return false;
+    std::vector<char> name(wav.target.begin(), wav.target.end());
+    const std::string suffix = ".XXXXXX.partial";
+    name.insert(name.end(), suffix.begin(), suffix.end());
+    name.push_back('\0');
+    // A fresh name every run: a stale or concurrent temporary file is never reused.
+    wav.descriptor = mkostemps(name.data(), 8, O_NOFOLLOW | O_CLOEXEC);
+    if (wav.descriptor < 0) {
+        error = "cannot create a file beside " + wav.target + ": " + SystemError();
+        return false;
+    }
+    wav.temporary = name.data();
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(wav.descriptor, 0666 & ~mask);  // as any new file, not mkstemp's owner-only mode
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = static_cast<int>(channels);
+    info.format = SF_FORMAT_RF64 | SF_FORMAT_FLOAT;
+    wav.file = sf_open_fd(wav.descriptor, SFM_WRITE, &info, SF_FALSE);
+    if (wav.file == nullptr) {
+        error = "cannot create " + wav.temporary + ": " + sf_strerror(nullptr);
+        close(wav.descriptor);
+        wav.descriptor = -1;
+        unlink(wav.temporary.c_str());
+        return false;
+    }
+    // Written as a plain WAV file unless it grows past 4 GiB.
+    sf_command(wav.file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    wav.frames = 0;
+    return true;
+}
+
+bool WriteWavFrames(WavWriter& wav, const float* interleaved, uint64_t frames, std::string& error) {
+    const auto count = static_cast<sf_count_t>(frames);
+    if (sf_writef_float(wav.file, interleaved, count) != count) {
+        error = "cannot write " + wav.temporary + ": " + sf_strerror(wav.file);
+        return false;
+    }
+    wav.frames += frames;
+    return true;
+}
+
+bool CommitWavWriter(WavWriter& wav, std::string& error) {
+    if (!CloseWriter(wav, error)) {
+        unlink(wav.temporary.c_str());
+        return false;
+    }
+    // Checked again at the last moment: something else may have taken the name meanwhile.
+    struct stat st {};
+    if (lstat(wav.target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        error = "will not replace " + wav.target + ": it is no longer a regular file";
+        unlink(wav.temporary.c_str());
+        return false;
+    }
+    if (rename(wav.temporary.c_str(), wav.target.c_str()) != 0) {
+        error = "cannot replace " + wav.target + ": " + SystemError();
+        unlink(wav.temporary.c_str());
         return false;
     }
     return true;
 }
 
-bool WriteFloatWav(const std::string& path, const std::vector<float>& interleaved, uint32_t channels,
-                   std::string& error) {
-    return WriteWav<float>(path, interleaved, channels, SF_FORMAT_FLOAT, sf_write_float, error);
+bool KeepPartialWav(WavWriter& wav, std::string& error) { return CloseWriter(wav, error); }
+
+void AbandonWavWriter(WavWriter& wav) {
+    if (wav.file != nullptr) sf_close(wav.file);
+    wav.file = nullptr;
+    if (wav.descriptor >= 0) close(wav.descriptor);
+    wav.descriptor = -1;
+    if (!wav.temporary.empty()) unlink(wav.temporary.c_str());
 }

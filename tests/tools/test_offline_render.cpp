@@ -2,10 +2,21 @@
 // libsndfile and sox.
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/controls.h"
@@ -84,6 +95,21 @@ TEST(OfflineRender, WithoutOptionsItRendersWhatTheProgramPlaysOnAFirstStart) {
     EXPECT_EQ(EngineSound(), rendered);
 }
 
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+// The frames a WAV file's header announces, as libsndfile reads it; -1 when it is not one.
+long long FramesOf(const fs::path& p, std::vector<float>* samples = nullptr) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(p.c_str(), SFM_READ, &info);
+    if (f == nullptr) return -1;
+    if (samples != nullptr) {
+        samples->resize(info.frames * info.channels);
+        samples->resize(sf_read_float(f, samples->data(), samples->size()));
+    }
+    sf_close(f);
+    return info.frames;
+}
+
 TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
     const std::string dir = kDir.string() + "/", out = dir + "out.wav";
     fs::create_directories(kDir);
@@ -91,15 +117,21 @@ TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
     std::vector<float> beat;
     for (float v : Sine(24000, 110.0, 0.25f)) beat.insert(beat.end(), {v, v});
     ASSERT_TRUE(WritePcm16(dir + "beat.wav", 48000, 2, beat));
+    fs::copy_file(dir + "vocal.wav", dir + "cut.wav");
+    fs::resize_file(dir + "cut.wav", 44 + 2 * 12000);  // the header still announces 1 s
     const std::string run = SONAVELA_RENDER_PATH " --vocal " + dir + "vocal.wav --out " + out;
     ASSERT_TRUE(WritePcm16(dir + "cd.wav", 44100, 1, std::vector<float>(4410, 0.1f)));
-    // What is wrong with the input and the exit code that says whose fault it is, then a good run.
+    // What is wrong with the input and the exit code that says whose fault it is, then good runs.
     const std::tuple<std::string, int, std::string> runs[] = {
         {run + " --vocal " + dir + "cd.wav", 1, "44100 Hz"},
         {run + " --vocal " + dir + "no.wav", 1, "cannot read"},
         {SONAVELA_RENDER_PATH " --out " + out, 2, "usage:"},
+        {run + " --blcok 64", 2, "unknown option --blcok"},
         {run + " --block loud", 2, "--block wants a number"},
+        {run + " --mic-channel 99", 2, "--mic-channel must be a whole number 0..2, not 99"},
+        {run + " --reverb 51", 2, "--reverb must be 0..50, not 51"},
         {run + " --harmony yes", 2, "--harmony is on or off"},
+        {run + " --vocal " + dir + "cut.wav", 0, "header announces 1.00 s, the file holds 0.25 s"},
         {run + " --tune off --harmony on --tune-mode 3", 0, ""},
         {run + " --beat " + dir + "beat.wav --record-folder " + dir +
              "recs --record-name Song --rec-mode vocal --block 256",
@@ -111,6 +143,7 @@ TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
         log = Shell(args + " 2>&1", &status);
         EXPECT_EQ(status, code) << args;
         EXPECT_NE(log.find(message), std::string::npos) << log;
+        EXPECT_EQ(log.find("usage:") != std::string::npos, code == 2) << log;
         EXPECT_EQ(fs::exists(out), code == 0) << args;
     }
     const std::string rec = fs::directory_iterator(dir + "recs")->path().string();
@@ -118,10 +151,129 @@ TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
     EXPECT_NE(log.find("[OK] recording: " + rec + " (48000 frames pushed, 0 dropped)"), std::string::npos) << log;
     EXPECT_EQ(Shell("for f in r c b s; do soxi -$f '" + rec + "'; done | tr '\\n' ' '"), "48000 2 16 48000 ");
     EXPECT_EQ(Shell("soxi -s " + out), "48000\n");
+    // Streamed from and to files, the mix is exactly what the take renders to in memory.
+    RenderInput in{{}, 1, {}};
+    FramesOf(dir + "vocal.wav", &in.vocal);
+    FramesOf(dir + "beat.wav", &in.beat);
+    RenderSettings s;
+    s.blockFrames = 256;
+    std::vector<float> mix;
+    FramesOf(out, &mix);
+    EXPECT_TRUE(Render(s, in).output == mix);
     const double peakDb = std::stod(Shell("sox " + out + " -n stats 2>&1 | awk '/Pk lev dB/ {print $4}'"));
     EXPECT_GT(peakDb, -6.02);  // above 0.5
     EXPECT_LE(peakDb, -0.80);  // at most 0.912
-    EXPECT_FALSE(fs::exists(out + ".partial"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(kDir), {}), 6) << "no temporary file is left behind";
+    fs::remove_all(kDir);
+}
+
+// --out on what is not a plain file, next to a stale temporary file, and written by four renderers at once.
+TEST(RenderTool, ReplacesNothingButARegularFile) {
+    fs::create_directories(kDir);
+    const fs::path vocal = kDir / "vocal.wav", out = kDir / "out.wav", stale = kDir / "out.wav.partial";
+    ASSERT_TRUE(WritePcm16(vocal.string(), 48000, 1, Sine(24000, 440.0, 0.5f)));
+    const std::string render = SONAVELA_RENDER_PATH " --block 1024 --vocal " + Quoted(vocal) + " --out ";
+    // A device node (a pipe where this user may not make one): refused and left as it was.
+    const fs::path node = kDir / "null";
+    if (mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        ASSERT_EQ(mkfifo(node.c_str(), 0666), 0);
+    }
+    int status = 0;
+    EXPECT_NE(Shell(render + Quoted(node) + " 2>&1", &status).find("not a regular file"), std::string::npos);
+    EXPECT_EQ(status, 1);
+    EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(node)));
+    // A link is written through: its target gets the mix, the link stays.
+    std::ofstream(kDir / "target.wav") << "old";
+    fs::create_symlink("target.wav", kDir / "link.wav");
+    Shell(render + Quoted(kDir / "link.wav"), &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::is_symlink(kDir / "link.wav"));
+    EXPECT_EQ(FramesOf(kDir / "target.wav"), 24000);
+    // Four at once onto one name, beside a stale temporary file that nobody touches.
+    std::ofstream(stale) << "stale";
+    const std::string four =
+        Shell("for i in 1 2 3 4; do (" + render + Quoted(out) + " > /dev/null 2>&1; echo $?) & done; wait");
+    EXPECT_EQ(four, "0\n0\n0\n0\n");
+    EXPECT_EQ(FramesOf(out), 24000);
+    EXPECT_EQ(Shell("cat " + Quoted(stale)), "stale");
+    EXPECT_EQ(std::distance(fs::directory_iterator(kDir), {}), 6) << "no temporary file is left behind";
+    fs::remove_all(kDir);
+}
+
+// Runs a command from a child process and returns the largest resident size among its children, in KiB. A
+// child's figure also counts what the process it was forked from held, so the test itself stays the same size
+// between two measurements.
+long MaxResidentKiB(const std::string& command) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int rc = std::system(command.c_str());
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        const long kib = rc == 0 ? usage.ru_maxrss : -1;
+        (void)!write(fds[1], &kib, sizeof kib);
+        _exit(0);
+    }
+    close(fds[1]);
+    long kib = -1;
+    (void)!read(fds[0], &kib, sizeof kib);
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    return kib;
+}
+
+// Streaming keeps the memory flat: 40 s more of take would cost about 27 MB held whole.
+TEST(RenderTool, MemoryDoesNotGrowWithTheTakesLength) {
+    fs::create_directories(kDir);
+    const int seconds[2] = {5, 45};
+    for (int length : seconds) {
+        const fs::path vocal = kDir / (std::to_string(length) + ".wav");
+        Shell("sox -n -r 48000 -c 1 -b 16 " + Quoted(vocal) + " trim 0 " + std::to_string(length));
+    }
+    long kib[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const fs::path vocal = kDir / (std::to_string(seconds[i]) + ".wav"), out = kDir / "out.wav";
+        kib[i] = MaxResidentKiB(SONAVELA_RENDER_PATH " --block 4096 --fx off --tune off --vocal " + Quoted(vocal) +
+                                " --out " + Quoted(out) + " > /dev/null");
+        EXPECT_EQ(FramesOf(out), seconds[i] * 48000);
+    }
+    ASSERT_GT(kib[0], 0);
+    EXPECT_LT(kib[1] - kib[0], 4 * 1024) << kib[0] << " KiB, then " << kib[1] << " KiB";
+    EXPECT_LT(kib[1], 100 * 1024);
+    fs::remove_all(kDir);
+}
+
+// SIGTERM mid-render: the take recorded so far and the mix rendered so far both keep a header that announces
+// all of their audio; the mix stays beside the previous --out, which is not replaced by less.
+TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
+    fs::create_directories(kDir / "recs");
+    const fs::path vocal = kDir / "vocal.wav", out = kDir / "out.wav";
+    ASSERT_TRUE(WritePcm16(vocal.string(), 48000, 1, Sine(30 * 48000, 440.0, 0.5f)));
+    std::ofstream(out) << "previous";
+    const std::string command = "exec " SONAVELA_RENDER_PATH " --pace realtime --vocal " + Quoted(vocal) + " --out " +
+                                Quoted(out) + " --record-folder " + Quoted(kDir / "recs") + " > " +
+                                Quoted(kDir / "log") + " 2>&1";
+    const pid_t child = fork();
+    if (child == 0) execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr)), _exit(127);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string log = Shell("cat " + Quoted(kDir / "log"));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << log;
+    EXPECT_NE(log.find("[FAIL] stopped by SIGTERM"), std::string::npos) << log;
+    EXPECT_EQ(Shell("cat " + Quoted(out)), "previous");
+    const fs::path take = fs::directory_iterator(kDir / "recs")->path();
+    const long long taken = FramesOf(take);
+    EXPECT_GT(taken, 48000) << log;
+    EXPECT_EQ(fs::file_size(take), 44 + 4 * static_cast<uintmax_t>(taken));
+    const size_t at = log.find(" rendered are in ");
+    ASSERT_NE(at, std::string::npos) << log;
+    const fs::path partial = log.substr(at + 17, log.find('\n', at) - at - 17);
+    const long long mixed = FramesOf(partial);
+    EXPECT_GT(mixed, 48000) << log;
+    EXPECT_LT(fs::file_size(partial) - 8 * static_cast<uintmax_t>(mixed), 256u) << "a header that announces all";
     fs::remove_all(kDir);
 }
 
