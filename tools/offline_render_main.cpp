@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/parameters.h"
+#include "recording/take_repair.h"
 #include "tools/render_take.h"
 #include "tools/wav_files.h"
 
@@ -329,6 +330,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         s.writing = true;
+    }
+    // A take an earlier run lost to a crash is made whole before this one joins it.
+    if (!settings.recordFolder.empty()) {
+        for (const TakeRepair& r : RepairCutTakes(settings.recordFolder)) {
+            if (r.repaired) {
+                std::printf("[OK] recovered %s: %.1f s\n", r.path.c_str(), static_cast<double>(r.frames) / 48000.0);
+            } else {
+                std::printf("[WARN] could not recover %s: %s\n", r.path.c_str(), r.reason.c_str());
+            }
+        }
     }
     if (!BeginRender(settings, s.vocal.channels, error)) {
         std::fprintf(stderr, "sonavela-render: %s\n", error.c_str());

@@ -251,6 +251,9 @@ TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
     const fs::path vocal = kDir / "vocal.wav", out = kDir / "out.wav";
     ASSERT_TRUE(WritePcm16(vocal.string(), 48000, 1, Sine(30 * 48000, 440.0, 0.5f)));
     std::ofstream(out) << "previous";
+    const fs::path cut = kDir / "recs" / "cut.wav";  // a take an earlier crash left announcing nothing
+    ASSERT_TRUE(WritePcm16(cut.string(), 48000, 2, Sine(96000, 440.0, 0.5f)));
+    std::fstream(cut, std::ios::in | std::ios::out | std::ios::binary).seekp(40).write("\0\0\0\0", 4);
     const std::string command = "exec " SONAVELA_RENDER_PATH " --pace realtime --vocal " + Quoted(vocal) + " --out " +
                                 Quoted(out) + " --record-folder " + Quoted(kDir / "recs") + " > " +
                                 Quoted(kDir / "log") + " 2>&1";
@@ -264,6 +267,9 @@ TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << log;
     EXPECT_NE(log.find("[FAIL] stopped by SIGTERM"), std::string::npos) << log;
     EXPECT_EQ(Shell("cat " + Quoted(out)), "previous");
+    EXPECT_TRUE(log.find("[OK] recovered " + cut.string() + ": 1.0 s") != std::string::npos && FramesOf(cut) == 48000)
+        << log;
+    fs::remove(cut);
     const fs::path take = fs::directory_iterator(kDir / "recs")->path();
     const long long taken = FramesOf(take);
     EXPECT_GT(taken, 48000) << log;
