@@ -188,11 +188,12 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     auto nextReport = start + std::chrono::seconds(1);
+    double at = 0.0;
     while (interrupted == 0) {
         PumpBeat();
         std::this_thread::sleep_for(std::chrono::microseconds(16667));  // a UI frame at 60 Hz
         const auto now = std::chrono::steady_clock::now();
-        const double at = std::chrono::duration<double>(now - start).count();
+        at = std::chrono::duration<double>(now - start).count();
         if (now >= nextReport) {
             PrintCounters(at, road);
             Recover(o, road);
@@ -200,6 +201,8 @@ int main(int argc, char** argv) {
         }
         if (o.seconds > 0 && at >= o.seconds) break;
     }
+    std::printf("totals at the end:\n");
+    PrintCounters(at, road);
     StopMiniOutput();
     CloseBeatCapture();
     ShutdownBeatPitchShifter();

@@ -85,19 +85,27 @@ TEST_F(MiniOutputTest, PlaysTheBeatAtItsVolumeInFloatOrTheOutputsOwnSixteenBits)
     EXPECT_TRUE(scripted.renderStream.endpointFormatUsed && miniOutput.format.sample == SampleFormat::Int16);
 }
 
-TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilenceAndALostOutputEndsTheThread) {
+// Dry, the ring plays what it holds and then holds the beat back until it is
+// primed again; the device gets silence only once it is nearly empty.
+TEST_F(MiniOutputTest, ADryRingIsPrimedAgainTheDeviceGetsSilenceOnlyWhenNearlyEmptyAndALostOutputEndsTheThread) {
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_TRUE(miniOutput.silentPasses.load() == 0u && scripted.renderStream.framesWritten.load() == 672u);
-    const std::vector<float> beat(100, 0.5f);  // 50 frames: less than the device asks for
+    const std::vector<float> beat(960, 0.5f);  // the prefill: 480 frames
+    WriteBeatRing(beat.data(), 960);
+    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 480u; }));
+    EXPECT_EQ(engine.beatRingReprimes.load(), 1u) << "the pass that emptied the ring shut its gate";
     WriteBeatRing(beat.data(), 100);
-    engine.beatRingPriming = false;
-    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 50u; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u + 480u) << "50 frames wait for the rest of the prefill";
+    WriteBeatRing(beat.data(), 860);
+    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 960u; }));
     scripted.renderStream.spacePerCall = 1344;  // the device ran empty
     ASSERT_TRUE(Eventually([] { return miniOutput.silentPasses.load() >= 3; }));
+    EXPECT_EQ(engine.beatRingReprimes.load(), 2u);
     scripted.renderStream.lost = true;
     ASSERT_TRUE(Eventually([] { return !IsMiniOutputRunning(); }));
-    EXPECT_TRUE(miniOutput.streamLost.load());
+    EXPECT_TRUE(miniOutput.streamLost.load() && miniOutput.streamsLost.load() == 1u);
     scripted.renderStream.lost = false;
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
     EXPECT_FALSE(miniOutput.streamLost.load());
