@@ -190,11 +190,10 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
     miniOutput.streamLost = false;
     // The thread reads only a ring it holds; a ring it holds already keeps its
     // beat, but fills to its target again before the device takes from it.
-    if (HoldsBeatRing(BeatReader::Mini)) {
-        ReprimeBeatRing();
-    } else {
-        HandBeatRingTo(BeatReader::Mini);
-    }
+    if (!HoldsBeatRing(BeatReader::Mini)) HandBeatRingTo(BeatReader::Mini);
+    // A primed ring first fills the device from its quarter (TakeBeat) to the top.
+    SetBeatReaderTake(2 * static_cast<int32_t>(bufferFrames - bufferFrames / 4));
+    ReprimeBeatRing();
     if (!StartRenderThread()) {
         StopMiniOutput();
         miniOutput.openError = "no thread to play with";

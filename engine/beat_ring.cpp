@@ -16,7 +16,8 @@ int64_t Advance(int64_t index, int64_t count) { return RingAdvance(index, count,
 
 int64_t TargetFill() {
     return std::max(engine.beatRingPrefill.load(std::memory_order_relaxed),
-                    engine.beatRingCushion.load(std::memory_order_relaxed));
+                    engine.beatRingCushion.load(std::memory_order_relaxed)) +
+           engine.beatRingReaderTake.load(std::memory_order_relaxed);
 }
 
 void ShutGate() {
@@ -90,6 +91,7 @@ void HandBeatRingTo(BeatReader who) {
         while (busy.load()) std::this_thread::yield();  // a read takes microseconds
     }
     ResetBeatRing();
+    engine.beatRingReaderTake = 0;
     engine.beatRingHolder.store(static_cast<int32_t>(who), std::memory_order_release);
 }
 
@@ -132,6 +134,8 @@ int64_t TrimBeatRing(int64_t limit) {
 void SetBeatPrefill(int32_t samples) {
     engine.beatRingPrefill = std::min<int32_t>(kSize / 2, std::max(EngineParams::beatPrefillMin, samples));
 }
+
+void SetBeatReaderTake(int32_t samples) { engine.beatRingReaderTake = std::clamp<int32_t>(samples, 0, kSize / 4); }
 
 void ResetBeatRing() {
     engine.beatRingWrite = 0;

@@ -38,5 +38,8 @@ bool HoldsBeatRing(BeatReader who);
 
 // UI thread.
 void SetBeatPrefill(int32_t samples);
+// UI thread, after the hand-over (which clears it): the samples the reader
+// takes at once when the gate opens, added to the target.
+void SetBeatReaderTake(int32_t samples);
 // UI thread, with no reader inside the ring.
 void ResetBeatRing();

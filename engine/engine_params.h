@@ -125,6 +125,9 @@ struct EngineParams {
     // The key shifter delivers in bursts; the gate also waits for one burst
     // and a pump interval so the ring does not run dry between them.
     std::atomic<int32_t> beatRingCushion{0};
+    // What the reader takes at once when the gate opens (the Mini output fills
+    // its device), on top of the target so the cushion is left whole.
+    std::atomic<int32_t> beatRingReaderTake{0};
     // Samples the producer has begun to write, ever: lets a consumer that was
     // held up for a whole lap tell that its copy was overwritten meanwhile.
     std::atomic<int64_t> beatRingStarted{0};

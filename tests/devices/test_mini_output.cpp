@@ -30,7 +30,8 @@ protected:
         scripted.render.endpoints = {kCable, kSpeakers, kHeadphones};
         scripted.render.defaultId = kSpeakers.id;
         scripted.renderStream.spacePerCall = 64;  // the device is nearly full
-        HandBeatRingTo(BeatReader::Mini);         // so the beat a test queues before opening stays
+        miniOutput.silentPasses = miniOutput.streamsLost = 0;
+        HandBeatRingTo(BeatReader::Mini);  // so the beat a test queues before opening stays
     }
     void TearDown() override { StopMiniOutput(); }
     // Queues a beat of +value/-value frames at `volume`, plays it in blocks of `space` and gives the first one.
@@ -91,15 +92,19 @@ TEST_F(MiniOutputTest, ADryRingIsPrimedAgainTheDeviceGetsSilenceOnlyWhenNearlyEm
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_TRUE(miniOutput.silentPasses.load() == 0u && scripted.renderStream.framesWritten.load() == 672u);
-    const std::vector<float> beat(960, 0.5f);  // the prefill: 480 frames
-    WriteBeatRing(beat.data(), 960);
-    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 480u; }));
+    const int64_t target = 960 + 2 * 1008;  // the prefill and the three quarters of the buffer the device takes
+    const std::vector<float> beat(target, 0.5f);
+    WriteBeatRing(beat.data(), target - 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u) << "the gate waits for the whole target";
+    WriteBeatRing(beat.data(), 100);
+    ASSERT_TRUE(Eventually([&] { return scripted.renderStream.framesWritten.load() == 672u + target / 2; }));
     EXPECT_EQ(engine.beatRingReprimes.load(), 1u) << "the pass that emptied the ring shut its gate";
     WriteBeatRing(beat.data(), 100);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u + 480u) << "50 frames wait for the rest of the prefill";
-    WriteBeatRing(beat.data(), 860);
-    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 960u; }));
+    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u + target / 2) << "50 frames wait for the rest";
+    WriteBeatRing(beat.data(), target - 100);
+    ASSERT_TRUE(Eventually([&] { return scripted.renderStream.framesWritten.load() == 672u + target; }));
     scripted.renderStream.spacePerCall = 1344;  // the device ran empty
     ASSERT_TRUE(Eventually([] { return miniOutput.silentPasses.load() >= 3; }));
     EXPECT_EQ(engine.beatRingReprimes.load(), 2u);
