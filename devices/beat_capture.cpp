@@ -9,8 +9,8 @@
 #include "engine/engine_params.h"
 #include "engine/meters.h"
 #include "platform/audio_endpoints.h"
-#include "platform/console.h"
 #include "platform/audio_streams.h"
+#include "platform/console.h"
 
 BeatCapture beatCapture;
 
@@ -69,7 +69,8 @@ void MoveShifterOutputToRing() {
     while (const uint32_t got = ReceiveBeatFrames(scratch, kReceiveFrames)) {
         WriteBeatRing(scratch, 2 * static_cast<int64_t>(got));
     }
-    const int64_t limit = std::max(miniPlayerActive ? kMiniLimit : kStudioLimit, cushion + 2 * BeatShifterBurstFrames());
+    const int64_t limit =
+        std::max(miniPlayerActive ? kMiniLimit : kStudioLimit, cushion + 2 * BeatShifterBurstFrames());
     beatCapture.samplesTrimmed += static_cast<uint64_t>(TrimBeatRing(limit));
 }
 
@@ -104,10 +105,9 @@ void InitBeatCapture() {
 
 bool IsCableName(const std::string& name) { return name.find("CABLE") != std::string::npos; }
 
-bool FindCableEndpoint(std::string& id, std::string& name) {
+bool FindCableEndpoint(std::string& id, std::string& name, std::string& reason) {
     std::vector<AudioEndpoint> outputs;
     std::string defaultId;
-    std::string reason;
     if (!ListAudioEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return false;
     for (const AudioEndpoint& e : outputs) {
         if (IsCableName(e.name)) {
@@ -117,6 +117,7 @@ bool FindCableEndpoint(std::string& id, std::string& name) {
             return true;
         }
     }
+    reason = "no output whose name contains CABLE";
     return false;
 }
 
@@ -124,11 +125,14 @@ bool OpenBeatCapture() {
     CloseBeatCapture();
     beatCapture.lastPump = {};
     std::string name;
-    if (!FindCableEndpoint(beatCapture.cableId, name)) return false;
-    std::string reason;
+    std::string& reason = beatCapture.openError;
+    if (!FindCableEndpoint(beatCapture.cableId, name, reason)) return false;
     beatCapture.stream = OpenCaptureStream(beatCapture.cableId, true, StreamFormat{}, kCaptureBufferFrames, reason);
     beatCapture.beatCaptureReady = beatCapture.stream != nullptr;
-    return beatCapture.beatCaptureReady;
+    if (!beatCapture.beatCaptureReady) return false;
+    reason.clear();
+    ReprimeBeatRing();
+    return true;
 }
 
 void CloseBeatCapture() {

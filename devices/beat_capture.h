@@ -16,6 +16,7 @@ struct BeatCapture {
     CaptureStream* stream = nullptr;  // the loopback of the cable's output
     std::string cableId;
     bool beatCaptureReady = false;
+    std::string openError;             // why the last open failed, for a person to read
     std::vector<float> stereoScratch;  // 48000 stereo frames, allocated once
     Biquad beatHighPassL;
     Biquad beatHighPassR;
@@ -38,8 +39,9 @@ void InitBeatCapture();
 // Whether an output is the virtual cable the beat is captured from.
 bool IsCableName(const std::string& name);
 // The first output whose name contains "CABLE"; prints "[OK] Da tim thay: <name>".
-bool FindCableEndpoint(std::string& id, std::string& name);
+bool FindCableEndpoint(std::string& id, std::string& name, std::string& reason);
 // (Re)opens the capture on the cable; stores and returns beatCaptureReady.
+// The ring fills to its target again before a reader takes the new beat.
 bool OpenBeatCapture();
 void CloseBeatCapture();
 // Moves every packet that is ready through the filter and shifter into the

@@ -26,11 +26,11 @@ constexpr uint32_t kMaxPassFrames = 4096;
 
 // Where to open: the asked endpoint when it is active, else the default, else
 // the first; never the cable. Empty when nothing is left.
-std::string ChooseEndpoint(const std::string& asked) {
+std::string ChooseEndpoint(const std::string& asked, std::string& reason) {
     std::vector<AudioEndpoint> outputs;
     std::string defaultId;
-    std::string reason;
     if (!ListAudioEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return "";
+    reason = "no output but the cable";
     std::string cable;
     for (const AudioEndpoint& e : outputs) {
         if (cable.empty() && IsCableName(e.name)) cable = e.id;
@@ -57,14 +57,20 @@ float StoreSample(void* out, size_t index, const StreamFormat& format, float v) 
     return std::fabs(clamped);
 }
 
-// What one pass plays: as much of the ring as the device takes. When the
-// ring is dry the pass waits for the next pump while the device still holds
-// a quarter of its buffer, and then tops it up to that quarter with silence,
-// so a late pump costs only the audio that is really missing.
+// What one pass plays: as much of the ring as the device takes. A ring that
+// cannot fill the device's space has run dry: what it holds is played and it
+// is primed again, or every packet would go straight out and the device would
+// run empty between them. While the ring has nothing to give, the pass waits
+// for the next pump while the device still holds a quarter of its buffer, and
+// then tops it up to that quarter with silence, so a late pump costs only the
+// audio that is really missing.
 bool TakeBeat(float* beat, uint32_t space, uint32_t bufferFrames, uint32_t& frames) {
     const auto available = static_cast<uint32_t>(BeatRingFill() / 2);
     frames = std::min(space, available);
-    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames), BeatReader::Mini) > 0) return true;
+    if (frames > 0 && ReadBeatRing(beat, 2 * static_cast<int64_t>(frames), BeatReader::Mini) > 0) {
+        if (available < space) ReprimeBeatRing();
+        return true;
+    }
     const uint32_t reserveSpace = bufferFrames - bufferFrames / 4;
     if (space <= reserveSpace) return false;
     frames = space - reserveSpace;
@@ -96,7 +102,10 @@ void MiniRenderThread(RenderStream* stream, StreamFormat format, uint32_t buffer
         miniOutput.framesWritten.fetch_add(frames, std::memory_order_relaxed);
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
     }
-    if (miniOutput.running.exchange(false)) miniOutput.streamLost.store(true);
+    if (miniOutput.running.exchange(false)) {
+        miniOutput.streamLost.store(true);
+        miniOutput.streamsLost.fetch_add(1);
+    }
 }
 
 // Half the buffer of silence, so the device starts without an underrun.
@@ -109,7 +118,8 @@ bool PreRoll(RenderStream* stream, const StreamFormat& format, uint32_t bufferFr
 bool StartRenderThread() {
     miniOutput.running.store(true, std::memory_order_release);
     try {
-        miniOutput.thread = std::thread(MiniRenderThread, miniOutput.stream, miniOutput.format, miniOutput.bufferFrames);
+        miniOutput.thread =
+            std::thread(MiniRenderThread, miniOutput.stream, miniOutput.format, miniOutput.bufferFrames);
         return true;
     } catch (const std::system_error&) {
         miniOutput.running.store(false);
@@ -153,27 +163,40 @@ void StopMiniOutput() {
 
 bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
     StopMiniOutput();
-    const std::string target = ChooseEndpoint(endpointId);
-    if (target.empty()) return false;
-    const uint32_t bufferFrames = bluetooth ? kBluetoothBufferFrames : kWiredBufferFrames;
-    std::string opened;
     std::string reason;
-    miniOutput.format = StreamFormat{};
-    miniOutput.stream = OpenRenderStream(target, miniOutput.format, false, bufferFrames, opened, reason);
-    if (miniOutput.stream == nullptr) {
-        miniOutput.stream = OpenRenderStream(target, miniOutput.format, true, bufferFrames, opened, reason);
+    const std::string target = ChooseEndpoint(endpointId, reason);
+    if (target.empty()) {
+        miniOutput.openError = reason;
+        return false;
     }
+    const uint32_t asked = bluetooth ? kBluetoothBufferFrames : kWiredBufferFrames;
+    std::string opened;
+    miniOutput.format = StreamFormat{};
+    miniOutput.stream = OpenRenderStream(target, miniOutput.format, false, asked, opened, reason);
+    if (miniOutput.stream == nullptr) {
+        miniOutput.stream = OpenRenderStream(target, miniOutput.format, true, asked, opened, reason);
+    }
+    // The quarter the render thread keeps in the device is a quarter of what it really holds.
+    const uint32_t granted = miniOutput.stream != nullptr ? RenderStreamBufferFrames(miniOutput.stream) : 0;
+    const uint32_t bufferFrames = granted > 0 ? std::min(granted, asked) : asked;
     if (miniOutput.stream == nullptr || !PreRoll(miniOutput.stream, miniOutput.format, bufferFrames)) {
         StopMiniOutput();
+        miniOutput.openError = miniOutput.stream == nullptr ? reason : "the output took no audio";
         return false;
     }
     miniOutput.bufferFrames = bufferFrames;
     miniOutput.openedId = opened;
+    miniOutput.openError.clear();
     miniOutput.streamLost = false;
-    // The thread reads only a ring it holds; a ring it holds already keeps its beat.
+    // The thread reads only a ring it holds; a ring it holds already keeps its
+    // beat, but fills to its target again before the device takes from it.
     if (!HoldsBeatRing(BeatReader::Mini)) HandBeatRingTo(BeatReader::Mini);
+    // A primed ring first fills the device from its quarter (TakeBeat) to the top.
+    SetBeatReaderTake(2 * static_cast<int32_t>(bufferFrames - bufferFrames / 4));
+    ReprimeBeatRing();
     if (!StartRenderThread()) {
         StopMiniOutput();
+        miniOutput.openError = "no thread to play with";
         return false;
     }
     return true;

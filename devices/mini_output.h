@@ -17,12 +17,14 @@ struct MiniOutput {
     StreamFormat format;
     std::atomic<bool> running{false};
     std::thread thread;
-    uint32_t bufferFrames = 0;
-    std::string openedId;  // the endpoint actually opened; empty when closed
+    uint32_t bufferFrames = 0;  // as granted, which may be less than the profile asks
+    std::string openedId;       // the endpoint actually opened; empty when closed
+    std::string openError;      // why the last open failed, for a person to read
     // Written by the render thread.
     std::atomic<uint64_t> framesWritten{0};
     std::atomic<uint64_t> silentPasses{0};  // the ring had nothing to give
     std::atomic<bool> streamLost{false};    // the device or server went away; the thread ended
+    std::atomic<uint64_t> streamsLost{0};
 };
 
 extern MiniOutput miniOutput;

@@ -14,6 +14,18 @@ int64_t Fill(int64_t write, int64_t read) { return RingWaiting(write, read, kSiz
 
 int64_t Advance(int64_t index, int64_t count) { return RingAdvance(index, count, kSize); }
 
+int64_t TargetFill() {
+    return std::max(engine.beatRingPrefill.load(std::memory_order_relaxed),
+                    engine.beatRingCushion.load(std::memory_order_relaxed)) +
+           engine.beatRingReaderTake.load(std::memory_order_relaxed);
+}
+
+void ShutGate() {
+    if (!engine.beatRingPriming.exchange(true, std::memory_order_acq_rel)) {
+        engine.beatRingReprimes.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 int64_t ReadHeldRing(float* destination, int64_t count) {
     if (engine.beatRingPriming.load(std::memory_order_acquire)) return 0;
     // Read before the indices, so it can only overstate what was written since.
@@ -21,7 +33,7 @@ int64_t ReadHeldRing(float* destination, int64_t count) {
     const int64_t start = engine.beatRingRead.load(std::memory_order_acquire);
     const int64_t write = engine.beatRingWrite.load(std::memory_order_acquire);
     if (Fill(write, start) < count) {
-        engine.beatRingPriming.store(true, std::memory_order_release);
+        ShutGate();
         return 0;
     }
     CopyOutOfRing(engine.beatRing, kSize, start, destination, count);
@@ -29,7 +41,7 @@ int64_t ReadHeldRing(float* destination, int64_t count) {
     const int64_t startedSince = engine.beatRingStarted.fetch_add(0, std::memory_order_acq_rel) - startedBefore;
     if (startedSince > kSize - Fill(write, start)) {
         // Held up for a whole lap: the copy may mix laps, so it is not delivered.
-        engine.beatRingPriming.store(true, std::memory_order_release);
+        ShutGate();
         return 0;
     }
 
@@ -38,8 +50,8 @@ int64_t ReadHeldRing(float* destination, int64_t count) {
     // none is delivered after a later one.
     const int64_t next = Advance(start, count);
     int64_t seen = start;
-    while (!engine.beatRingRead.compare_exchange_weak(seen, next, std::memory_order_acq_rel,
-                                                      std::memory_order_acquire)) {
+    while (
+        !engine.beatRingRead.compare_exchange_weak(seen, next, std::memory_order_acq_rel, std::memory_order_acquire)) {
         if (Fill(seen, start) >= count) break;
     }
     return count;
@@ -79,7 +91,12 @@ void HandBeatRingTo(BeatReader who) {
         while (busy.load()) std::this_thread::yield();  // a read takes microseconds
     }
     ResetBeatRing();
+    engine.beatRingReaderTake = 0;
     engine.beatRingHolder.store(static_cast<int32_t>(who), std::memory_order_release);
+}
+
+void ReprimeBeatRing() {
+    if (BeatRingFill() < TargetFill()) ShutGate();
 }
 
 bool HoldsBeatRing(BeatReader who) {
@@ -94,9 +111,7 @@ void WriteBeatRing(const float* source, int64_t count) {
 
     // Reading the fill every time also acquires the consumer's read index,
     // which orders the next lap's writes after its reads of those slots.
-    const int32_t target = std::max(engine.beatRingPrefill.load(std::memory_order_relaxed),
-                                    engine.beatRingCushion.load(std::memory_order_relaxed));
-    const bool reached = BeatRingFill() >= target;
+    const bool reached = BeatRingFill() >= TargetFill();
     if (reached && engine.beatRingPriming.load(std::memory_order_acquire)) {
         engine.beatRingPriming.store(false, std::memory_order_release);
     }
@@ -119,6 +134,8 @@ int64_t TrimBeatRing(int64_t limit) {
 void SetBeatPrefill(int32_t samples) {
     engine.beatRingPrefill = std::min<int32_t>(kSize / 2, std::max(EngineParams::beatPrefillMin, samples));
 }
+
+void SetBeatReaderTake(int32_t samples) { engine.beatRingReaderTake = std::clamp<int32_t>(samples, 0, kSize / 4); }
 
 void ResetBeatRing() {
     engine.beatRingWrite = 0;

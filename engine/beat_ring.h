@@ -24,6 +24,12 @@ int64_t TrimBeatRing(int64_t limit);
 
 int64_t BeatRingFill();
 
+// Consumer or producer. Unless the ring holds its target fill, shuts the gate
+// until the producer has filled it that far again: a ring that ran dry, or a
+// capture or output that came back, starts again with its whole cushion
+// instead of handing on each packet as it comes. Counted in beatRingReprimes.
+void ReprimeBeatRing();
+
 // UI thread (the producer's). Takes the ring away from both readers, waits
 // until neither is inside a read (a stream whose stop failed may still be
 // calling), resets it and gives it to who. The Studio holds it at start.
@@ -32,5 +38,8 @@ bool HoldsBeatRing(BeatReader who);
 
 // UI thread.
 void SetBeatPrefill(int32_t samples);
+// UI thread, after the hand-over (which clears it): the samples the reader
+// takes at once when the gate opens, added to the target.
+void SetBeatReaderTake(int32_t samples);
 // UI thread, with no reader inside the ring.
 void ResetBeatRing();

@@ -35,8 +35,8 @@ struct EngineParams {
     static constexpr int32_t beatPrefillMin = 960;
 
     // User parameters, engine units.
-    std::atomic<float> vocalVolume{100.0f};  // percent
-    std::atomic<float> beatVolume{0.32f};    // linear
+    std::atomic<float> vocalVolume{100.0f};   // percent
+    std::atomic<float> beatVolume{0.32f};     // linear
     std::atomic<float> harmonyVolume{24.0f};  // percent
     std::atomic<float> balanceAmount{0.55f};
     std::atomic<float> balanceThresholdDb{-19.2f};
@@ -78,7 +78,7 @@ struct EngineParams {
     std::atomic<float> glueMakeup{1.18f};
     std::atomic<float> masterOutputGain{1.0f};
     float glueEnv = 0.0f;
-    float glueAttack = 0.0f;   // set by InitMasterGlue
+    float glueAttack = 0.0f;  // set by InitMasterGlue
     float glueRelease = 0.0f;
     static constexpr float glueRatio = 2.5f;
     static constexpr float masterCeiling = 0.912f;
@@ -120,10 +120,14 @@ struct EngineParams {
     std::atomic<int64_t> beatRingWrite{0};
     std::atomic<int64_t> beatRingRead{0};
     std::atomic<bool> beatRingPriming{true};
+    std::atomic<uint64_t> beatRingReprimes{0};  // times the gate shut again after it had opened
     std::atomic<int32_t> beatRingPrefill{beatPrefillMin};
     // The key shifter delivers in bursts; the gate also waits for one burst
     // and a pump interval so the ring does not run dry between them.
     std::atomic<int32_t> beatRingCushion{0};
+    // What the reader takes at once when the gate opens (the Mini output fills
+    // its device), on top of the target so the cushion is left whole.
+    std::atomic<int32_t> beatRingReaderTake{0};
     // Samples the producer has begun to write, ever: lets a consumer that was
     // held up for a whole lap tell that its copy was overwritten meanwhile.
     std::atomic<int64_t> beatRingStarted{0};

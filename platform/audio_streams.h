@@ -40,6 +40,9 @@ bool CaptureEndpointChannels(const std::string& endpointId, uint32_t& channels, 
 // openedId is the endpoint actually opened.
 RenderStream* OpenRenderStream(const std::string& endpointId, StreamFormat& format, bool endpointFormat,
                                uint32_t bufferFrames, std::string& openedId, std::string& reason);
+// The buffer the system granted, in frames: what the stream holds when full,
+// which may be less than was asked for.
+uint32_t RenderStreamBufferFrames(RenderStream* stream);
 // Frames the stream takes now without blocking.
 bool RenderStreamSpace(RenderStream* stream, uint32_t& frames);
 bool WriteRenderStream(RenderStream* stream, const void* data, uint32_t frames);

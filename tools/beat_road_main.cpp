@@ -5,11 +5,13 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "devices/beat_capture.h"
 #include "devices/mini_output.h"
@@ -17,6 +19,7 @@
 #include "engine/beat_ring.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
+#include "platform/audio_endpoints.h"
 
 namespace {
 const char* const kUsage =
@@ -28,7 +31,9 @@ const char* const kUsage =
     "  --seconds S     how long to run; 0 runs until interrupted (default 0)\n"
     "The beat is what plays into the output whose name contains \"CABLE\". Without one, create it:\n"
     "  pactl load-module module-null-sink sink_name=CABLE_Input \\\n"
-    "    sink_properties='device.description=\"CABLE Input (VB-Audio Virtual Cable)\"'\n";
+    "    \"sink_properties=\\\"device.description='CABLE Input (VB-Audio Virtual Cable)'\\\"\"\n"
+    "Every second it prints the levels and counters; a capture, output or sound server that goes\n"
+    "away is said once and looked for again every second.\n";
 
 struct Options {
     float tone = 0.0f;
@@ -64,31 +69,103 @@ bool Parse(int argc, char** argv, Options& o) {
     return argc % 2 == 1;
 }
 
-void PrintCounters(double at) {
-    std::printf("%6.1f s  cable %5.3f  beat %5.3f  ring %5lld  captured %llu  trimmed %llu  played %llu  "
-                "silent passes %llu%s%s\n",
-                at, static_cast<double>(engine.cablePeak.load()), static_cast<double>(engine.beatPeak.load()),
-                static_cast<long long>(BeatRingFill()), static_cast<unsigned long long>(beatCapture.framesCaptured),
-                static_cast<unsigned long long>(beatCapture.samplesTrimmed),
-                static_cast<unsigned long long>(miniOutput.framesWritten.load()),
-                static_cast<unsigned long long>(miniOutput.silentPasses.load()),
-                beatCapture.beatCaptureReady ? "" : "  [no cable capture]",
-                IsMiniOutputRunning() ? "" : "  [output stopped]");
+// What the road has said, so each failure is told once and its end once.
+struct Road {
+    bool serverUp = true;
+    uint64_t serversLost = 0;
+    std::string captureTold;
+    std::string outputTold;
+};
+
+void PrintCounters(double at, const Road& road) {
+    std::printf(
+        "%6.1f s  cable %5.3f  beat %5.3f  ring %5lld  captured %llu  trimmed %llu  played %llu  "
+        "silent passes %llu  re-primes %llu  lost: capture %llu output %llu server %llu%s%s%s\n",
+        at, static_cast<double>(engine.cablePeak.load()), static_cast<double>(engine.beatPeak.load()),
+        static_cast<long long>(BeatRingFill()), static_cast<unsigned long long>(beatCapture.framesCaptured),
+        static_cast<unsigned long long>(beatCapture.samplesTrimmed / 2),
+        static_cast<unsigned long long>(miniOutput.framesWritten.load()),
+        static_cast<unsigned long long>(miniOutput.silentPasses.load()),
+        static_cast<unsigned long long>(engine.beatRingReprimes.load()),
+        static_cast<unsigned long long>(beatCapture.streamsLost),
+        static_cast<unsigned long long>(miniOutput.streamsLost.load()),
+        static_cast<unsigned long long>(road.serversLost), road.serverUp ? "" : "  [no sound server]",
+        beatCapture.beatCaptureReady ? "" : "  [no cable capture]", IsMiniOutputRunning() ? "" : "  [output stopped]");
     std::fflush(stdout);
 }
 
-bool OpenOutput(const Options& o) {
+// Prints a failure when it differs from the one told last; an empty one clears it.
+void Tell(std::string& told, const std::string& failure, const char* again) {
+    if (!failure.empty() && failure != told) std::printf("[FAIL] %s; %s\n", failure.c_str(), again);
+    told = failure;
+}
+
+bool Listed(const std::vector<AudioEndpoint>& outputs, const std::string& id) {
+    return std::any_of(outputs.begin(), outputs.end(), [&](const AudioEndpoint& e) { return e.id == id; });
+}
+
+// A named output opens there or not at all: the Mini output would fall back
+// to the default one, which a routing check must not do without a word.
+bool OpenOutput(const Options& o, const std::vector<AudioEndpoint>& outputs, Road& road) {
+    if (!o.output.empty() && !Listed(outputs, o.output)) {
+        Tell(road.outputTold, "no output named " + o.output, "it is looked for again every second");
+        return false;
+    }
     ResetBeatRing();
     SetBeatPrefill(o.profile == 1 ? 4800 : 1920);
-    if (!OpenMiniOutput(o.output, o.profile == 1)) return false;
+    if (!OpenMiniOutput(o.output, o.profile == 1)) {
+        Tell(road.outputTold, "cannot open an output: " + miniOutput.openError, "it is tried again every second");
+        return false;
+    }
+    road.outputTold.clear();
     std::printf("[OK] playing on %s (%u-frame buffer)\n", miniOutput.openedId.c_str(), miniOutput.bufferFrames);
     return true;
 }
 
-// Reopens what was lost, once a second: the routing check keeps going while cables are replugged.
-void Recover(const Options& o) {
-    if (!beatCapture.beatCaptureReady && OpenBeatCapture()) std::printf("[OK] cable capture reopened\n");
-    if (!IsMiniOutputRunning() && OpenOutput(o)) std::printf("[OK] output reopened\n");
+// A mistyped --output is refused at once with the list to choose from. A
+// server that cannot be asked yet is not a mistake: Recover tells it.
+bool CheckOutputOption(const Options& o) {
+    std::vector<AudioEndpoint> outputs;
+    std::string defaultId;
+    std::string reason;
+    if (o.output.empty() || !ListAudioEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) return true;
+    const auto named =
+        std::find_if(outputs.begin(), outputs.end(), [&](const AudioEndpoint& e) { return e.id == o.output; });
+    if (named != outputs.end() && !IsCableName(named->name)) return true;
+    if (named != outputs.end()) {
+        std::printf("[FAIL] %s is the cable the beat is captured from: it would echo without end\n", o.output.c_str());
+    } else {
+        std::printf("[FAIL] no output named %s; the outputs are:\n", o.output.c_str());
+    }
+    for (const AudioEndpoint& e : outputs) std::printf("  %s  (%s)\n", e.id.c_str(), e.name.c_str());
+    return false;
+}
+
+// Opens what is not open, once a second: the routing check keeps going while
+// cables are replugged and the sound server restarts.
+void Recover(const Options& o, Road& road) {
+    if (beatCapture.beatCaptureReady && IsMiniOutputRunning()) return;
+    std::vector<AudioEndpoint> outputs;
+    std::string defaultId;
+    std::string reason;
+    if (!ListAudioEndpoints(EndpointFlow::Render, outputs, defaultId, reason)) {
+        if (road.serverUp) {
+            ++road.serversLost;
+            std::printf("[FAIL] no sound server: %s; it is tried again every second\n", reason.c_str());
+        }
+        road.serverUp = false;
+        return;
+    }
+    if (!road.serverUp) std::printf("[OK] the sound server answers again\n");
+    road.serverUp = true;
+    if (!beatCapture.beatCaptureReady) {
+        if (OpenBeatCapture()) std::printf("[OK] capturing the cable\n");
+        Tell(road.captureTold, beatCapture.openError, "it is looked for again every second");
+    }
+    if (!IsMiniOutputRunning()) {
+        StopMiniOutput();  // a thread that ended on a lost stream is joined before the next opens
+        OpenOutput(o, outputs, road);
+    }
 }
 }  // namespace
 
@@ -105,23 +182,27 @@ int main(int argc, char** argv) {
     miniPlayerActive = true;
     engine.beatVolume = o.volume / 100.0f;
     std::printf("[OK] tone %+.1f st\n", static_cast<double>(SetBeatTone(o.tone)));
-    if (!OpenBeatCapture()) std::printf("[FAIL] no cable to capture from; it is looked for again every second\n");
-    if (!OpenOutput(o)) std::printf("[FAIL] cannot open an output; it is tried again every second\n");
+    if (!CheckOutputOption(o)) return 1;
+    Road road;
+    Recover(o, road);
 
     const auto start = std::chrono::steady_clock::now();
     auto nextReport = start + std::chrono::seconds(1);
+    double at = 0.0;
     while (interrupted == 0) {
         PumpBeat();
         std::this_thread::sleep_for(std::chrono::microseconds(16667));  // a UI frame at 60 Hz
         const auto now = std::chrono::steady_clock::now();
-        const double at = std::chrono::duration<double>(now - start).count();
+        at = std::chrono::duration<double>(now - start).count();
         if (now >= nextReport) {
-            PrintCounters(at);
-            Recover(o);
+            PrintCounters(at, road);
+            Recover(o, road);
             nextReport += std::chrono::seconds(1);
         }
         if (o.seconds > 0 && at >= o.seconds) break;
     }
+    std::printf("totals at the end:\n");
+    PrintCounters(at, road);
     StopMiniOutput();
     CloseBeatCapture();
     ShutdownBeatPitchShifter();

@@ -41,7 +41,7 @@ StreamFormat FromSampleSpec(const pa_sample_spec& sampleSpec) {
     f.channels = sampleSpec.channels;
     f.sample = sampleSpec.format == PA_SAMPLE_FLOAT32LE ? SampleFormat::Float32
                : sampleSpec.format == PA_SAMPLE_S16LE   ? SampleFormat::Int16
-                                                  : SampleFormat::Other;
+                                                        : SampleFormat::Other;
     f.bytesPerSample = static_cast<uint32_t>(pa_sample_size(&sampleSpec));
     return f;
 }
@@ -86,9 +86,7 @@ void OnSource(pa_context*, const pa_source_info* info, int eol, void* userdata) 
     if (eol != 0) pa_threaded_mainloop_signal(query->connection->loop, 0);
 }
 
-std::string ServerError(PulseConnection& connection) {
-    return pa_strerror(pa_context_errno(connection.context));
-}
+std::string ServerError(PulseConnection& connection) { return pa_strerror(pa_context_errno(connection.context)); }
 
 void Disconnect(PulseStream& s) {
     if (s.stream != nullptr) {
@@ -197,9 +195,8 @@ struct Locked {
 
 CaptureStream* OpenCaptureStream(const std::string& endpointId, bool loopback, const StreamFormat& format,
                                  uint32_t bufferFrames, std::string& reason) {
-    return Open<CaptureStream>(reason, [&](PulseStream& s) {
-        return ConnectCapture(s, endpointId, loopback, format, bufferFrames, reason);
-    });
+    return Open<CaptureStream>(
+        reason, [&](PulseStream& s) { return ConnectCapture(s, endpointId, loopback, format, bufferFrames, reason); });
 }
 
 bool PeekCapturePacket(CaptureStream* stream, const void*& data, uint32_t& frames) {
@@ -236,6 +233,14 @@ RenderStream* OpenRenderStream(const std::string& endpointId, StreamFormat& form
     });
 }
 
+uint32_t RenderStreamBufferFrames(RenderStream* stream) {
+    PulseStream& s = stream->pulse;
+    Locked lock(s);
+    // The server keeps part of the asked latency for the sink itself.
+    const pa_buffer_attr* attr = IsReady(s) ? pa_stream_get_buffer_attr(s.stream) : nullptr;
+    return attr != nullptr ? attr->tlength / s.frameBytes : 0;
+}
+
 bool RenderStreamSpace(RenderStream* stream, uint32_t& frames) {
     PulseStream& s = stream->pulse;
     frames = 0;
@@ -250,7 +255,8 @@ bool RenderStreamSpace(RenderStream* stream, uint32_t& frames) {
 bool WriteRenderStream(RenderStream* stream, const void* data, uint32_t frames) {
     PulseStream& s = stream->pulse;
     Locked lock(s);
-    return IsReady(s) && pa_stream_write(s.stream, data, size_t{frames} * s.frameBytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
+    return IsReady(s) &&
+           pa_stream_write(s.stream, data, size_t{frames} * s.frameBytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
 }
 
 void CloseRenderStream(RenderStream* stream) {

@@ -1,7 +1,6 @@
 // Streams over the scripted state: capture packets the test queued, and a
 // render stream that takes what the test allows and keeps every byte.
 
-
 #include <algorithm>
 
 #include "platform/scripted/scripted_platform.h"
@@ -12,6 +11,7 @@ struct CaptureStream {
 };
 struct RenderStream {
     uint32_t frameBytes = 0;
+    uint32_t bufferFrames = 0;
 };
 
 CaptureStream* OpenCaptureStream(const std::string& endpointId, bool loopback, const StreamFormat& format, uint32_t,
@@ -69,8 +69,8 @@ void CloseCaptureStream(CaptureStream* stream) {
     delete stream;
 }
 
-RenderStream* OpenRenderStream(const std::string& endpointId, StreamFormat& format, bool endpointFormat, uint32_t,
-                               std::string& openedId, std::string& reason) {
+RenderStream* OpenRenderStream(const std::string& endpointId, StreamFormat& format, bool endpointFormat,
+                               uint32_t bufferFrames, std::string& openedId, std::string& reason) {
     ScriptedRender& r = scripted.renderStream;
     ++r.opens;
     if (r.openFails || (r.floatRefused && !endpointFormat)) {
@@ -83,8 +83,11 @@ RenderStream* OpenRenderStream(const std::string& endpointId, StreamFormat& form
     r.open = true;
     auto* stream = new RenderStream;
     stream->frameBytes = BytesPerFrame(format);
+    stream->bufferFrames = bufferFrames;
     return stream;
 }
+
+uint32_t RenderStreamBufferFrames(RenderStream* stream) { return stream->bufferFrames; }
 
 bool RenderStreamSpace(RenderStream*, uint32_t& frames) {
     frames = scripted.renderStream.spacePerCall.load();

@@ -30,7 +30,8 @@ protected:
         scripted.render.endpoints = {kCable, kSpeakers, kHeadphones};
         scripted.render.defaultId = kSpeakers.id;
         scripted.renderStream.spacePerCall = 64;  // the device is nearly full
-        HandBeatRingTo(BeatReader::Mini);         // so the beat a test queues before opening stays
+        miniOutput.silentPasses = miniOutput.streamsLost = 0;
+        HandBeatRingTo(BeatReader::Mini);  // so the beat a test queues before opening stays
     }
     void TearDown() override { StopMiniOutput(); }
     // Queues a beat of +value/-value frames at `volume`, plays it in blocks of `space` and gives the first one.
@@ -85,19 +86,31 @@ TEST_F(MiniOutputTest, PlaysTheBeatAtItsVolumeInFloatOrTheOutputsOwnSixteenBits)
     EXPECT_TRUE(scripted.renderStream.endpointFormatUsed && miniOutput.format.sample == SampleFormat::Int16);
 }
 
-TEST_F(MiniOutputTest, ADryRingWaitsWhileTheDeviceHasAudioThenPlaysSilenceAndALostOutputEndsTheThread) {
+// Dry, the ring plays what it holds and then holds the beat back until it is
+// primed again; the device gets silence only once it is nearly empty.
+TEST_F(MiniOutputTest, ADryRingIsPrimedAgainTheDeviceGetsSilenceOnlyWhenNearlyEmptyAndALostOutputEndsTheThread) {
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_TRUE(miniOutput.silentPasses.load() == 0u && scripted.renderStream.framesWritten.load() == 672u);
-    const std::vector<float> beat(100, 0.5f);  // 50 frames: less than the device asks for
+    const int64_t target = 960 + 2 * 1008;  // the prefill and the three quarters of the buffer the device takes
+    const std::vector<float> beat(target, 0.5f);
+    WriteBeatRing(beat.data(), target - 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u) << "the gate waits for the whole target";
     WriteBeatRing(beat.data(), 100);
-    engine.beatRingPriming = false;
-    ASSERT_TRUE(Eventually([] { return scripted.renderStream.framesWritten.load() == 672u + 50u; }));
+    ASSERT_TRUE(Eventually([&] { return scripted.renderStream.framesWritten.load() == 672u + target / 2; }));
+    EXPECT_EQ(engine.beatRingReprimes.load(), 1u) << "the pass that emptied the ring shut its gate";
+    WriteBeatRing(beat.data(), 100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(scripted.renderStream.framesWritten.load(), 672u + target / 2) << "50 frames wait for the rest";
+    WriteBeatRing(beat.data(), target - 100);
+    ASSERT_TRUE(Eventually([&] { return scripted.renderStream.framesWritten.load() == 672u + target; }));
     scripted.renderStream.spacePerCall = 1344;  // the device ran empty
     ASSERT_TRUE(Eventually([] { return miniOutput.silentPasses.load() >= 3; }));
+    EXPECT_EQ(engine.beatRingReprimes.load(), 2u);
     scripted.renderStream.lost = true;
     ASSERT_TRUE(Eventually([] { return !IsMiniOutputRunning(); }));
-    EXPECT_TRUE(miniOutput.streamLost.load());
+    EXPECT_TRUE(miniOutput.streamLost.load() && miniOutput.streamsLost.load() == 1u);
     scripted.renderStream.lost = false;
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
     EXPECT_FALSE(miniOutput.streamLost.load());
