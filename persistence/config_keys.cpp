@@ -169,7 +169,7 @@ std::string Write(const BoolRule& r, const AppConfig& c) { return c.*r.field ? "
 std::string Write(const TextRule& r, const AppConfig& c) { return CleanField(c.*r.field, '\n'); }
 
 // A line without '=' makes the file invalid; an unknown key does not, and is kept.
-void ReadLine(std::string_view line, AppConfig& config, bool& invalid) {
+void ReadLine(std::string_view line, std::string_view raw, AppConfig& config, bool& invalid) {
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
         invalid = true;
@@ -182,7 +182,7 @@ void ReadLine(std::string_view line, AppConfig& config, bool& invalid) {
     if (key != std::end(kKeys)) {
         std::visit([&](const auto& rule) { Read(rule, value, config, invalid); }, key->rule);
     } else {
-        config.unknownLines.append(line).append("\n");
+        config.unknownLines.append(raw).append("\n");  // with its carriage return, if it had one
     }
 }
 }  // namespace
@@ -215,7 +215,7 @@ void SetConfigParamValues(AppConfig& config, const ParamValues& values) {
 bool ReadConfigText(std::string_view text, AppConfig& config) {
     bool invalid = false;
     ForEachLine(text, [&](std::string_view line) {
-        if (!line.empty()) ReadLine(line, config, invalid);
+        if (!line.empty()) ReadLine(line, RawLine(line, text), config, invalid);
     });
     return !invalid;
 }
