@@ -50,6 +50,8 @@ TEST_F(EngineTest, BeatRingGateOpensAtThePrefillShutsOnAShortReadAndTrimsTheOlde
     ASSERT_EQ(Read(out, 2), 2);
     EXPECT_EQ(out[0], 6.0f);
     EXPECT_EQ(TrimBeatRing(19200), 0);
+    Write(Sequence(4));
+    EXPECT_EQ(TrimBeatRing(6720), 2);  // one sample over is a whole frame
 }
 
 TEST_F(EngineTest, BridgeRingCutsItsBacklogCountsUnderrunsAndKeepsOneSlotFree) {

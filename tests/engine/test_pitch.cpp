@@ -10,6 +10,7 @@
 #include "engine/auto_tune.h"
 #include "engine/denormals.h"
 #include "engine/harmony.h"
+#include "engine/key_detector.h"
 #include "engine/master_bus.h"
 #include "engine/splice_shifter.h"
 #include "tests/support/engine_fixture.h"
@@ -154,6 +155,17 @@ TEST_F(Harmony3D, EachVoiceIsTheDiatonicThirdBelowAndAboveTheSungNote) {
     SingTune({57, true}, [](long n) { return n < 150; });
     ASSERT_TRUE((Key{57, true}.Adopted()));
     ExpectThirds(57, -4, 3);
+}
+
+// Up to the 19th update a new winner is the key at once; from the 20th it must win four updates in a row.
+TEST_F(Harmony3D, ANewKeyIsAdoptedAtOnceOnlyWhileTheHistogramIsYoung) {
+    for (const auto& [updatesBefore, adopted] : {std::pair{18, true}, {19, false}}) {
+        InitEngine();
+        KeyDetector k{{}, 0, updatesBefore, 0, false, 1};         // C major pending once
+        k.histogram[9] = k.histogram[1] = k.histogram[4] = 3.0f;  // A major's triad
+        for (int i = 0; i < 2400; ++i) CountHeldNote(k, 69.0f);
+        EXPECT_EQ(GetKeyRoot(), adopted ? 9 : 0) << updatesBefore;
+    }
 }
 
 TEST_F(Harmony3D, LearnsEachTuneAfterTenUpdatesRelearnsAfterAResetAndFollowsANewKey) {

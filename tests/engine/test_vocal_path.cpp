@@ -16,6 +16,7 @@
 #include "engine/vocal_bus.h"
 #include "tests/support/engine_fixture.h"
 #include "tools/synth/signals.h"
+#include "tools/synth/singing.h"
 
 namespace {
 class VocalPath : public EngineTest {};
@@ -172,6 +173,8 @@ TEST_F(VocalPath, WarmthAndBodyPlusDistortMoreWithTheAmountAndAreDryAtZero) {
             EXPECT_LT(k == 1 ? std::abs(ToneAt(out, 400.0, 24000, 33600)) / h1 : 0.0, 1e-4);  // Body+ is symmetric
         }
         EXPECT_GT(thd, k == 0 ? 0.1 : 0.0);
+        const double highs = MeasureGainDb(stages[k], 12000.0);  // at full amount: passed, lifted a little
+        EXPECT_TRUE(highs > 0.0 && highs < 2.0) << k << ": " << highs << " dB";
     }
 }
 
@@ -260,6 +263,24 @@ TEST_F(VocalPath, FxSwitchMutesTheReturnsWhileTheTailsRunOn) {
     EXPECT_EQ(Differing(switched, reference, 160, 200), 0u);
     EXPECT_EQ(Differing(levelsDown, reference, 160, 200), 0u);
     EXPECT_GT(RmsOf(switched, 512 * 160, 512 * 161), 0.01);  // the tail is back at once
+}
+
+// After a clear, what the path held before (filters, envelopes, tails) is gone: a phrase renders as at a fresh start.
+TEST_F(VocalPath, AClearedPathRendersAsAFreshOne) {
+    for (const auto set : kAmounts) set(1.0f);
+    const std::vector<float> phrase = Sing(SteadyVoice(220.0), 9600);
+    const auto render = [&] {
+        std::vector<float> out;
+        for (const float s : phrase) {
+            const VocalVoices v = ProcessVocalVoices(s);
+            out.insert(out.end(), {v.dry, v.harmonyLow, v.harmonyHigh, v.reverb.left, v.reverb.right, v.echo.left});
+        }
+        return out;
+    };
+    const std::vector<float> fresh = render();
+    EXPECT_NE(render(), fresh);  // the tails of the first run are still there
+    ClearVocalPath();
+    EXPECT_EQ(render(), fresh);
 }
 
 TEST_F(VocalPath, BadSamplesAreSilencedAndNeverStickInTheTails) {
