@@ -90,6 +90,18 @@ TEST_F(AutoTune, HoldsTheCorrectionForSixteenDetectionsThenLetsGo) {
     EXPECT_NEAR(engine.autoTune.shifter.delay, kShifterNominalDelay, 0.5f);
 }
 
+// A leap of an octave either way is far more often the detector locking on a harmonic than the singer.
+TEST_F(AutoTune, AnOctaveLeapIsTakenForTheNoteBeforeIt) {
+    for (const double leap : {12.0, -12.0}) {
+        InitEngine();
+        std::vector<float> in = Sing(SteadyVoice(HzOfNote(60.0)), 24000);
+        const std::vector<float> leapt = Sing(SteadyVoice(HzOfNote(60.0 + leap)), 24000);
+        in.insert(in.end(), leapt.begin(), leapt.end());
+        Tune(in);
+        EXPECT_NEAR(Note(), 60.0, 0.1) << leap;
+    }
+}
+
 class Harmony3D : public EngineTest {};
 
 constexpr int kMajor[7] = {0, 2, 4, 5, 7, 9, 11}, kMinor[7] = {0, 2, 3, 5, 7, 8, 10};
@@ -166,6 +178,11 @@ TEST_F(Harmony3D, ANewKeyIsAdoptedAtOnceOnlyWhileTheHistogramIsYoung) {
         for (int i = 0; i < 2400; ++i) CountHeldNote(k, 69.0f);
         EXPECT_EQ(GetKeyRoot(), adopted ? 9 : 0) << updatesBefore;
     }
+    InitEngine();  // the pending root in the other mode is a new candidate: its count starts afresh
+    KeyDetector k{{}, 0, 19, 0, false, 3};
+    k.histogram[0] = k.histogram[3] = k.histogram[7] = 3.0f;  // C minor's triad
+    for (int i = 0; i < 2400; ++i) CountHeldNote(k, 60.0f);
+    EXPECT_FALSE(GetKeyMinor());
 }
 
 TEST_F(Harmony3D, LearnsEachTuneAfterTenUpdatesRelearnsAfterAResetAndFollowsANewKey) {
