@@ -61,51 +61,46 @@ bool RecordFileSize(RecordFileHandle& file, uint64_t& size, std::string& reason)
     return true;
 }
 
-bool ReadRecordFileAt(RecordFileHandle& file, uint64_t offset, void* data, size_t bytes, std::string& reason) {
-    auto* p = static_cast<char*>(data);
-    size_t done = 0;
+namespace {
+// Calls `io(done)` until `bytes` have moved, retrying interrupted calls; a
+// call that moves nothing fails with `stalled`.
+template <typename Io>
+bool MoveAll(size_t bytes, size_t& done, const char* stalled, std::string& reason, Io io) {
+    done = 0;
     while (done < bytes) {
-        const ssize_t n = ::pread(file.descriptor, p + done, bytes - done, static_cast<off_t>(offset + done));
+        const ssize_t n = io(done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return Fail(reason);
         if (n == 0) {
-            reason = "the file is shorter than expected";
+            reason = stalled;
             return false;
         }
         done += static_cast<size_t>(n);
     }
     return true;
 }
+}  // namespace
+
+bool ReadRecordFileAt(RecordFileHandle& file, uint64_t offset, void* data, size_t bytes, std::string& reason) {
+    auto* p = static_cast<char*>(data);
+    size_t done = 0;
+    return MoveAll(bytes, done, "the file is shorter than expected", reason, [&](size_t at) {
+        return ::pread(file.descriptor, p + at, bytes - at, static_cast<off_t>(offset + at));
+    });
+}
 
 bool AppendRecordFile(RecordFileHandle& file, const void* data, size_t bytes, size_t& written, std::string& reason) {
-    written = 0;
     const auto* p = static_cast<const char*>(data);
-    while (written < bytes) {
-        const ssize_t n = ::write(file.descriptor, p + written, bytes - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Fail(reason);
-        if (n == 0) {
-            reason = "the file system accepted no more data";
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
+    return MoveAll(bytes, written, "the file system accepted no more data", reason,
+                   [&](size_t at) { return ::write(file.descriptor, p + at, bytes - at); });
 }
 
 bool WriteRecordFileAt(RecordFileHandle& file, uint64_t offset, const void* data, size_t bytes, std::string& reason) {
     const auto* p = static_cast<const char*>(data);
     size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::pwrite(file.descriptor, p + done, bytes - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return Fail(reason);
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return MoveAll(bytes, done, std::strerror(ENOSPC), reason, [&](size_t at) {
+        return ::pwrite(file.descriptor, p + at, bytes - at, static_cast<off_t>(offset + at));
+    });
 }
 
 bool TruncateRecordFile(RecordFileHandle& file, uint64_t size, std::string& reason) {
