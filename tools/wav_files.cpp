@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <vector>
+
+#include "persistence/atomic_file.h"
 
 namespace {
 constexpr int kRate = 48000;
-constexpr int kMaxLinks = 40;  // as the kernel follows at most
 
 uint32_t BytesPerSample(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
@@ -57,34 +57,18 @@ std::string SystemError() { return std::strerror(errno); }
 // The regular file a write to `path` replaces: a symbolic link is followed to
 // its target, which may not exist yet; anything else but a regular file is refused.
 bool ResolveTarget(const std::string& path, std::string& target, std::string& error) {
-    std::filesystem::path p = path;
-    for (int links = 0; links < kMaxLinks; ++links) {
-        struct stat st {};
-        if (lstat(p.c_str(), &st) != 0) {
-            if (errno != ENOENT) {
-                error = "cannot use " + path + ": " + SystemError();
-                return false;
-            }
-            target = p.string();
-            return true;
-        }
-        if (S_ISREG(st.st_mode)) {
-            target = p.string();
-            return true;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            error = "will not replace " + p.string() + ": it is not a regular file (a device, folder or pipe)";
-            return false;
-        }
-        std::error_code ec;
-        const std::filesystem::path next = std::filesystem::read_symlink(p, ec);
-        if (ec) {
-            error = "cannot follow the link " + p.string() + ": " + ec.message();
-            return false;
-        }
-        p = next.is_absolute() ? next : p.parent_path() / next;
+    if (!ResolveLinks(path, target)) {
+        error = "cannot follow the links of " + path;
+        return false;
     }
-    error = "cannot follow " + path + ": too many symbolic links";
+    struct stat st {};
+    if (lstat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        error = "cannot use " + target + ": " + SystemError();
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) return true;
+    error = "will not replace " + target + ": it is not a regular file (a device, folder or pipe)";
     return false;
 }
 
