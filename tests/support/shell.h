@@ -31,9 +31,14 @@ struct Background {
     explicit Background(const std::string& command) : pid(fork()) {
         if (pid == 0) setpgid(0, 0), execl("/bin/sh", "sh", "-c", command.c_str(), nullptr), _exit(127);
     }
-    void Stop() {
-        if (pid > 0) kill(-pid, SIGTERM), waitpid(pid, nullptr, 0);
+    // Ends it with SIGTERM: its exit code, 128 + the signal that ended it, or -1 when there was none.
+    int Stop() {
+        int status = 0;
+        if (pid > 0) kill(-pid, SIGTERM);
+        const bool reaped = pid > 0 && waitpid(pid, &status, 0) == pid;
         pid = -1;
+        if (!reaped) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     ~Background() { Stop(); }
 };

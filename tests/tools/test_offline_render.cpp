@@ -3,15 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -200,43 +197,18 @@ TEST(RenderTool, ReplacesNothingButARegularFile) {
     fs::remove_all(kDir);
 }
 
-// Runs a command from a child process and returns the largest resident size among its children, in KiB. A
-// child's figure also counts what the process it was forked from held, so the test itself stays the same size
-// between two measurements.
-long MaxResidentKiB(const std::string& command) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t child = fork();
-    if (child == 0) {
-        const int rc = std::system(command.c_str());
-        rusage usage{};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        const long kib = rc == 0 ? usage.ru_maxrss : -1;
-        (void)!write(fds[1], &kib, sizeof kib);
-        _exit(0);
-    }
-    close(fds[1]);
-    long kib = -1;
-    (void)!read(fds[0], &kib, sizeof kib);
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
-    return kib;
-}
-
 // Streaming keeps the memory flat: 40 s more of take would cost about 27 MB held whole.
 TEST(RenderTool, MemoryDoesNotGrowWithTheTakesLength) {
     fs::create_directories(kDir);
-    const int seconds[2] = {5, 45};
-    for (int length : seconds) {
-        const fs::path vocal = kDir / (std::to_string(length) + ".wav");
-        Shell("sox -n -r 48000 -c 1 -b 16 " + Quoted(vocal) + " trim 0 " + std::to_string(length));
-    }
+    const fs::path vocal = kDir / "vocal.wav", out = kDir / "out.wav", peak = kDir / "peak";
     long kib[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        const fs::path vocal = kDir / (std::to_string(seconds[i]) + ".wav"), out = kDir / "out.wav";
-        kib[i] = MaxResidentKiB(SONAVELA_RENDER_PATH " --block 4096 --fx off --tune off --vocal " + Quoted(vocal) +
-                                " --out " + Quoted(out) + " > /dev/null");
-        EXPECT_EQ(FramesOf(out), seconds[i] * 48000);
+    for (const int seconds : {5, 45}) {
+        Shell("sox -n -r 48000 -c 1 -b 16 " + Quoted(vocal) + " trim 0 " + std::to_string(seconds));
+        const std::string render = SONAVELA_RENDER_PATH " --block 4096 --fx off --tune off --vocal " + Quoted(vocal) +
+                                   " --out " + Quoted(out) + " >/dev/null";
+        Shell("/usr/bin/time -f %M -o " + Quoted(peak) + " " + render);  // the peak resident size, in KiB
+        kib[seconds > 5] = std::stol("0" + Shell("cat " + Quoted(peak)));
+        EXPECT_EQ(FramesOf(out), seconds * 48000);
     }
     ASSERT_GT(kib[0], 0);
     EXPECT_LT(kib[1] - kib[0], 4 * 1024) << kib[0] << " KiB, then " << kib[1] << " KiB";
@@ -254,17 +226,13 @@ TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
     const fs::path cut = kDir / "recs" / "cut.wav";  // a take an earlier crash left announcing nothing
     ASSERT_TRUE(WritePcm16(cut.string(), 48000, 2, Sine(96000, 440.0, 0.5f)));
     std::fstream(cut, std::ios::in | std::ios::out | std::ios::binary).seekp(40).write("\0\0\0\0", 4);
-    const std::string command = "exec " SONAVELA_RENDER_PATH " --pace realtime --vocal " + Quoted(vocal) + " --out " +
-                                Quoted(out) + " --record-folder " + Quoted(kDir / "recs") + " > " +
-                                Quoted(kDir / "log") + " 2>&1";
-    const pid_t child = fork();
-    if (child == 0) execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr)), _exit(127);
+    Background render("exec " SONAVELA_RENDER_PATH " --pace realtime --vocal " + Quoted(vocal) + " --out " +
+                      Quoted(out) + " --record-folder " + Quoted(kDir / "recs") + " > " + Quoted(kDir / "log") +
+                      " 2>&1");
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    kill(child, SIGTERM);
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = render.Stop();
     const std::string log = Shell("cat " + Quoted(kDir / "log"));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << log;
+    EXPECT_EQ(status, 128 + SIGTERM) << log;
     EXPECT_NE(log.find("[FAIL] stopped by SIGTERM"), std::string::npos) << log;
     EXPECT_EQ(Shell("cat " + Quoted(out)), "previous");
     EXPECT_TRUE(log.find("[OK] recovered " + cut.string() + ": 1.0 s") != std::string::npos && FramesOf(cut) == 48000)
