@@ -2,6 +2,8 @@
 // with libsndfile.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -154,10 +156,34 @@ TEST_F(RecorderTest, FoldersAreMadeOrRefusedWithTheirReason) {
         EXPECT_EQ(recorder.filePath, kept);  // a failed folder changes nothing else
         EXPECT_EQ(recorder.lastSavedPath, kept);
     }
+    std::string reason;
+    EXPECT_FALSE(EnsureRecordFolder("", reason) || reason.empty());
     fs::current_path(folder);
     ASSERT_TRUE(StartRecording(0, ".", "Here"));  // a good start clears the failure
     EXPECT_FALSE(RecordingFailed());
     EXPECT_EQ(recorder.filePath.rfind("./Here_Mix_", 0), 0u) << recorder.filePath;
+}
+
+// A disk that fills up: a take that cannot get its header leaves nothing behind; one cut mid-way keeps the
+// whole frames that reached the file, announced.
+TEST_F(RecorderTest, AFullDiskRefusesATakeOrEndsItWithTheWholeFramesItHolds) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    for (const rlim_t bytes : {20, 44 + 1000 * 4 + 2}) {  // bytes a file may grow to
+        const rlimit small{bytes, before.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool started = StartRecording(0, folder.string(), "Full");
+        for (int i = 0; i < 2000 && started; ++i) PushRecorderFrame(0.1f, 0.1f);
+        EXPECT_FALSE(StopRecording() && started);
+        EXPECT_EQ(RecordingFailure(), bytes == 20 ? RecordFailure::FirstHeader : RecordFailure::Write);
+        EXPECT_TRUE(bytes > 20 || (recorder.filePath.empty() && fs::is_empty(folder))) << recorder.filePath;
+    }
+    setrlimit(RLIMIT_FSIZE, &before);
+    const fs::path take = fs::directory_iterator(folder)->path();
+    EXPECT_TRUE(recorder.lastSavedPath == take && ReadFile(take) == Header(4000) + ReadFile(take).substr(44, 4000))
+        << "the only file, its whole frames announced";
+    EXPECT_EQ(ReadPcm16(take).size(), 2000u);
 }
 
 TEST_F(RecorderTest, TheFolderChooserGivesTheChosenFolderOrNothing) {
