@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -23,16 +24,18 @@ void FreshProcessTest::TearDown() {
 }
 
 bool FreshProcessTest::InFreshProcess() {
-    if (FreshRoot() != nullptr) return true;
+    if (FreshRoot() != nullptr) {
+        WriteFile(root / "ran", "");  // a filter that matched no test would pass too
+        return true;
+    }
     for (const char* folder : {"bin", "home", "data", "config", "tmp", "work"}) fs::create_directories(root / folder);
-    const fs::path program = root / "bin" / "persistence_tests";
+    const fs::path program = root / "bin" / "program";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string(),
-                      filter = "--gtest_filter=" + name;
-    std::vector<std::string> environment{"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home",
-                                         "XDG_DATA_HOME=" + r + "/data", "XDG_CONFIG_HOME=" + r + "/config",
-                                         "TMPDIR=" + r + "/tmp"};
+    const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string();
+    const std::string filter = "--gtest_filter=" + name;
+    std::string environment[] = {"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home", "XDG_DATA_HOME=" + r + "/data",
+                                 "XDG_CONFIG_HOME=" + r + "/config", "TMPDIR=" + r + "/tmp"};
     std::vector<char*> envp;
     for (std::string& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -46,6 +49,17 @@ bool FreshProcessTest::InFreshProcess() {
     }
     int status = 0;
     const bool exited = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
-    EXPECT_TRUE(exited && WEXITSTATUS(status) == 0) << name << " failed in its fresh process";
+    EXPECT_TRUE(exited && WEXITSTATUS(status) == 0 && fs::exists(root / "ran")) << name << " failed in a fresh process";
     return false;
+}
+
+std::vector<fs::path> Backups(const std::string& path, const std::string& kind) {
+    std::vector<fs::path> found;
+    const std::string prefix = fs::path(path).filename().string() + "." + kind + ".";
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix) && name.ends_with(".bak")) found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 class FreshProcessTest : public ::testing::Test {
 protected:
@@ -25,3 +26,5 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& text
 inline std::string ReadFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
+// Every file beside `path` named as a backup of the kind, oldest first.
+std::vector<std::filesystem::path> Backups(const std::string& path, const std::string& kind);

@@ -32,18 +32,6 @@ void RunAsOrdinaryUser(const fs::path& root) {
                 setuid(nobody) == 0);
 }
 
-// Every file beside `path` named as a backup of the kind, oldest first.
-std::vector<fs::path> Backups(const std::string& path, const std::string& kind) {
-    std::vector<fs::path> found;
-    const std::string prefix = fs::path(path).filename().string() + "." + kind + ".";
-    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(prefix) && name.ends_with(".bak")) found.push_back(entry.path());
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 std::string ReadBackup(const fs::path& backup) {
     fs::permissions(backup, fs::perms::owner_read, fs::perm_options::add);
     return ReadFile(backup);
