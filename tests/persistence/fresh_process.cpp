@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -13,21 +12,19 @@ namespace {
 const char* FreshRoot() { return std::getenv("SONAVELA_TEST_ROOT"); }
 }  // namespace
 
-void FreshProcessTest::SetUp() {
-    std::string made = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
-    ASSERT_TRUE(FreshRoot() != nullptr || mkdtemp(made.data()) != nullptr);
-    root = FreshRoot() != nullptr ? FreshRoot() : made;
-}
-
 void FreshProcessTest::TearDown() {
-    if (FreshRoot() == nullptr) fs::remove_all(root);
+    if (FreshRoot() == nullptr && !root.empty()) fs::remove_all(root);
 }
 
 bool FreshProcessTest::InFreshProcess() {
     if (FreshRoot() != nullptr) {
-        WriteFile(root / "ran", "");  // a filter that matched no test would pass too
+        root = FreshRoot();
+        WriteFile(root / "ran", "");  // else a filter that matched no test would pass
         return true;
     }
+    std::string made = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
+    EXPECT_NE(mkdtemp(made.data()), nullptr);
+    root = made;
     for (const char* folder : {"bin", "home", "data", "config", "tmp", "work"}) fs::create_directories(root / folder);
     const fs::path program = root / "bin" / "program";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
@@ -36,15 +33,14 @@ bool FreshProcessTest::InFreshProcess() {
     const std::string filter = "--gtest_filter=" + name;
     std::string environment[] = {"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home", "XDG_DATA_HOME=" + r + "/data",
                                  "XDG_CONFIG_HOME=" + r + "/config", "TMPDIR=" + r + "/tmp"};
-    std::vector<char*> envp;
-    for (std::string& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    char* envp[std::size(environment) + 1] = {};
+    std::transform(std::begin(environment), std::end(environment), envp, [](std::string& e) { return e.data(); });
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(30);  // kept across exec: a hang fails the test
         if (chdir((root / "work").c_str()) == 0)
-            execle(program.c_str(), program.c_str(), filter.c_str(), "--gtest_brief=1", nullptr, envp.data());
+            execle(program.c_str(), program.c_str(), filter.c_str(), "--gtest_brief=1", nullptr, envp);
         _exit(127);
     }
     int status = 0;

@@ -13,8 +13,7 @@
 
 class FreshProcessTest : public ::testing::Test {
 protected:
-    std::filesystem::path root;  // the test's own temporary folder
-    void SetUp() override;
+    std::filesystem::path root;  // the test's own temporary folder, once InFreshProcess ran
     void TearDown() override;
     // True in the new process, which runs the body; the test's own process runs it, expects a pass, gets false.
     bool InFreshProcess();
