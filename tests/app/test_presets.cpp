@@ -66,7 +66,9 @@ TEST_F(VocalPresets, ABuiltinPresetSetsTheVocalChainAloneAndIndexesOutsideTheTab
     }
 }
 
-TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActiveUntilAHandOrABuiltinOneMoves) {
+// A personal preset: its switches come with it, it stays active until a hand or a built-in preset moves, and
+// "LƯU", "ĐỔI TÊN", "XÓA" and the start-up look-up keep the selection and the files together.
+TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAndFoundAgain) {
     if (!InFreshProcess()) return;
     Start();
     userPresets = ParseUserPresets(
@@ -90,34 +92,24 @@ TEST_F(VocalPresets, AUserPresetBringsItsSwitchesAndBecomesActiveUntilAHandOrABu
     stored = StoredConfig();
     EXPECT_TRUE(stored.activeUserPreset.empty() && stored.vocalPreset == 0 && values.userPreset == -1);
     EXPECT_TRUE(engine.harmonyEnabled) << "and leaves harmony as it was";
-}
-
-// "LƯU", "ĐỔI TÊN", "XÓA" and the start-up look-up.
-TEST_F(VocalPresets, SaveRenameDeleteAndFindAgainTheActivePersonalPreset) {
-    if (!InFreshProcess()) return;
-    Start();
-    engine.vocalVolume = 110.0f;
-    engine.harmonyEnabled = true;
-    MoveControl(values, Param::VocalBodyPlus, 47.0f);
+    MoveControl(values, Param::VocalBodyPlus, 47.0f);  // on the built-in sound: volume 100, balance 45, body 40
     for (const char* blank : {"", "   ", "|||"}) EXPECT_EQ(SaveCurrentAsUserPreset(blank, values), -1) << blank;
-    ASSERT_EQ(SaveCurrentAsUserPreset(" Bolero|Hòa ", values), 0);
-    EXPECT_TRUE(ReadFile(UserPresetsPath()).starts_with("Bolero Hòa|110.0000|55.0000|55"));
+    ASSERT_EQ(SaveCurrentAsUserPreset("Khác", values), 2) << "a new name goes last";
+    ASSERT_EQ(SaveCurrentAsUserPreset(" Bolero|Hòa ", values), 1) << "the same name is replaced where it stands";
+    EXPECT_NE(ReadFile(UserPresetsPath()).find("\nBolero Hòa|100.0000|45.0000|40.0000|"), std::string::npos);
+    EXPECT_TRUE(userPresets.size() == 3 && userPresets[1].values[Param::VocalBodyPlus] == 47.0f &&
+                userPresets[1].values[Param::HarmonyEnabled]);
     EXPECT_TRUE(StoredConfig().activeUserPreset == "Bolero Hòa" && StoredConfig().vocalPreset == kCustomPreset);
-    ASSERT_EQ(SaveCurrentAsUserPreset("Khác", values), 1);
-    engine.vocalVolume = 80.0f;
-    ASSERT_EQ(SaveCurrentAsUserPreset("Bolero Hòa", values), 0) << "the same name is replaced where it stands";
-    EXPECT_TRUE(userPresets.size() == 2 && userPresets[0].values[Param::VocalVolume] == 80.0f &&
-                userPresets[1].values[Param::VocalBodyPlus] == 47.0f && userPresets[1].values[Param::HarmonyEnabled]);
     EXPECT_FALSE(RenameActiveUserPreset("Khác", values)) << "another preset's name";
     EXPECT_TRUE(RenameActiveUserPreset(" Bolero Hòa", values)) << "its own name";
     ASSERT_TRUE(RenameActiveUserPreset("Hòa mới", values));
     EXPECT_EQ(StoredConfig().activeUserPreset, "Hòa mới");
     LoadUserPresets();
     ResolveActiveUserPreset(values);
-    EXPECT_EQ(values.userPreset, 0) << "found again by its name";
-    const float volume = engine.vocalVolume;
+    EXPECT_EQ(values.userPreset, 1) << "found again by its name";
+    const float body = engine.bodyPlusAmount;
     ASSERT_TRUE(DeleteActiveUserPreset(values));
-    EXPECT_TRUE(engine.vocalVolume == volume && values.userPreset == -1 && values.builtinPreset == 7)
+    EXPECT_TRUE(engine.bodyPlusAmount == body && values.userPreset == -1 && values.builtinPreset == 7)
         << "the sound stays";
     EXPECT_FALSE(DeleteActiveUserPreset(values) || RenameActiveUserPreset("x", values)) << "none is active";
     appConfig.activeUserPreset = "gone";
