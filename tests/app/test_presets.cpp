@@ -36,12 +36,11 @@ protected:
         LoadConfig();
         ApplyConfigToEngine(appConfig, shell);
     }
-    void Start() { Start(values); }
 };
 
 TEST_F(VocalPresets, ABuiltinPresetSetsTheVocalChainAloneAndIndexesOutsideTheTableDoNothing) {
     if (!InFreshProcess()) return;
-    Start();
+    Start(values);
     for (int32_t i : {-1, 13, 1000}) EXPECT_FALSE(ApplyBuiltinPreset(i, values) || ApplyUserPreset(i, values));
     EXPECT_FALSE(ChooseTuneStyle(0, values) || ChooseTuneStyle(4, values));
     EXPECT_FALSE(std::filesystem::exists(ConfigPath())) << "nothing was saved";
@@ -70,7 +69,7 @@ TEST_F(VocalPresets, ABuiltinPresetSetsTheVocalChainAloneAndIndexesOutsideTheTab
 // "LƯU", "ĐỔI TÊN", "XÓA" and the start-up look-up keep the selection and the files together.
 TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAndFoundAgain) {
     if (!InFreshProcess()) return;
-    Start();
+    Start(values);
     userPresets = ParseUserPresets(
         "other|1|2|3|4|5|6|7|8|9|10|1|1|1|0|11|12\n"
         "Bolero Hòa|110|55|55|50|45|2.8|18|12|24|60|3|0|0|1|50|33\n");
@@ -126,11 +125,10 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
         "mic_channel=0\nvocal_volume=140\nharmony_enabled=1\nfx_enabled=0\ntune_enabled=0\nactive_user_preset=Hòa\n"
         "studio_mode=1\n";
     WriteFile(ConfigPath(), before);
-    Start();
+    Start(values);
     values.userPreset = 0;
     InitBeatPitchShifter();
     values.toneSemitones = SetBeatTone(-2.0f);
-    hostRequests.requestedStudioMode = -1;
     ASSERT_TRUE(ResetToDefaults(values));
     const std::vector<std::filesystem::path> kept = Backups(ConfigPath(), "before_reset");
     EXPECT_TRUE(kept.size() == 1 && ReadFile(kept[0]) == before);
@@ -143,7 +141,7 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
     // BEAT ONLY is left to the frame loop, which reopens the stream with its input.
     EXPECT_TRUE(engine.studioMode == 1 && hostRequests.requestedStudioMode == 0);
     WriteFile(ConfigPath(), before);  // a failed write keeps the reset in memory
-    Start();
+    Start(values);
     values.wizard.visible = false;
     signal(SIGXFSZ, SIG_IGN);
     const rlimit small{100, 100};  // bytes a file may grow to: no config fits

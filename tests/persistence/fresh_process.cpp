@@ -8,17 +8,13 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-const char* FreshRoot() { return std::getenv("SONAVELA_TEST_ROOT"); }
-}  // namespace
-
 void FreshProcessTest::TearDown() {
-    if (FreshRoot() == nullptr && !root.empty()) fs::remove_all(root);
+    if (std::getenv("SONAVELA_TEST_ROOT") == nullptr && !root.empty()) fs::remove_all(root);
 }
 
 bool FreshProcessTest::InFreshProcess() {
-    if (FreshRoot() != nullptr) {
-        root = FreshRoot();
+    if (const char* fresh = std::getenv("SONAVELA_TEST_ROOT")) {
+        root = fresh;
         WriteFile(root / "ran", "");  // else a filter that matched no test would pass
         return true;
     }

@@ -111,7 +111,6 @@ TEST_F(KeptFiles, BackupsAccumulateAndALinkedConfigStaysALink) {
     fs::remove(path);
     fs::create_symlink(dotfiles / "link.txt", path);
     LoadConfig();
-    appConfig.echo = 21;
     ASSERT_TRUE(appConfig.reverb == 7 && SaveConfig());
     EXPECT_TRUE(fs::is_symlink(path) && fs::is_symlink(dotfiles / "link.txt") &&
                 ReadFile(dotfiles / "real.txt") == WriteConfigText(appConfig) &&
