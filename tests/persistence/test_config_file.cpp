@@ -109,8 +109,8 @@ TEST_F(ConfigFile, EverySavedValueReadsBackUnderADecimalCommaAndTextInjectsNothi
     const std::string t[] = {"{0.0.0.00000000}.{a1}", "alsa_input.usb", "/nhạc/thu âm", "Ca sĩ", "Ấm",
                              "Focusrite USB ASIO"};
     const std::string later = "later_key=3\nlater_text=a=b\n";
-    // Every field in order, none at its default: a field added without a key does not compile here (the values
-    // shift onto fields of other types) or does not read back; one added after unknownLines fails this.
+    // Every field in order, none at its default, so a field added without a key fails: before unknownLines the
+    // values shift onto fields of other types (no compile) or it does not read back; after it, the assertion.
     static_assert(offsetof(AppConfig, unknownLines) + sizeof(std::string) == sizeof(AppConfig));
     const AppConfig all{0,  150,   0.5f, 12.345f, 99.9f, 1,     2,    3, 9.5f, 50,  40,   8,    100,
                         0,  -1.5f, true, false,   3,     false, t[0], 1, t[1], 2,   t[2], t[3], 1,
@@ -133,7 +133,7 @@ TEST_F(ConfigFile, EverySavedValueReadsBackUnderADecimalCommaAndTextInjectsNothi
     }
 }
 
-TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFiles) {
+TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFile) {
     if (!InFreshProcess()) return;
     const std::string path = (root / "work/atomic").string();
     const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
