@@ -3,49 +3,55 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <vector>
 
 namespace fs = std::filesystem;
 
-namespace {
-const char* FreshRoot() { return std::getenv("SONAVELA_TEST_ROOT"); }
-}  // namespace
-
-void FreshProcessTest::SetUp() {
-    std::string made = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
-    ASSERT_TRUE(FreshRoot() != nullptr || mkdtemp(made.data()) != nullptr);
-    root = FreshRoot() != nullptr ? FreshRoot() : made;
-}
-
 void FreshProcessTest::TearDown() {
-    if (FreshRoot() == nullptr) fs::remove_all(root);
+    if (std::getenv("SONAVELA_TEST_ROOT") == nullptr && !root.empty()) fs::remove_all(root);
 }
 
 bool FreshProcessTest::InFreshProcess() {
-    if (FreshRoot() != nullptr) return true;
+    if (const char* fresh = std::getenv("SONAVELA_TEST_ROOT")) {
+        root = fresh;
+        WriteFile(root / "ran", "");  // else a filter that matched no test would pass
+        return true;
+    }
+    std::string made = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
+    EXPECT_NE(mkdtemp(made.data()), nullptr);
+    root = made;
     for (const char* folder : {"bin", "home", "data", "config", "tmp", "work"}) fs::create_directories(root / folder);
-    const fs::path program = root / "bin" / "persistence_tests";
+    const fs::path program = root / "bin" / "program";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), program);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string(),
-                      filter = "--gtest_filter=" + name;
-    std::vector<std::string> environment{"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home",
-                                         "XDG_DATA_HOME=" + r + "/data", "XDG_CONFIG_HOME=" + r + "/config",
-                                         "TMPDIR=" + r + "/tmp"};
-    std::vector<char*> envp;
-    for (std::string& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    const std::string name = std::string(test->test_suite_name()) + "." + test->name(), r = root.string();
+    const std::string filter = "--gtest_filter=" + name;
+    std::string environment[] = {"SONAVELA_TEST_ROOT=" + r, "HOME=" + r + "/home", "XDG_DATA_HOME=" + r + "/data",
+                                 "XDG_CONFIG_HOME=" + r + "/config", "TMPDIR=" + r + "/tmp"};
+    char* envp[std::size(environment) + 1] = {};
+    std::transform(std::begin(environment), std::end(environment), envp, [](std::string& e) { return e.data(); });
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         alarm(30);  // kept across exec: a hang fails the test
         if (chdir((root / "work").c_str()) == 0)
-            execle(program.c_str(), program.c_str(), filter.c_str(), "--gtest_brief=1", nullptr, envp.data());
+            execle(program.c_str(), program.c_str(), filter.c_str(), "--gtest_brief=1", nullptr, envp);
         _exit(127);
     }
     int status = 0;
     const bool exited = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
-    EXPECT_TRUE(exited && WEXITSTATUS(status) == 0) << name << " failed in its fresh process";
+    EXPECT_TRUE(exited && WEXITSTATUS(status) == 0 && fs::exists(root / "ran")) << name << " failed in a fresh process";
     return false;
+}
+
+std::vector<fs::path> Backups(const std::string& path, const std::string& kind) {
+    std::vector<fs::path> found;
+    const std::string prefix = fs::path(path).filename().string() + "." + kind + ".";
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix) && name.ends_with(".bak")) found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstddef>
 #include <functional>
 #include <locale>
 #include <sstream>
@@ -23,7 +24,9 @@ namespace fs = std::filesystem;
 
 struct ConfigFile : FreshProcessTest {
     static const AppConfig& Loaded(const std::string& text) {
-        return WriteFile(ConfigPath(), text), LoadConfig(), appConfig;
+        WriteFile(ConfigPath(), text);
+        LoadConfig();
+        return appConfig;
     }
     static std::string Saved() {
         EXPECT_TRUE(SaveConfig());
@@ -36,8 +39,7 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideA
     using C = AppConfig&;
     const std::tuple<const char*, std::function<void(C)>, bool> cases[] = {
         // file, change from the defaults, recovered
-        {"", [](C) {}, false},
-        {"vocal_volume=500\nmaster_output_db=-20\nharmony_volume=0",
+        {"vocal_volume=3.4028234663852886e38\nmaster_output_db=-20\nharmony_volume=0",  // the largest float
          [](C c) { c.vocalVolume = 150, c.masterOutputDb = -6, c.harmonyVolume = 8; }, false},
         {"setup_version=0\ntune_mode=9\nstudio_mode=5\nvocal_preset=14",
          [](C c) { c.setupVersion = 1, c.tuneMode = 3, c.studioMode = 1, c.vocalPreset = 13; }, false},
@@ -45,9 +47,9 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideA
          [](C c) { c.unknownLines = "letters=5\nvocal_volume = 5\nVocal_Volume=5\n"; }, false},  // kept for the save
         {"asio_buffer_frames=256\r\nreverb=12.5dB\r\n\r\nmic_channel=2.9\nvocal_air=  +7",
          [](C c) { c.asioBufferFrames = 256, c.reverb = 12.5f, c.micChannel = 2, c.vocalAir = 7; }, false},
-        {"record_folder=Sonavela Recordings\nrecord_name=", [](C) {}, false},
         {"record_folder=/x=y \nrecord_name=Ca\r\r", [](C c) { c.recordFolder = "/x=y ", c.recordName = "Ca "; }, false},
-        {"record_folder=Sonavela\x1dRecordings\nmini_output_id=a\tb", [](C c) { c.miniOutputId = "a b"; }, false},
+        {"record_folder=Sonavela\x1dRecordings\nrecord_name=\nmini_output_id=a\tb", [](C c) { c.miniOutputId = "a b"; },
+         false},
         {"harmony_enabled=7\nui_latency_open=-1\nfx_enabled=0",
          [](C c) { c.harmonyEnabled = c.uiLatencyOpen = true, c.fxEnabled = false; }, false},
         {"asio_buffer_frames=64\nasio_buffer_frames=fast\ntune_mode=3\ntune_mode=x\nfx_enabled=on", [](C) {}, true},
@@ -75,33 +77,18 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideA
                 << text;
         }
     }
-    std::string huge = "reverb=7\n";
-    while (huge.size() < (size_t{5} << 20)) huge += "unknown=1\n";
-    EXPECT_TRUE(Loaded(huge + "echo=3\n").reverb == 7.0f && appConfig.echo == 12.0f &&
-                configFile.read == FileRead::Partial)
-        << "bytes past 4 MiB are unread";
     const std::string bad = "vocal_body=\nreverb=7\r\nmic_channel=2\nstudio_mode=1";
-    const std::string earlier = BackupConfigFile("recovered");
     EXPECT_EQ(Loaded(bad).reverb, 7.0f);
-    const std::string backup = configFile.backup, name = fs::path(backup).filename().string();
-    EXPECT_TRUE(name.starts_with("sonavela_config.txt.recovered.") && backup != earlier &&
-                ReadFile(earlier) == huge + "echo=3\n")
-        << name << ": an earlier copy stays";
-    EXPECT_TRUE(recoveryNotice.starts_with("Sonavela da phat hien mot vai gia tri cau hinh khong hop le") &&
-                recoveryNotice.ends_with("Ban sao cu da duoc luu thanh " + name));
-    EXPECT_TRUE(ReadFile(backup) == bad && ReadFile(ConfigPath()) == bad) << "kept aside, the file not rewritten";
+    const std::string name = fs::path(configFile.backup).filename().string();
+    EXPECT_TRUE(name.starts_with("sonavela_config.txt.recovered.") && recoveryNotice.find(name) != std::string::npos)
+        << "kept aside, and the user told where";
+    EXPECT_TRUE(ReadFile(configFile.backup) == bad && ReadFile(ConfigPath()) == bad) << "the file not rewritten";
     EXPECT_TRUE(engine.micChannelMode == 2 && engine.studioMode == 1) << "the engine starts with them";
-    // No file; a folder, a link to itself (opening fails): defaults and no repair notice.
-    for (int make = 0; make < 3; ++make) {
-        fs::remove_all(ConfigPath());
-        if (make == 1) fs::create_directory(ConfigPath());
-        if (make == 2) fs::create_symlink(ConfigPath(), ConfigPath());
-        LoadConfig();
-        EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() &&
-                    configFile.read == (make == 0 ? FileRead::Absent : FileRead::Unreadable) &&
-                    engine.micChannelMode == 1 && engine.studioMode == 0)
-            << make;
-    }
+    fs::remove(ConfigPath());
+    fs::create_directory(ConfigPath());  // a folder in its place: the defaults, no repair told
+    LoadConfig();
+    EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() &&
+                configFile.read == FileRead::Unreadable && engine.micChannelMode == 1 && engine.studioMode == 0);
 }
 
 // A decimal comma, as the Vietnamese locale has, for C++ streams and the C library alike.
@@ -116,37 +103,22 @@ TEST_F(ConfigFile, EverySavedValueReadsBackUnderADecimalCommaAndTextInjectsNothi
     ASSERT_TRUE((std::ostringstream() << 2.8).str() == "2,8" && std::strtod("2.8", nullptr) == 2.0);
     EXPECT_EQ(Loaded("reverb=12,5\n").reverb, 12.0f) << "a comma ends the number";
     appConfig = DefaultAppConfig();
-    const std::string defaults = Saved();
-    EXPECT_TRUE(defaults.starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\n") &&
-                defaults.find("\nvocal_air=2.8\nreverb=18\n") != defaults.npos &&
-                defaults.ends_with("\nasio_buffer_frames=128\nstudio_mode=0\n") &&
-                std::count(defaults.begin(), defaults.end(), '\n') == 37)
-        << defaults;
-    const std::string text[] = {"{0.0.0.00000000}.{a1}", "alsa_input.usb", "/nhạc/thu âm", "Ca sĩ", "Ấm",
-                                "Focusrite USB ASIO"};
-    const AppConfig all{0,       150,
-                        0.5f,    12.345f,
-                        99.9f,   1,
-                        2,       3,
-                        9.5f,    50,
-                        40,      8,
-                        100,     0,
-                        -1.5f,   true,
-                        false,   3,
-                        false,   text[0],
-                        1,       text[1],
-                        2,       text[2],
-                        text[3], 1,
-                        13,      text[4],
-                        true,    true,
-                        true,    false,
-                        true,    2,
-                        text[5], 512,
-                        1,       "later_key=3\nlater_text=a=b\n"};
-    appConfig = all, engine.micChannelMode = 0;
+    EXPECT_TRUE(Saved().starts_with("mic_channel=1\nvocal_volume=100\nvocal_balance=55\nvocal_body=55\n") &&
+                ReadFile(ConfigPath()).find("\nvocal_air=2.8\nreverb=18\n") != std::string::npos)
+        << "the keys and numbers every version reads";
+    const std::string t[] = {"{0.0.0.00000000}.{a1}", "alsa_input.usb", "/nhạc/thu âm", "Ca sĩ", "Ấm",
+                             "Focusrite USB ASIO"};
+    const std::string later = "later_key=3\nlater_text=a=b\n";
+    // Every field in order, none at its default, so a field added without a key fails: before unknownLines the
+    // values shift onto fields of other types (no compile) or it does not read back; after it, the assertion.
+    static_assert(offsetof(AppConfig, unknownLines) + sizeof(std::string) == sizeof(AppConfig));
+    const AppConfig all{0,  150,   0.5f, 12.345f, 99.9f, 1,     2,    3, 9.5f, 50,  40,   8,    100,
+                        0,  -1.5f, true, false,   3,     false, t[0], 1, t[1], 2,   t[2], t[3], 1,
+                        13, t[4],  true, true,    true,  false, true, 2, t[5], 512, 1,    later};
+    appConfig = all;
+    appConfig.micChannel = 2;
+    engine.micChannelMode = 0;  // the live channel is what is kept
     EXPECT_TRUE(Loaded(Saved()) == all) << WriteConfigText(appConfig);
-    engine.micChannelMode = 2;
-    EXPECT_TRUE(Saved().starts_with("mic_channel=2\n")) << "the live channel is what is kept";
     engine.micChannelMode = 1;
     const std::string hostile = std::string("a\nvocal_volume=0\r\nb\0c\x1b=\xff ", 20) + "Giọng\r";
     const std::string asWritten = std::string("a vocal_volume=0  b c =\xff ", 20) + "Giọng ";
@@ -154,13 +126,14 @@ TEST_F(ConfigFile, EverySavedValueReadsBackUnderADecimalCommaAndTextInjectsNothi
          {&AppConfig::miniOutputId, &AppConfig::wasapiMicInputId, &AppConfig::recordFolder, &AppConfig::recordName,
           &AppConfig::activeUserPreset, &AppConfig::asioDeviceName}) {
         AppConfig expected = appConfig = DefaultAppConfig();
-        appConfig.*field = hostile, expected.*field = asWritten;
+        appConfig.*field = hostile;
+        expected.*field = asWritten;
         const std::string saved = Saved();
         EXPECT_TRUE(Loaded(saved) == expected && !configRecovered && Saved() == saved) << WriteConfigText(appConfig);
     }
 }
 
-TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFiles) {
+TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFile) {
     if (!InFreshProcess()) return;
     const std::string path = (root / "work/atomic").string();
     const std::string a = std::string(300000, 'a') + "\nend\n", b = std::string(200000, 'b') + "\nend\n";
@@ -173,27 +146,22 @@ TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFiles) {
         if (child == 0)
             for (int i = 0;; ++i) WriteFileAtomically(path, i % 2 ? a : b);
         usleep(round * 731);
-        kill(child, SIGKILL), waitpid(child, nullptr, 0);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
         ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) == FileRead::Whole && (now == a || now == b))
             << round << ": " << now.size();
         (now == a ? sawA : sawB)++;
     }
     EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
     EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
-    fs::remove(path), fs::create_directory(path);  // a folder where the file should be
-    EXPECT_FALSE(WriteFileAtomically(path, "x") || WriteFileAtomically(path + "/missing/x", "x"));
-    EXPECT_EQ(ReadTextFile(path, now, 9), FileRead::Unreadable);
-    EXPECT_TRUE(fs::is_directory(path) && !fs::exists(path + ".partial"));
-    appConfig = DefaultAppConfig(), userPresets = {UserPreset{"Một"}};
-    const std::string config = Saved();
+    userPresets = {UserPreset{"Một"}};
     ASSERT_TRUE(SaveUserPresets());
     const std::string presets = ReadFile(UserPresetsPath());
     signal(SIGXFSZ, SIG_IGN);
     const rlimit small{presets.size(), presets.size()};  // bytes a file may grow to: one preset, not two
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    appConfig.reverb = 30, userPresets.push_back(UserPreset{"Hai"});
-    EXPECT_FALSE(SaveConfig() || SaveUserPresets());
-    EXPECT_TRUE(ReadFile(ConfigPath()) == config && ReadFile(UserPresetsPath()) == presets);
-    EXPECT_EQ(std::distance(fs::directory_iterator(GetDataFolder()), fs::directory_iterator()), 2) << "no leftovers";
+    userPresets.push_back(UserPreset{"Hai"});
+    EXPECT_TRUE(!SaveUserPresets() && ReadFile(UserPresetsPath()) == presets);
+    EXPECT_EQ(std::distance(fs::directory_iterator(GetDataFolder()), fs::directory_iterator()), 1) << "no leftovers";
 }
 }  // namespace

@@ -44,11 +44,12 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndRecordingsFromT
         WriteFile(root / "bin" / name, "beside the program");
         WriteFile(root / "work" / name, "working directory");
     }
-    fs::remove(root / "work/recent_songs.txt"),
-        fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
+    fs::remove(root / "work/recent_songs.txt");
+    fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
     EXPECT_TRUE(ReadFile(ConfigPath()) == "working directory" && ReadFile(UserPresetsPath()) == "current");
     EXPECT_TRUE(ReadFile(SongLibraryPath()) == "beside the program" && fs::exists(root / "work/sonavela_config.txt"));
-    EXPECT_FALSE((fs::remove(ConfigPath()), fs::exists(ConfigPath()))) << "migrated once per run";
+    fs::remove(ConfigPath());
+    EXPECT_FALSE(fs::exists(ConfigPath())) << "migrated once per run";
     const std::string home = root.string() + "/home";
     EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/Documents/Sonavela Recordings");
     WriteFile(root / "config/user-dirs.dirs", "# xdg-user-dirs\nXDG_DOCUMENTS_DIR=\"$HOME/T\\\"ai lieu/\"\n");
@@ -61,37 +62,29 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndRecordingsFromT
 
 TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoesAndSearchesIt) {
     if (!InFreshProcess()) return;
+    fs::create_directories(SongLibraryPath());  // a folder is no library: the starter songs, and it stays
     LoadSongLibrary();
-    EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].name == "Mot coi di ve" &&
-                songLibrary.songs[0].tone == -2.0f && songLibrary.songs[0].favorite && !songLibrary.songs[1].favorite &&
-                !fs::exists(SongLibraryPath()));
-    fs::create_directories(SongLibraryPath());  // a folder is no library, and is not replaced
-    EXPECT_TRUE((LoadSongLibrary(), songLibrary.songs.size() == 3u && !SaveSongLibrary()));
+    EXPECT_TRUE(songLibrary.songs.size() == 3 && songLibrary.songs[0].favorite && !SaveSongLibrary() &&
+                fs::is_directory(SongLibraryPath()) && !fs::exists(SongLibraryPath() + ".partial"));
     fs::remove(SongLibraryPath());
-    WriteFile(SongLibraryPath(),
-              "Ba|u|1.5|1\r\nthree|fields|0\n\nfive|x|-2|1|extra\nword|x|2|true\npadded|x|01|01\n"
-              "notone|x|loud|1\nnan|x|nan|1\ncomma|x|2,5|0");
-    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs, songLibraryFile.unreadLines)),
-              "Ba|u|1.5|1\nfive|x|-2|1|extra\nword|x|2|0\npadded|x|1|0\nnotone|x|0|1\nnan|x|0|1\ncomma|x|2|0\n"
-              "three|fields|0\n");
+    WriteFile(SongLibraryPath(), "Ba|u|1.5|1\r\nthree|fields|0\n\nfive|x|-2|1|extra\nword|x|2|true\nnotone|x|loud|01");
+    LoadSongLibrary();
+    EXPECT_EQ(FormatSongLibrary(songLibrary.songs, songLibraryFile.unreadLines),
+              "Ba|u|1.5|1\nfive|x|-2|1|extra\nword|x|2|0\nnotone|x|0|0\nthree|fields|0\n");
     songLibrary.songs.clear();
-    std::string title;  // of two-byte letters
-    while (title.size() < 200) title += "Đ";
-    ASSERT_TRUE(AddSong("x" + title, std::string(300, 'u'), 0.0f));
-    EXPECT_TRUE(songLibrary.songs[0].name == "x" + title.substr(0, 126) && songLibrary.songs[0].url.size() == 255u);
-    ASSERT_TRUE(AddSong("Tình ca | bolero\nnew", "https://youtu.be/x?a=1|b", -1.5f));
-    EXPECT_TRUE(ReadFile(SongLibraryPath()).starts_with("Tình ca   bolero new|https://youtu.be/x?a=1 b|-1.5|0\nxĐĐ"));
+    ASSERT_TRUE(AddSong("x", "", 0.0f) && AddSong("Tình ca | bolero\nnew", "https://youtu.be/x?a=1|b", -1.5f));
     EXPECT_TRUE(ToggleSongFavorite(1) && UpdateSongTone(0, 5.0f) && EditSong(1, "A mới", "https://example.org"));
     EXPECT_FALSE(EditSong(0, "", "x") || ToggleSongFavorite(2) || UpdateSongTone(2, 0) || DeleteSong(2) ||
                  AddSong("", "x", 0));
-    EXPECT_EQ((LoadSongLibrary(), FormatSongLibrary(songLibrary.songs)),
-              "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
-    EXPECT_TRUE(DeleteSong(0) &&
-                (LoadSongLibrary(), songLibrary.songs.size() == 1 && songLibrary.songs[0].name == "A mới"));
-    for (int i = 0; i < 101; ++i) ASSERT_TRUE(AddSong("song " + std::to_string(i), "", 0.0f));
     LoadSongLibrary();
-    EXPECT_TRUE(songLibrary.songs.size() == 100 && songLibrary.songs.front().name == "song 100" &&
-                songLibrary.songs.back().name == "song 1");
+    EXPECT_EQ(FormatSongLibrary(songLibrary.songs),
+              "Tình ca   bolero new|https://youtu.be/x?a=1 b|3|0\nA mới|https://example.org|0|1\n");
+    ASSERT_TRUE(DeleteSong(1));
+    LoadSongLibrary();
+    EXPECT_TRUE(songLibrary.songs.size() == 1 && songLibrary.songs[0].tone == 3.0f);
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(AddSong("song " + std::to_string(i), "", 0.0f));
+    LoadSongLibrary();
+    EXPECT_TRUE(songLibrary.songs.size() == 100 && songLibrary.songs.back().name == "song 0") << "the oldest goes";
     EXPECT_TRUE(SongPlayTone({"x", "", 5.0f, false, ""}) == 3.0f && SongPlayTone({"x", "", -9.0f, false, ""}) == -3.0f);
     const SongEntry song{"Mưa trên biển vắng", "https://youtu.be/AbC", 0.0f, false, ""};
     EXPECT_TRUE(SongMatches(song, "") && SongMatches(song, "BIển") && SongMatches(song, "youtu.be/abc"));
