@@ -116,11 +116,11 @@ TEST_F(MiniOutputTest, ADryRingIsPrimedAgainTheDeviceGetsSilenceOnlyWhenNearlyEm
     EXPECT_FALSE(miniOutput.streamLost.load());
 }
 
-TEST_F(MiniOutputTest, TheSelectedOpenPrimesForTheProfileAndKeepsTheOpenedId) {
+TEST_F(MiniOutputTest, TheSelectedOpenPrimesForTheProfileAndSavesTheOpenedId) {
     appConfig.miniOutputMode = 1;
-    appConfig.miniOutputId = "gone";
+    appConfig.miniOutputId = kCable.id;  // selected, but never opened: what plays instead is saved
     ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
-    EXPECT_TRUE(engine.beatRingPrefill.load() == 4800 && appConfig.miniOutputId == kSpeakers.id);
+    EXPECT_TRUE(engine.beatRingPrefill.load() == 4800 && StoredConfigValue("mini_output_id") == kSpeakers.id);
     appConfig.miniOutputMode = 0;
     ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
     EXPECT_EQ(engine.beatRingPrefill.load(), 1920);
