@@ -29,7 +29,7 @@ TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
     EXPECT_TRUE(Has(console, "Focusrite USB ASIO") && Has(console, "128 frames")) << console;
 }
 
-TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListed) {
+TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListedAndHostAndProbeErrorsAreSaid) {
     AddDriver("ASIOVADPRO Virtual", 2, 2);
     AddDriver("CABLE Input (VB-Audio Virtual Cable)", 0, 2, true);  // the beat's own cable
     AddDriver("Focusrite Mic Only", 2, 0);
@@ -42,9 +42,7 @@ TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListed) {
     ASSERT_EQ(studioHost.asioDrivers.size(), 1u);
     EXPECT_EQ(studioHost.asioDrivers[0].id, 4u) << "ids are the host's, not the list's";
     EXPECT_EQ(RunningDriver(), "ASIO4ALL v2");
-}
-
-TEST_F(BringUpTest, HostAndProbeErrorsBecomeConsoleLines) {
+    Fresh();
     scripted.driverHost.createFails = true;
     scripted.driverHost.createError = "no sound server";
     EXPECT_TRUE(Has(BringUp(), "chua san sang: no sound server"));
@@ -108,8 +106,7 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
         engine.studioMode = mode;
         AddDriver(name, inputs, 2, generic);
         const std::string console = BringUp();
-        ASSERT_FALSE(Calls().empty());
-        EXPECT_EQ(Calls()[0], open);
+        EXPECT_EQ(Calls(), (std::vector<std::string>{open, "start 0"}));
         EXPECT_EQ(engine.inputChannels.load(), open.find(" in ") == std::string::npos ? 0 : open[10] - '0');
         EXPECT_TRUE(*says ? Has(console, says) : !Has(console, "[APP-P")) << console;
         const bool bridged = Has(says, "DIRECT BRIDGE");
