@@ -22,56 +22,61 @@ protected:
         hostRequests.requestedAsioDevice = driver;
         return Frame();
     }
-    static void ExpectMessage(size_t index, const std::string& text, const std::string& caption) {
-        ASSERT_EQ(scripted.messages.size(), index + 1);
-        EXPECT_TRUE(Has(scripted.messages[index].text, text)) << scripted.messages[index].text;
-        EXPECT_EQ(scripted.messages[index].caption, caption);
-    }
+    static std::string LastMessage() { return scripted.messages.empty() ? "<none>" : scripted.messages.back().text; }
 };
 
-TEST_F(Requests, StudioModeReopensWithoutInputsOnceSavesAndAFailureRestoresTheOldMode) {
+TEST_F(Requests, StudioModeAndBufferSizeAreTakenOnceAndSavedWhenTheyRun) {
     for (int32_t mode : {1, -1, 1, 7}) Ask(mode);  // then: taken once, the mode it has, no mode at all
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 128", "start 0"}));
     EXPECT_TRUE(engine.studioMode.load() == 1 && engine.inputChannels.load() == 0);
     EXPECT_TRUE(StoredConfigValue("studio_mode") == "1" && hostRequests.requestedStudioMode.load() == -1);
     Ask(0);
-    EXPECT_TRUE(Calls().back() == "start 0" && engine.inputChannels.load() == 2 && scripted.messages.empty());
-    Driver(0).openError = "cannot open without inputs";
-    Driver(0).openFailures = 1;
-    Ask(1);
-    EXPECT_TRUE(engine.studioMode.load() == 0 && appConfig.studioMode == 0 && engine.inputChannels.load() == 2);
-    EXPECT_TRUE(StoredConfigValue("studio_mode") == "0" && RunningDriver() == "Focusrite USB ASIO");
-    ExpectMessage(0, "Khong the chuyen Studio Mode tren driver hien tai. Sonavela da khoi phuc che do truoc.",
-                  "Sonavela - Studio Mode");
-    EXPECT_TRUE(scripted.messages[0].owned);
-    Driver(0).openFailures = -1;  // the old mode cannot be reopened either: the silence is explained too
-    Ask(1);
-    ExpectMessage(2, "", "Sonavela - Loi Driver Soundcard");
-    EXPECT_FALSE(IsDriverStreamOpen());
-}
-
-TEST_F(Requests, TheBufferSizeChangesOnceAndFallsBackTo128) {
+    Calls().clear();
     Ask(-1, 256);
     Ask(-1, 256);
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 in 2 256", "start 0"}));
-    Calls().clear();
-    Driver(0).startError = "buffer size refused";  // a start that fails leaves the stream open
+    Driver(0).startError = "refused";
     Driver(0).startFailures = 1;
-    Ask(-1, 64);
-    EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 in 2 64", "start 0", "close", "open 0 in 2 128", "start 0"}));
+    Ask(-1, 64);  // 128 frames run instead, without a word, and the size the user chose last stays saved
     EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && studioHost.studioBufferFrames == 128u);
-    EXPECT_TRUE(StoredConfigValue("asio_buffer_frames") == "256" && scripted.messages.empty());
-    Driver(0).startFailures = -1;
-    Ask(-1, 512);
-    EXPECT_FALSE(IsDriverStreamOpen());
-    ExpectMessage(0,
-                  "Khong mo lai duoc Soundcard ASIO:\nbuffer size refused\n\nBam KHOI PHUC AM THANH de thu lai "
-                  "sau khi kiem tra soundcard.",
-                  "Sonavela - Loi Driver Soundcard");
+    EXPECT_TRUE(scripted.messages.empty() && StoredConfigValue("asio_buffer_frames") == "256");
+}
+
+TEST_F(Requests, AFailedSwitchPutsBackWhatRanOrSaysThatNothingRuns) {
+    // The drivers whose open (or start) fails, how often (-1: always), the request (mode, frames, driver),
+    // whether the old setting runs again, the messages then and a word of the last one.
+    const std::tuple<std::vector<uint32_t>, bool, int, int32_t, int32_t, int32_t, bool, size_t, const char*> cases[] = {
+        {{0}, false, 1, 1, 0, -1, true, 1, "Studio Mode"},
+        {{0}, false, -1, 1, 0, -1, false, 2, "KHOI PHUC"},
+        {{0}, true, -1, -1, 64, -1, false, 1, "driver 0 failed"},
+        {{1}, false, -1, -1, 0, 1, true, 1, "driver 1 failed"},
+        {{1}, true, -1, -1, 0, 1, true, 1, "driver 1 failed"},
+        {{1, 0}, false, -1, -1, 0, 1, false, 2, "driver 0 failed"}};
+    for (const auto& [failing, start, times, mode, frames, driver, runs, messages, says] : cases) {
+        SCOPED_TRACE(::testing::Message() << mode << " " << frames << " " << driver << " x" << times);
+        SetUp();
+        for (const uint32_t id : failing) {
+            ScriptedDriver& d = Driver(id);
+            (start ? d.startError : d.openError) = "driver " + std::to_string(id) + " failed";
+            (start ? d.startFailures : d.openFailures) = times;
+        }
+        Ask(mode, frames, driver);
+        EXPECT_EQ(scripted.messages.size(), messages);
+        EXPECT_TRUE(Has(LastMessage(), says)) << LastMessage();
+        EXPECT_TRUE(engine.studioMode.load() == 0 && StoredConfigValue("studio_mode") != "1");
+        EXPECT_TRUE(appConfig.asioBufferFrames == 128 && appConfig.asioDeviceName == "Focusrite USB ASIO");
+        EXPECT_TRUE(studioHost.currentDriverIndex == 0 && studioHost.currentDeviceId == 0u) << "the panel shows it";
+        if (runs) {
+            EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && engine.inputChannels.load() == 2);
+            EXPECT_TRUE(studioHost.studioBufferFrames == 128u && !IsMicBridgeRunning());
+        } else {
+            EXPECT_FALSE(IsDriverStreamOpen());
+        }
+    }
 }
 
 TEST_F(Requests, ADriverSwitchRunsTheNewDriverWithItsMicrophoneRuleAndTheLastRequestOfAFrameStands) {
-    EXPECT_TRUE(Has(Ask(-1, 0, 1), "GENERIC WASAPI MIC DIRECT BRIDGE"));
+    EXPECT_TRUE(Has(Ask(-1, 0, 1), "DIRECT BRIDGE"));
     Ask(-1, 0, 1);  // the current driver: nothing
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 1 in 2 128", "start 1"}));
     EXPECT_TRUE(RunningDriver() == "ASIO4ALL v2" && studioHost.currentDeviceId == 1u && IsMicBridgeRunning());
@@ -80,35 +85,10 @@ TEST_F(Requests, ADriverSwitchRunsTheNewDriverWithItsMicrophoneRuleAndTheLastReq
     EXPECT_EQ(RunningDriver(), "Focusrite USB ASIO");
     EXPECT_FALSE(IsMicBridgeRunning() || engine.micBridgeEnabled.load()) << "back on native inputs";
     Calls().clear();  // an unlisted driver is skipped, and the last request of a frame stands
-    EXPECT_TRUE(Has(Ask(-1, 0, 9), "[WARN] Bo qua yeu cau driver khong co trong danh sach: 9"));
+    EXPECT_TRUE(Has(Ask(-1, 0, 9), "danh sach: 9"));
     for (int i = 0; i < 10; ++i) hostRequests.requestedAsioDevice = (i + 1) % 2;
     Frame();
-    EXPECT_TRUE(Calls().empty());
-    for (int i = 0; i < 10; ++i) Ask(-1, 0, (i + 1) % 2);
-    EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && scripted.messages.empty());
-    EXPECT_EQ(std::count(Calls().begin(), Calls().end(), "close"), 10);
-}
-
-TEST_F(Requests, AFailedDriverSwitchShowsOneMessageAndTheRunningDriverIsTheCurrentOne) {
-    for (const bool startFails : {false, true}) {
-        SCOPED_TRACE(startFails);
-        scripted.messages.clear();
-        (startFails ? Driver(1).startError : Driver(1).openError) = "device unplugged";
-        Ask(-1, 0, 1);
-        ExpectMessage(0,
-                      "Khong the ket noi Soundcard moi:\ndevice unplugged\n\nDang khoi phuc lai thiet bi am thanh "
-                      "truoc do.",
-                      "Sonavela - Loi Driver Soundcard");
-        EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && Calls().back() == "start 0");
-        EXPECT_TRUE(studioHost.currentDeviceId == 0u && studioHost.currentDriverIndex == 0) << "the panel shows it";
-        EXPECT_TRUE(appConfig.asioDeviceName == "Focusrite USB ASIO" && engine.inputChannels.load() == 2);
-        EXPECT_FALSE(IsMicBridgeRunning());
-    }
-    scripted.messages.clear();  // neither opens: both are said, nothing is left half open
-    Driver(0).openError = "the old one is gone too";
-    Ask(-1, 0, 1);
-    ExpectMessage(1, "the old one is gone too", "Sonavela - Loi Driver Soundcard");
-    EXPECT_TRUE(!IsDriverStreamOpen() && studioHost.currentDriverIndex == 0);
+    EXPECT_TRUE(Calls().empty() && scripted.messages.empty());
 }
 
 TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
@@ -116,7 +96,6 @@ TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
     miniPlayerActive = true;
     Ask(1, 256, 1);
     EXPECT_TRUE(Calls() == Strings{"stop"} && IsDriverStreamOpen() && engine.studioMode.load() == 0);
-    EXPECT_NE(StoredConfigValue("studio_mode"), "1");
     miniPlayerActive = false;
     ConsoleOf(ReturnToStudio);
     Frame();  // the requests were dropped, not kept for later
@@ -125,24 +104,21 @@ TEST_F(Requests, TheMiniPlayerLeavesTheStreamAloneAndHandsItBack) {
     Driver(0).startError = "device busy";
     ConsoleOf(ReturnToStudio);
     EXPECT_FALSE(studioHost.asioAvailable);
-    ExpectMessage(0, "ASIO chua san sang, nhung Sonavela van giu Main Shell.\n\ndevice busy",
-                  "Sonavela - Studio Audio chua san sang");
-    EXPECT_EQ(scripted.messages[0].icon, MessageIcon::Information);
+    EXPECT_TRUE(Has(LastMessage(), "device busy") && scripted.messages[0].icon == MessageIcon::Information);
     ConsoleOf(ReturnToStudio);
-    ExpectMessage(1, "", "Sonavela - Main Shell");
+    EXPECT_TRUE(scripted.messages.size() == 2u && !Has(LastMessage(), "device busy")) << "no driver now, said so";
 }
 
 TEST_F(Requests, ALostDeviceIsClosedAndReportedOnceAndRestoreReopensTheCurrentDriver) {
     Ask(-1, 0, 1);
     scripted.driverHost.failed = true;
     scripted.driverHost.failReason = "the device was removed";
-    EXPECT_TRUE(Has(Frame(), "[WARN] Mat ket noi Soundcard ASIO: the device was removed"));
+    EXPECT_TRUE(Has(Frame(), "the device was removed"));
     EXPECT_FALSE(IsDriverStreamOpen() || IsMicBridgeRunning() || engine.micBridgeEnabled.load());
     Frame();
     EXPECT_EQ(scripted.messages.size(), 1u);
     Ask(-1, 0, 0);  // the next request brings a driver back
     EXPECT_TRUE(RunningDriver() == "Focusrite USB ASIO" && RunScriptedDriverBlocks(4));
-    EXPECT_EQ(engine.callbackBlocks.load(), 4u);
     Calls().clear();
     EXPECT_TRUE(ReopenStudioStream());
     EXPECT_EQ(Calls(), (Strings{"stop", "close", "open 0 in 2 128", "start 0"}));

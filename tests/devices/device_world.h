@@ -8,7 +8,6 @@
 #include "app/device_actions.h"
 #include "app/host_requests.h"
 #include "app/notices.h"
-#include "devices/driver_preference.h"
 #include "devices/endpoint_selection.h"
 #include "devices/mic_bridge.h"
 #include "devices/mini_output.h"

@@ -41,19 +41,6 @@ protected:
     }
 };
 
-TEST_F(BeatPump, OpensTheLoopbackOfTheCablesOutputFoundByItsName) {
-    ASSERT_TRUE(OpenBeatCapture());
-    EXPECT_TRUE(beatCapture.beatCaptureReady && scripted.captureStream.openedLoopback);
-    EXPECT_EQ(scripted.captureStream.openedId, kCable.id);
-    scripted.captureStream.openFails = true;
-    EXPECT_FALSE(OpenBeatCapture() || beatCapture.beatCaptureReady || scripted.captureStream.open);
-    scripted.captureStream.openFails = false;
-    scripted.captureStream.opens = 0;
-    scripted.render.endpoints = {kSpeakers, {"cable_lower", "cable input (lower case)"}};
-    scripted.capture.endpoints = {kCableCapture};  // the cable's capture side is never used
-    EXPECT_FALSE(OpenBeatCapture() || scripted.captureStream.opens != 0);
-}
-
 TEST_F(BeatPump, TwoSemitonesUpKeepTheTempoAndAToneChangeKeepsTheBeatFlowing) {
     ASSERT_TRUE(OpenBeatCapture());
     SetBeatTone(2.0f);
@@ -81,8 +68,10 @@ TEST_F(BeatPump, SilentPacketsAreDroppedAndTheRingKeepsItsLatencyLimit) {
     EXPECT_TRUE(BeatRingFill() > studioLimit && BeatRingFill() <= 19200 && BeatRingFill() % 2 == 0) << BeatRingFill();
 }
 
-TEST_F(BeatPump, ALostStreamIsClosedTheMeterDecaysAndTheNextOpenWorks) {
+TEST_F(BeatPump, OpensTheLoopbackOfTheCablesOutputFoundByItsNameAndALostStreamIsClosedUntilTheNextOpen) {
     ASSERT_TRUE(OpenBeatCapture());
+    EXPECT_TRUE(beatCapture.beatCaptureReady && scripted.captureStream.openedLoopback);
+    EXPECT_EQ(scripted.captureStream.openedId, kCable.id);
     scripted.captureStream.lost = true;
     PumpBeat();
     EXPECT_FALSE(beatCapture.beatCaptureReady || scripted.captureStream.open || beatCapture.streamsLost != 1u);
@@ -93,5 +82,12 @@ TEST_F(BeatPump, ALostStreamIsClosedTheMeterDecaysAndTheNextOpenWorks) {
     ASSERT_TRUE(OpenBeatCapture());
     Pump(1, 220.0, 4800);
     EXPECT_EQ(beatCapture.framesCaptured, 4800u);
+    scripted.captureStream.openFails = true;
+    EXPECT_FALSE(OpenBeatCapture() || beatCapture.beatCaptureReady || scripted.captureStream.open);
+    scripted.captureStream.openFails = false;
+    scripted.captureStream.opens = 0;
+    scripted.render.endpoints = {kSpeakers, {"cable_lower", "cable input (lower case)"}};
+    scripted.capture.endpoints = {kCableCapture};  // the cable's capture side is never used
+    EXPECT_FALSE(OpenBeatCapture() || scripted.captureStream.opens != 0);
 }
 }  // namespace

@@ -26,19 +26,15 @@ TEST_F(BringUpTest, TheBestRankedOrTheExactlyStoredDriverRunsAndSaysSo) {
     }
     EXPECT_TRUE(studioHost.asioAvailable && scripted.messages.empty() && studioHost.currentDeviceId == 1u);
     EXPECT_EQ(Calls(), (std::vector<std::string>{"open 1 in 2 128", "start 1"}));
-    EXPECT_TRUE(Has(console, "\n>>> DA KET NOI SOUNDCARD: Focusrite USB ASIO <<<\n") &&
-                Has(console, ">>> ASIO Stream da kich hoat o muc 128 frames <<<\n"))
-        << console;
+    EXPECT_TRUE(Has(console, "Focusrite USB ASIO") && Has(console, "128 frames")) << console;
 }
 
-TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListed) {
+TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListedAndHostAndProbeErrorsAreSaid) {
     AddDriver("ASIOVADPRO Virtual", 2, 2);
     AddDriver("CABLE Input (VB-Audio Virtual Cable)", 0, 2, true);  // the beat's own cable
     AddDriver("Focusrite Mic Only", 2, 0);
     AddDriver("Focusrite Mono Out", 2, 1);
-    EXPECT_TRUE(Has(BringUp(),
-                    "[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI "
-                    "san sang khi nguoi dung chon.\n"));
+    EXPECT_TRUE(Has(BringUp(), "Khong co ASIO"));
     EXPECT_TRUE(studioHost.asioDrivers.empty() && Calls().empty() && !studioHost.asioAvailable && !miniPlayerActive);
     ShutDownStudioAudio();
     AddDriver("ASIO4ALL v2");
@@ -46,15 +42,13 @@ TEST_F(BringUpTest, DriversThatCannotCarryTwoOutputsAreNeverListed) {
     ASSERT_EQ(studioHost.asioDrivers.size(), 1u);
     EXPECT_EQ(studioHost.asioDrivers[0].id, 4u) << "ids are the host's, not the list's";
     EXPECT_EQ(RunningDriver(), "ASIO4ALL v2");
-}
-
-TEST_F(BringUpTest, HostAndProbeErrorsBecomeConsoleLines) {
+    Fresh();
     scripted.driverHost.createFails = true;
     scripted.driverHost.createError = "no sound server";
-    EXPECT_TRUE(Has(BringUp(), "[INFO] ASIO subsystem chua san sang: no sound server"));
+    EXPECT_TRUE(Has(BringUp(), "chua san sang: no sound server"));
     EXPECT_FALSE(DriverHostExists() || studioHost.asioAvailable);
     scripted.driverHost.createError.clear();
-    EXPECT_TRUE(Has(BringUp(), "[INFO] ASIO subsystem chua san sang. Main Shell"));
+    EXPECT_TRUE(Has(BringUp(), "chua san sang. Main Shell"));
     Fresh();
     AddDriver("Broken One").probeFails = true;
     ScriptedDriver& broken = AddDriver("Broken Two");
@@ -62,9 +56,7 @@ TEST_F(BringUpTest, HostAndProbeErrorsBecomeConsoleLines) {
     broken.probeError = "driver crashed while probing";
     AddDriver("ASIO4ALL v2");
     const std::string console = BringUp();
-    EXPECT_TRUE(Has(console, "[WARN] Bo qua ASIO device loi khong xac dinh.\n") &&
-                Has(console, "[WARN] Bo qua ASIO device loi: driver crashed while probing\n"))
-        << console;
+    EXPECT_TRUE(Has(console, "loi khong xac dinh") && Has(console, "loi: driver crashed while probing")) << console;
     EXPECT_EQ(RunningDriver(), "ASIO4ALL v2");
 }
 
@@ -75,10 +67,7 @@ TEST_F(BringUpTest, AFailedFirstOpenTurnsStudioOffWithOneMessageAndLeavesNothing
     EXPECT_FALSE(IsDriverStreamOpen()) << "a later restore can open it again";
     ASSERT_EQ(scripted.messages.size(), 1u);
     const ScriptedMessage& m = scripted.messages[0];
-    EXPECT_EQ(m.text,
-              "Khong mo duoc Soundcard ASIO:\nsample rate 48000 not supported\n\nSonavela se chuyen sang Mini "
-              "Player qua WASAPI (3.5mm/Bluetooth/HDMI).");
-    EXPECT_TRUE(m.caption == "Sonavela - ASIO khong san sang" && m.icon == MessageIcon::Warning && !m.owned);
+    EXPECT_TRUE(Has(m.text, "sample rate 48000 not supported") && m.icon == MessageIcon::Warning && !m.owned);
 }
 
 TEST_F(BringUpTest, TheGrantedBufferSizeIsWhatRunsAndLongNamesAreCutBetweenLetters) {
@@ -103,14 +92,11 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
         {"Focusrite USB ASIO", 0, false, true, false, 0, "open 0 128", ""},
         {"Focusrite USB ASIO", 2, false, true, false, 1, "open 0 128", ""},
         {"Focusrite USB ASIO", 2, false, true, true, 0, "open 0 in 2 128", ""},  // the K10 lock is the generic's
-        {"ASIO4ALL v2", 2, false, true, false, 0, "open 0 in 2 128",
-         "[APP-P2.6] GENERIC WASAPI MIC DIRECT BRIDGE: Microphone (USB Audio Device) -> Vocal Bus\n"},
-        {"ASIO4ALL v2", 2, false, false, false, 0, "open 0 in 2 128",  // the cable alone: no howl from the beat
-         "[APP-P2.6] No usable Windows recording endpoint; Native ASIO path remains available.\n"},
-        {"ASIO4ALL v2", 2, false, true, true, 0, "open 0 128",
-         "[APP-P3.5] K10 compatibility mode: Studio Mic DISABLED; output remains available.\n"},
+        {"ASIO4ALL v2", 2, false, true, false, 0, "open 0 in 2 128", "DIRECT BRIDGE: Microphone (USB Audio Device)"},
+        {"ASIO4ALL v2", 2, false, false, false, 0, "open 0 in 2 128", "No usable"},  // the cable alone: no howl
+        {"ASIO4ALL v2", 2, false, true, true, 0, "open 0 128", "K10 compatibility"},
         {"ASIO4ALL v2", 2, false, true, false, 1, "open 0 128", ""},
-        {"Speakers (High Definition Audio)", 0, true, true, true, 0, "open 0 128", "[APP-P3.5] K10"},
+        {"Speakers (High Definition Audio)", 0, true, true, true, 0, "open 0 128", "K10 compatibility"},
         {"Focusrite Scarlett 2i2 Analog Stereo", 0, true, true, false, 0, "open 0 128", "DIRECT BRIDGE"}};
     for (const auto& [name, inputs, generic, mic, k10, mode, open, says] : cases) {
         SCOPED_TRACE(::testing::Message() << name << " mode " << mode << " k10 " << k10 << " mic " << mic);
@@ -120,8 +106,7 @@ TEST_F(BringUpTest, TheInputRuleFollowsStudioModeTheDriverTheMicrophoneAndTheK10
         engine.studioMode = mode;
         AddDriver(name, inputs, 2, generic);
         const std::string console = BringUp();
-        ASSERT_FALSE(Calls().empty());
-        EXPECT_EQ(Calls()[0], open);
+        EXPECT_EQ(Calls(), (std::vector<std::string>{open, "start 0"}));
         EXPECT_EQ(engine.inputChannels.load(), open.find(" in ") == std::string::npos ? 0 : open[10] - '0');
         EXPECT_TRUE(*says ? Has(console, says) : !Has(console, "[APP-P")) << console;
         const bool bridged = Has(says, "DIRECT BRIDGE");
