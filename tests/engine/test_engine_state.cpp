@@ -29,8 +29,6 @@ TEST_F(EngineTest, BeatRingGateOpensAtThePrefillShutsOnAShortReadAndTrimsTheOlde
     EXPECT_EQ(Read(out, 2), 2);
     EXPECT_EQ(Read(out, 960), 0);  // short: copies nothing, shuts the gate
     EXPECT_EQ(out[0], 0.0f);
-    engine.beatRingWrite = engine.beatRingWrite + 2000;  // data without the producer's gate check
-    EXPECT_EQ(Read(out, 960), 0);
     Write(Sequence(2, 961));
     EXPECT_EQ(Read(out, 960), 960);
     EXPECT_EQ(out[0], 2.0f);
@@ -52,36 +50,27 @@ TEST_F(EngineTest, BeatRingGateOpensAtThePrefillShutsOnAShortReadAndTrimsTheOlde
     EXPECT_EQ(TrimBeatRing(19200), 0);
 }
 
-TEST_F(EngineTest, BridgeRingCutsItsBacklogCountsUnderrunsAndKeepsOneSlotFree) {
+// The full ring and the captured count: the bridge's own tests.
+TEST_F(EngineTest, BridgeRingKeepsTheNewestBacklogAndCountsUnderruns) {
     const std::vector<float> mic = Sequence(1000);
-    ASSERT_EQ(WriteBridgeRing(mic.data(), 1000), 1000u);
-    std::vector<float> block(128, 0.0f);
+    WriteBridgeRing(mic.data(), 1000);
+    std::vector<float> block(512, -1.0f);
     EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 128u);
     EXPECT_EQ(block[0], 424.0f);  // cut to 576 before reading
-    EXPECT_EQ(engine.bridgeFillFrames, 448u);
-    for (int i = 0; i < 3; ++i) ReadBridgeBlock(block.data(), 128);
-    std::fill(block.begin(), block.end(), 0.0f);
     EXPECT_EQ(engine.bridgeUnderruns, 0u);
-    EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 64u);
-    EXPECT_EQ(block[63], 999.0f);
-    EXPECT_EQ(block[64], 0.0f);
+    EXPECT_EQ(ReadBridgeBlock(block.data(), 512), 448u);
+    EXPECT_TRUE(block[447] == 999.0f && block[448] == -1.0f);
     EXPECT_EQ(engine.bridgeUnderruns, 1u);
     EXPECT_EQ(engine.bridgeFramesConsumed, 576u);
-    const std::vector<float> flood = Sequence(20000);
-    EXPECT_EQ(WriteBridgeRing(flood.data(), 20000), 16383u);
-    EXPECT_EQ(engine.bridgeFramesCaptured, 21000u);
 }
 
-TEST_F(EngineTest, RecorderTapClampsTruncatesIdlesWhileInactiveAndCountsDropsOnceFull) {
+// The sample conversion: the recorder's tests.
+TEST_F(EngineTest, RecorderTapIdlesWhileInactiveReadsWholeFramesAndCountsDropsOnceFull) {
     PushRecorderFrame(0.5f, 0.5f);
     EXPECT_EQ(engine.recordWriteIndex, 0u);
     engine.recorderActive = true;
-    for (const auto& [l, r] : {std::pair{0.5f, -0.5f}, {1.5f, -2.0f}, {-0.00003f, 0.99999f}, {NAN, -INFINITY}}) {
-        PushRecorderFrame(l, r);
-    }
-    EXPECT_EQ(DrainRecord(), (std::vector<int16_t>{16383, -16383, 32767, -32767, 0, 32766, 0, 0}));
     for (int i = 0; i < 524288 + 3; ++i) PushRecorderFrame(0.1f, 0.1f);  // three over the full ring
-    EXPECT_EQ(engine.recordFramesPushed, 524288u + 4u);
+    EXPECT_EQ(engine.recordFramesPushed, 524288u);
     EXPECT_EQ(engine.recordFramesDropped, 3u);
     int16_t some[100];
     EXPECT_EQ(ReadRecordRing(some, 99), 98u);  // whole frames only
@@ -89,12 +78,8 @@ TEST_F(EngineTest, RecorderTapClampsTruncatesIdlesWhileInactiveAndCountsDropsOnc
     EXPECT_EQ(engine.recordFramesDropped, 4u);
 }
 
-// Out-of-range values land on the bounds and a NaN on the lower one; start-up derives as the setters do.
-TEST_F(EngineTest, SettersClampTreatNaNAsTheFloorAndDeriveFromTheClampedValue) {
-    const float threshold = engine.balanceThresholdDb, ratio = engine.balanceRatio, makeup = engine.balanceMakeup;
-    SetVocalBalance(engine.balanceAmount);
-    EXPECT_TRUE(threshold == engine.balanceThresholdDb && ratio == engine.balanceRatio &&
-                makeup == engine.balanceMakeup);
+// Out-of-range values land on the bounds and a NaN on the lower one.
+TEST_F(EngineTest, SettersClampAndTreatNaNAsTheFloor) {
     const std::tuple<void (*)(float), std::atomic<float>*, float> cases[] = {
         {SetVocalBody, &engine.bodyAmount, 1.0f},       {SetVocalSmooth, &engine.smoothAmount, 1.0f},
         {SetVocalWarmth, &engine.warmthAmount, 1.0f},   {SetVocalBodyPlus, &engine.bodyPlusAmount, 1.0f},

@@ -1,4 +1,5 @@
-// The Studio block function: input selection, mixing, modes, tap and meters.
+// The Studio block function: input selection, mixing, modes, tap and meters (blocks longer than the
+// scratch: the offline render's block-size test).
 
 #include <algorithm>
 #include <cmath>
@@ -134,25 +135,4 @@ TEST_F(EngineTest, RecMixRecordsTheOutputAndRecVocalTheVocalBusWithoutBeatOrMast
     EXPECT_GT(engine.micPeak, 0.45f);
 }
 
-TEST_F(EngineTest, BlocksLongerThanTheScratchAreProcessedInSlices) {
-    const std::vector<float> in = Sine(2 * 4096, 300.0, 0.5f);  // two channels, each a 600 Hz tone
-    std::vector<float> beat = Sine(2 * 4096 + 960, 200.0, 0.3f);
-    auto render = [&](unsigned blockFrames) {
-        InitEngine();
-        ToggleTune();  // detection runs per block, so its timing depends on the block size
-        engine.inputChannels = 2;
-        WriteBeatRing(beat.data(), static_cast<int64_t>(beat.size()));
-        std::vector<float> out;
-        for (unsigned f = 0; f < 4096; f += blockFrames) {
-            const std::vector<float> o =
-                RunBlock({in.begin() + 2 * f, in.begin() + 2 * (f + blockFrames)}, blockFrames);
-            out.insert(out.end(), o.begin(), o.end());
-        }
-        return out;
-    };
-    const std::vector<float> whole = render(4096);
-    EXPECT_EQ(engine.callbackBlocks, 1u);
-    EXPECT_EQ(whole, render(128));
-    EXPECT_NE(whole[2 * 4095], 0.0f);
-}
 }  // namespace
