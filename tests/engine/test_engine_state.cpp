@@ -22,32 +22,29 @@ void Write(const std::vector<float>& v) { WriteBeatRing(v.data(), static_cast<in
 int64_t Read(std::vector<float>& out, int64_t n) { return ReadBeatRing(out.data(), n, BeatReader::Studio); }
 
 TEST_F(EngineTest, BeatRingGateOpensAtThePrefillShutsOnAShortReadAndTrimsTheOldestWholeFrames) {
-    std::vector<float> out(4800, -1.0f);
+    std::vector<float> out(960, -1.0f);
     Write(Sequence(959));
     EXPECT_EQ(Read(out, 2), 0);
-    Write(Sequence(2, 959));
-    EXPECT_EQ(Read(out, 2), 2);
+    Write(Sequence(1, 959));
+    EXPECT_EQ(Read(out, 960), 960);  // exactly the fill
+    EXPECT_EQ(out[959], 959.0f);
+    Write(Sequence(959, 960));
     EXPECT_EQ(Read(out, 960), 0);  // short: copies nothing, shuts the gate
     EXPECT_EQ(out[0], 0.0f);
-    Write(Sequence(2, 961));
-    EXPECT_EQ(Read(out, 960), 960);
-    EXPECT_EQ(out[0], 2.0f);
+    Write(Sequence(2, 1919));
+    EXPECT_EQ(Read(out, 2), 2);
+    Write(Sequence(5766, 1921));       // 6725 waiting
+    EXPECT_EQ(TrimBeatRing(6720), 6);  // 5 over, rounded up to a whole frame
+    EXPECT_EQ(Read(out, 2), 2);
+    EXPECT_EQ(out[0], 968.0f);
+    EXPECT_EQ(TrimBeatRing(19200), 0);
     SetBeatPrefill(100);  // the floor
     EXPECT_EQ(engine.beatRingPrefill, 960);
     SetBeatPrefill(60000);  // half the ring at most
     EXPECT_EQ(engine.beatRingPrefill, 48000);
-    SetBeatPrefill(4800);
     ResetBeatRing();
-    Write(Sequence(4799));
-    EXPECT_EQ(Read(out, 2), 0);
-    Write(Sequence(1, 4799));
-    EXPECT_EQ(Read(out, 4800), 4800);  // exactly the fill
-    EXPECT_EQ(out[4799], 4799.0f);
-    Write(Sequence(6725));
-    EXPECT_EQ(TrimBeatRing(6720), 6);  // 5 over, rounded up to a whole frame
-    ASSERT_EQ(Read(out, 2), 2);
-    EXPECT_EQ(out[0], 6.0f);
-    EXPECT_EQ(TrimBeatRing(19200), 0);
+    Write(Sequence(47999));
+    EXPECT_EQ(Read(out, 2), 0);  // primed afresh, to the new prefill
 }
 
 // The full ring and the captured count: the bridge's own tests.
