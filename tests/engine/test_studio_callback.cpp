@@ -81,19 +81,13 @@ TEST_F(EngineTest, BeatIsMixedAtBeatVolumeMeteredAndSilentOnUnderflow) {
 
 TEST_F(EngineTest, BeatOnlyFreezesTheVocalPathAndPlaysTheBeatThroughTheMaster) {
     engine.inputChannels = 1;
-    engine.micBridgeEnabled = true;
     for (unsigned b = 0; b < 4; ++b) RunBlock(ConstantInput(128, {0.3f}), 128);
     const float frozenY1 = engine.micHighPass.y1, frozenX1 = engine.micHighPass.x1;
-    const std::vector<float> mic(600, 0.4f);
-    WriteBridgeRing(mic.data(), 600);
-    engine.micBridgeRunning = true;
-    const uint32_t bridgeRead = engine.bridgeReadIndex;
     engine.studioMode = 1;
     engine.beatVolume = 1.0f;
     FeedBeat(2048, 0.3f, -0.3f);
     const std::vector<float> out = RunBlock(ConstantInput(128, {0.9f}), 128);
     EXPECT_TRUE(engine.micHighPass.y1 == frozenY1 && engine.micHighPass.x1 == frozenX1);
-    EXPECT_EQ(engine.bridgeReadIndex, bridgeRead);
     EXPECT_EQ(engine.micPeak + engine.vocalPeak, 0.0f);
     EXPECT_NEAR(out[0], 0.3f * 1.18f, 1e-6);  // below the glue threshold: makeup only
     EXPECT_NEAR(out[1], -0.3f * 1.18f, 1e-6);
