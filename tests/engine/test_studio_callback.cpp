@@ -12,13 +12,6 @@
 #include "tools/synth/signals.h"
 
 namespace {
-void ExpectRecorded(const std::vector<float>& out) {
-    const std::vector<int16_t> rec = DrainRecord();
-    ASSERT_EQ(rec.size(), out.size());
-    for (size_t i = 0; i < rec.size(); ++i)
-        ASSERT_EQ(rec[i], static_cast<int16_t>(std::clamp(out[i], -1.0f, 1.0f) * 32767.0f));
-}
-
 TEST_F(EngineTest, MicrophoneIsTheConfiguredInputOrTheBridgeWhileEnabledAndRunning) {
     RunBlock({}, 128);  // no input buffer at all
     EXPECT_EQ(engine.micPeak, 0.0f);
@@ -94,17 +87,18 @@ TEST_F(EngineTest, BeatOnlyFreezesTheVocalPathAndPlaysTheBeatThroughTheMaster) {
     EXPECT_FLOAT_EQ(engine.beatPeak, std::fabs(out[1]));
 }
 
+// REC MIX with the voice: the offline render's tests.
 TEST_F(EngineTest, RecMixRecordsTheOutputAndRecVocalTheVocalBusWithoutBeatOrMaster) {
-    engine.inputChannels = 1;
     engine.recorderActive = true;
-    FeedBeat(8192, 0.4f, -0.4f);
-    const std::vector<float> in = Sine(256, 330.0, 0.5f);
-    ExpectRecorded(RunBlock(in, 256));
     engine.studioMode = 1;  // the beat alone
-    ExpectRecorded(RunBlock({}, 64));
+    FeedBeat(8192, 0.4f, -0.4f);
+    std::vector<int16_t> played;
+    for (const float y : RunBlock({}, 64)) played.push_back(static_cast<int16_t>(y * 32767.0f));
+    EXPECT_EQ(DrainRecord(), played);
     engine.recordMode = 1;
     RunBlock({}, 64);
     EXPECT_EQ(DrainRecord(), std::vector<int16_t>(128, 0));
+    const std::vector<float> in = Sine(256, 330.0, 0.5f);
     auto vocalTake = [&](float glue, bool beat, float volume) {
         InitEngine();
         ToggleTune();  // its 1500-sample delay would leave the block silent
