@@ -36,7 +36,6 @@ std::vector<float> Tune(const std::vector<float>& in, unsigned block = 128,
     return out;
 }
 
-bool DetectionRan() { return engine.autoTune.blockCounter == 0; }
 double Note() { return engine.detectedNote.load(); }
 
 // Median shift of the output pitch over the input's, in cents, over 4096-sample windows from `from`.
@@ -76,7 +75,8 @@ TEST_F(AutoTune, HoldsTheCorrectionForSixteenDetectionsThenLetsGo) {
     in.resize(2 * in.size(), 0.0f);
     std::vector<std::pair<double, float>> seen;  // note and target from the last voiced detection on
     Tune(in, 512, [&](size_t end) {
-        if (DetectionRan() && end >= 24 * 2048) seen.emplace_back(Note(), engine.autoTune.targetRatio);
+        if (engine.autoTune.blockCounter == 0 && end >= 24 * 2048)
+            seen.emplace_back(Note(), engine.autoTune.targetRatio);
     });
     ASSERT_EQ(seen.size(), 25u);
     EXPECT_NEAR(seen[0].first, kFlat, 0.1);
