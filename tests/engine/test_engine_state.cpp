@@ -77,13 +77,14 @@ TEST_F(EngineTest, RecorderTapIdlesWhileInactiveReadsWholeFramesAndCountsDropsOn
 
 // Out-of-range values land on the bounds and a NaN on the lower one.
 TEST_F(EngineTest, SettersClampAndTreatNaNAsTheFloor) {
-    const std::tuple<void (*)(float), std::atomic<float>*, float> cases[] = {
-        {SetVocalBody, &engine.bodyAmount, 1.0f},       {SetVocalSmooth, &engine.smoothAmount, 1.0f},
-        {SetVocalWarmth, &engine.warmthAmount, 1.0f},   {SetVocalBodyPlus, &engine.bodyPlusAmount, 1.0f},
-        {SetVocalOpto, &engine.optoAmount, 1.0f},       {SetReverbLevel, &engine.reverbLevel, 1.0f},
-        {SetEchoLevel, &engine.echoLevel, 1.0f},        {SetMasterGlue, &engine.glueAmount, 1.0f},
-        {SetVocalBalance, &engine.balanceAmount, 1.0f}, {SetAirAmount, &engine.airDb, 10.0f}};
-    for (const auto& [set, field, top] : cases) {
+    const std::pair<void (*)(float), std::atomic<float>*> cases[] = {
+        {SetVocalBody, &engine.bodyAmount},       {SetVocalSmooth, &engine.smoothAmount},
+        {SetVocalWarmth, &engine.warmthAmount},   {SetVocalBodyPlus, &engine.bodyPlusAmount},
+        {SetVocalOpto, &engine.optoAmount},       {SetReverbLevel, &engine.reverbLevel},
+        {SetEchoLevel, &engine.echoLevel},        {SetMasterGlue, &engine.glueAmount},
+        {SetVocalBalance, &engine.balanceAmount}, {SetAirAmount, &engine.airDb}};
+    for (const auto& [set, field] : cases) {
+        const float top = field == &engine.airDb ? 10.0f : 1.0f;
         for (const auto& [in, want] : {std::pair{0.37f, 0.37f}, {7.0f, 1.0f}, {-0.2f, 0.0f}, {NAN, 0.0f}}) {
             set(in);
             EXPECT_FLOAT_EQ(*field, want * top) << in;
