@@ -48,6 +48,12 @@ double ShiftCents(const std::vector<float>& in, const std::vector<float>& out, s
     return c[c.size() / 2];
 }
 
+float LargestStep(const std::vector<float>& y) {
+    float step = 0.0f;
+    for (size_t i = 1; i < y.size(); ++i) step = std::max(step, std::fabs(y[i] - y[i - 1]));
+    return step;
+}
+
 TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
     // style, cents off the note, shift expected, glide time constant in samples
     const std::tuple<int, double, double, double> cases[] = {
@@ -59,10 +65,14 @@ TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
         const double hz = HzOfNote(57.0 + offCents / 100.0);
         const std::vector<float> in = Sing(SteadyVoice(hz), 3 * 48000);
         double glide = -1.0;  // the ratio's time constant over the block after the first note
+        float delay = 0.0f;   // the splices keep the read inside the ring's span
         const std::vector<float> out = Tune(in, 128, [&](size_t) {
             const float target = engine.autoTune.targetRatio, ratio = engine.autoTune.ratio;
             if (glide < 0.0 && target != 1.0f) glide = -128.0 / std::log((target - ratio) / (target - 1.0f));
+            delay = std::max(delay, engine.autoTune.shifter.delay);
         });
+        EXPECT_LT(delay, kShifterMaxDelay);
+        EXPECT_LT(LargestStep(out), 1.1f * LargestStep(in)) << "a click at a splice";
         EXPECT_NEAR(ShiftCents(in, out, 24000, hz), expected, 2.0) << style << ", " << offCents << " cents";
         EXPECT_NEAR(expected == 0.0 ? tau : glide, tau, 0.02 * tau) << style;  // a glide where a note is pulled
     }
