@@ -1,4 +1,4 @@
-// Which output and input are selected from the scripted lists, what is saved, and the name tests.
+// Which output is selected from the scripted list, what is saved, and the name tests.
 #include "tests/devices/device_world.h"
 
 namespace {
@@ -28,23 +28,6 @@ TEST(Endpoints, TheStoredActiveOutputElseTheDefaultElseTheFirstIsSelectedAndACha
     AsApp(RefreshOutputEndpoints);
     EXPECT_TRUE(endpointLists.outputEndpoints.empty() && endpointLists.selectedOutputIndex == 0);
     EXPECT_EQ(SelectedOutput(), nullptr);
-}
-
-TEST(Endpoints, TheInputIsTheStoredOneElseTheBestMicrophoneByNameKeptInMemory) {
-    ResetDeviceWorld();
-    scripted.capture.endpoints = {
-        kCableCapture, {"line", "Line In (High Definition Audio)"}, kUsbMic, {"usb2", kUsbMic.name}};
-    AsApp(RefreshInputEndpoints);
-    EXPECT_EQ(endpointLists.selectedInputIndex, 2) << "the earliest of equal scores";
-    EXPECT_EQ(appConfig.wasapiMicInputId, kUsbMic.id);
-    EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
-    appConfig.wasapiMicInputId = "line";
-    AsApp(RefreshInputEndpoints);
-    EXPECT_EQ(endpointLists.selectedInputIndex, 1);
-    scripted.capture.endpoints = {kCableCapture, kStereoMix};
-    appConfig.wasapiMicInputId = "gone";
-    AsApp(RefreshInputEndpoints);
-    EXPECT_EQ(endpointLists.selectedInputIndex, 0);
 }
 
 TEST(Endpoints, MicrophonesRankByTheirNamesAndK10AndTheGenericDriverAreKnownByName) {

@@ -65,10 +65,7 @@ TEST_F(MiniOutputTest, OpensTheChosenOrDefaultEndpointButNeverTheCableSavesWhatP
         ASSERT_TRUE(OpenMiniOutput(asked, profile));
         EXPECT_TRUE(miniOutput.openedId == opened && miniOutput.bufferFrames == bufferFrames);
         StopMiniOutput();
-        EXPECT_FALSE(miniOutput.thread.joinable() || scripted.renderStream.open.load());
-        const uint64_t written = scripted.renderStream.framesWritten.load();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_EQ(scripted.renderStream.framesWritten.load(), written) << "nothing writes after the stop";
+        EXPECT_FALSE(miniOutput.thread.joinable() || scripted.renderStream.open.load()) << "its thread has ended";
     }
     appConfig.miniOutputMode = 1;
     appConfig.miniOutputId = kCable.id;  // selected, but never opened: what plays instead is saved
