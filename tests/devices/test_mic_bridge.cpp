@@ -72,7 +72,7 @@ TEST_F(Bridge, OnlyAnOpenableRealMicrophoneOrTheUsersChoiceIsBridgedAndKept) {
     EXPECT_FALSE(OpenMicBridge(kUsbMic.id) || IsMicBridgeRunning() || micBridge.openedId != "");
     scripted.captureStream.openFails = false;
     scripted.captureStream.opens = 0;
-    scripted.capture.endpoints = {kCableCapture, kStereoMix};
+    scripted.capture.endpoints = {kCableCapture, kStereoMix, {"wuh", "What U Hear"}, {"nv", "Mic (NVIDIA Broadcast)"}};
     EXPECT_FALSE(RunDeviceOperation(StartSelectedMicBridge) || IsMicBridgeRunning() ||
                  scripted.captureStream.opens != 0);
     EXPECT_EQ(appConfig.wasapiMicInputId, "") << "nothing stored";
