@@ -1,5 +1,4 @@
-// The device policy saves the config: this binary's data folder is a private
-// temporary one, set before anything asks where the data lives.
+// The device policy saves the config: the data folder is a private one, set before anything asks for it.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

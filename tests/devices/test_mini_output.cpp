@@ -1,28 +1,7 @@
 // The Mini output over a scripted output: where it opens, what its thread writes, and a stop that leaves none.
-#include <cstring>
-
 #include "tests/devices/device_world.h"
 
 namespace {
-StreamFormat Format(SampleFormat sample, uint32_t channels, uint32_t bytes) { return {48000, channels, sample, bytes}; }
-
-TEST(RenderMiniFrames, FloatIsUnclippedSixteenBitClippedAndTruncatedOtherFormatsSilent) {
-    const float beat[] = {0.5f, -0.25f, 0.9f, 0.1f}, six[] = {0.5f, -0.25f, 0.125f, 0.125f, 0.125f, 0.125f, 0.9f};
-    float f[12];
-    EXPECT_FLOAT_EQ(RenderMiniFrames(beat, 2, Format(SampleFormat::Float32, 2, 4), 1.5f, f), 1.35f);
-    EXPECT_TRUE(f[0] == 0.75f && f[1] == -0.375f && f[2] == 1.5f * 0.9f);
-    RenderMiniFrames(beat, 2, Format(SampleFormat::Float32, 6, 4), 1.0f, f);  // the other channels get the middle
-    for (int i = 0; i < 7; ++i) EXPECT_FLOAT_EQ(f[i], six[i]) << i;
-    const float loud[] = {0.9f, -0.5f, 0.3f, 0.00001f};
-    int16_t s[6];
-    EXPECT_FLOAT_EQ(RenderMiniFrames(loud, 2, Format(SampleFormat::Int16, 3, 2), 1.5f, s), 1.0f);
-    EXPECT_EQ(std::vector<int16_t>(s, s + 5), (std::vector<int16_t>{32767, -24575, 4095, 14745, 0}));
-    uint8_t other[6];
-    std::memset(other, 0x55, sizeof other);
-    EXPECT_EQ(RenderMiniFrames(beat, 1, Format(SampleFormat::Other, 2, 3), 1.0f, other), 0.0f);
-    EXPECT_EQ(std::vector<uint8_t>(other, other + 6), std::vector<uint8_t>(6, 0));
-}
-
 class MiniOutputTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -65,18 +44,12 @@ TEST_F(MiniOutputTest, OpensTheChosenOrDefaultEndpointButNeverTheCableSavesWhatP
         ASSERT_TRUE(OpenMiniOutput(asked, profile));
         EXPECT_TRUE(miniOutput.openedId == opened && miniOutput.bufferFrames == bufferFrames);
         StopMiniOutput();
-        EXPECT_FALSE(miniOutput.thread.joinable() || scripted.renderStream.open.load());
-        const uint64_t written = scripted.renderStream.framesWritten.load();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_EQ(scripted.renderStream.framesWritten.load(), written) << "nothing writes after the stop";
+        EXPECT_FALSE(miniOutput.thread.joinable() || scripted.renderStream.open.load()) << "its thread has ended";
     }
     appConfig.miniOutputMode = 1;
     appConfig.miniOutputId = kCable.id;  // selected, but never opened: what plays instead is saved
     ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
     EXPECT_TRUE(engine.beatRingPrefill.load() == 4800 && StoredConfigValue("mini_output_id") == kSpeakers.id);
-    appConfig.miniOutputMode = 0;
-    ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
-    EXPECT_EQ(engine.beatRingPrefill.load(), 1920);
     scripted.renderStream.openFails = true;
     EXPECT_FALSE(RunDeviceOperation(OpenSelectedMiniOutput) || IsMiniOutputRunning());
     scripted.render.endpoints = {kCable};
@@ -88,13 +61,11 @@ TEST_F(MiniOutputTest, PlaysTheBeatAtItsVolumeInFloatOrTheOutputsOwnSixteenBits)
     EXPECT_FLOAT_EQ(PlayedAfterPreRoll<float>(9600, 0.5f, 0.5f, 240), 0.25f);
     EXPECT_TRUE(engine.beatPeak.load() > 0.2f && engine.beatPeak.load() <= 0.25f) << "0.25, decaying once dry";
     scripted.renderStream.floatRefused = true;
-    scripted.renderStream.endpointFormat = Format(SampleFormat::Int16, 2, 2);
+    scripted.renderStream.endpointFormat = {48000, 2, SampleFormat::Int16, 2};
     EXPECT_EQ(PlayedAfterPreRoll<int16_t>(4800, 0.75f, 2.0f, 100), 32767);
     EXPECT_TRUE(scripted.renderStream.endpointFormatUsed && miniOutput.format.sample == SampleFormat::Int16);
 }
 
-// Dry, the ring plays what it holds and then holds the beat back until it is
-// primed again; the device gets silence only once it is nearly empty.
 TEST_F(MiniOutputTest, ADryRingIsPrimedAgainTheDeviceGetsSilenceOnlyWhenNearlyEmptyAndALostOutputEndsTheThread) {
     ASSERT_TRUE(OpenMiniOutput(kSpeakers.id, false));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
