@@ -1,8 +1,6 @@
 // Where the data folder lands for each environment, which legacy copy moves
 // in, where recordings go, and what the song library file holds.
 
-#include <gtest/gtest.h>
-
 #include "persistence/data_folder.h"
 #include "persistence/song_library.h"
 #include "tests/persistence/fresh_process.h"

@@ -3,15 +3,10 @@
 // does not know are written back as they were, the user is told once,
 // backups never replace one another and a linked config stays a link.
 
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "app/kept_files.h"
 #include "app/notices.h"
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
-#include "persistence/kept_file.h"
 #include "persistence/song_library.h"
 #include "persistence/user_presets.h"
 #include "tests/persistence/fresh_process.h"
@@ -19,27 +14,15 @@
 namespace {
 namespace fs = std::filesystem;
 
-// Root reads any file whatever its mode: the body runs as "nobody" then, owning its folders.
-void RunAsOrdinaryUser(const fs::path& root) {
-    if (geteuid() != 0) return;
-    const uid_t nobody = 65534;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-        ASSERT_EQ(lchown(entry.path().c_str(), nobody, nobody), 0);
-    }
-    ASSERT_TRUE(lchown(root.c_str(), nobody, nobody) == 0 && setgroups(0, nullptr) == 0 && setgid(nobody) == 0 &&
-                setuid(nobody) == 0);
-}
-
 struct KeptFiles : FreshProcessTest {};
 
 TEST_F(KeptFiles, UnreadablePartlyReadAndNewerFilesSurviveALoadAndASaveAndAreToldOnce) {
     if (!InFreshProcess()) return;
-    RunAsOrdinaryUser(root);
-    std::string longConfig, longLibrary, longPresets;  // past the read bounds, the last line cut by them
-    for (int i = 0; longConfig.size() <= (size_t{4} << 20); ++i) longConfig += "later_" + std::to_string(i) + "=1\n";
-    for (int i = 0; longLibrary.size() <= (size_t{1} << 20); ++i) longLibrary += "Bai " + std::to_string(i) + "||0|0\n";
-    for (int i = 0; longPresets.size() <= (size_t{4} << 20); ++i)
-        longPresets += "P" + std::to_string(i) + "|90|10|20|30|40|5|25|20|30|70|2|1|0|1|60|15\n";
+    const auto past = [](size_t megabytes, const char* start, const char* end) {  // the last line cut by the bound
+        std::string text;
+        for (int i = 0; text.size() <= (megabytes << 20); ++i) text += start + std::to_string(i) + end;
+        return text;
+    };
     const std::string preset =  // as a save writes it
         "Hoa|1.0000|2.0000|3.0000|4.0000|5.0000|6.0000|7.0000|8.0000|9.0000|10.0000|1|1|1|0|11.0000|12.0000\n";
     // A later version's line, a value that is no number, a name already taken: back as they were.
@@ -55,11 +38,12 @@ TEST_F(KeptFiles, UnreadablePartlyReadAndNewerFilesSurviveALoadAndASaveAndAreTol
     const auto saveLibrary = [] { return AddSong("Moi", "", 1.0f); };
     const Case cases[] = {
         {ConfigPath, "vocal_volume=90\n", true, true, SaveConfig, "mic_channel=1\nvocal_volume=100\n"},
-        {ConfigPath, longConfig, false, true, SaveConfig, "mic_channel=1\nvocal_volume=100\n"},
+        {ConfigPath, past(4, "later_", "=1\n"), false, true, SaveConfig, "mic_channel=1\nvocal_volume=100\n"},
         {UserPresetsPath, preset, true, true, SaveUserPresets, ""},
         {SongLibraryPath, "Ha trang||-1|1\n", true, true, saveLibrary, "Moi||1|0\nMoi||1|0\nMot coi di ve|"},
-        {SongLibraryPath, longLibrary, false, true, saveLibrary, "Moi||1|0\nMoi||1|0\nBai 0||0|0\n"},
-        {UserPresetsPath, longPresets, false, true, SaveUserPresets, "P0|90.0000|10.0000|"},
+        {SongLibraryPath, past(1, "Bai ", "||0|0\n"), false, true, saveLibrary, "Moi||1|0\nMoi||1|0\nBai 0||0|0\n"},
+        {UserPresetsPath, past(4, "P", "|90|10|20|30|40|5|25|20|30|70|2|1|0|1|60|15\n"), false, true, SaveUserPresets,
+         "P0|90.0000|10.0000|"},
         {UserPresetsPath, newer, false, false, SaveUserPresets, newer},
         {SongLibraryPath, "Bai|u|2|1|key=C|x\nkhong du\r\r\nHai||0|0\n", false, false, saveLibrary,
          "Moi||1|0\nMoi||1|0\nBai|u|2|1|key=C|x\nHai||0|0\nkhong du\r\r\n"},
@@ -80,7 +64,9 @@ TEST_F(KeptFiles, UnreadablePartlyReadAndNewerFilesSurviveALoadAndASaveAndAreTol
             << told[0].text;
         ASSERT_TRUE(c.save() && c.save()) << name;
         const std::string saved = ReadFile(path);
-        const std::vector<fs::path> kept = Backups(path, "before_save");
+        std::vector<fs::path> kept;  // all but the file itself
+        for (const fs::directory_entry& entry : fs::directory_iterator(GetDataFolder()))
+            if (entry.path() != path) kept.push_back(entry.path());
         EXPECT_TRUE(c.keptAside ? saved.starts_with(c.saved) : saved == c.saved) << saved.substr(0, 300);
         ASSERT_EQ(kept.size(), c.keptAside ? 1u : 0u) << name;
         if (c.keptAside) {
@@ -99,8 +85,8 @@ TEST_F(KeptFiles, BackupsAccumulateAndALinkedConfigStaysALink) {
         WriteFile(path, "reverb=" + std::to_string(i) + "\n");
         made.push_back(BackupConfigFile("before_reset"));
     }
-    const std::vector<fs::path> kept = Backups(path, "before_reset");
-    ASSERT_EQ(kept.size(), kMaxBackups + 1) << "the newest ten, and a name it did not make";
+    const auto kept = std::distance(fs::directory_iterator(GetDataFolder()), fs::directory_iterator());
+    ASSERT_EQ(kept, kMaxBackups + 2) << "the file, the newest ten, and a name it did not make";
     for (size_t i = 3; i < made.size(); ++i) EXPECT_EQ(ReadFile(made[i]), "reverb=" + std::to_string(i) + "\n");
     EXPECT_TRUE(!fs::exists(made[2]) && ReadFile(path + ".before_reset.bak") == "an older version's backup");
     // A dotfiles set-up: the config a relative link to a link to the real file, which a save replaces.
