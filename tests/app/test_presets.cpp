@@ -9,13 +9,11 @@
 #include "app/host_requests.h"
 #include "app/presets.h"
 #include "app/reset.h"
-#include "app/shell_state.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "engine/master_bus.h"
 #include "engine/vocal_presets.h"
-#include "persistence/app_config.h"
 #include "persistence/data_folder.h"
 #include "persistence/user_presets.h"
 #include "tests/persistence/fresh_process.h"
@@ -112,8 +110,6 @@ TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAnd
         << "a stale name is repaired";
 }
 
-// A user who changed a lot (a user preset, BEAT ONLY, the beat's key) resets: everything returns at once and
-// the old file is kept aside.
 TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFailedWrite) {
     if (!InFreshProcess()) return;
     const std::string before =

@@ -40,20 +40,18 @@ TEST_F(DataFiles, LegacyCopiesComeFromTheWorkingDirectoryFirstAndRecordingsFromT
     if (!InFreshProcess()) return;
     fs::create_directories(root / "data/Brivanta/Sonavela");
     WriteFile(root / "data/Brivanta/Sonavela/sonavela_user_presets.txt", "current");
+    fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped (and no file is written into it)
     for (const char* name : {"sonavela_config.txt", "sonavela_user_presets.txt", "recent_songs.txt"}) {
         WriteFile(root / "bin" / name, "beside the program");
         WriteFile(root / "work" / name, "working directory");
     }
-    fs::remove(root / "work/recent_songs.txt");
-    fs::create_directory(root / "work/recent_songs.txt");  // a folder is skipped
     EXPECT_TRUE(ReadFile(ConfigPath()) == "working directory" && ReadFile(UserPresetsPath()) == "current");
     EXPECT_TRUE(ReadFile(SongLibraryPath()) == "beside the program" && fs::exists(root / "work/sonavela_config.txt"));
     fs::remove(ConfigPath());
     EXPECT_FALSE(fs::exists(ConfigPath())) << "migrated once per run";
-    const std::string home = root.string() + "/home";
-    EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/Documents/Sonavela Recordings");
+    EXPECT_EQ(GetDefaultRecordingsFolder(), root.string() + "/home/Documents/Sonavela Recordings");
     WriteFile(root / "config/user-dirs.dirs", "# xdg-user-dirs\nXDG_DOCUMENTS_DIR=\"$HOME/T\\\"ai lieu/\"\n");
-    EXPECT_EQ(GetDefaultRecordingsFolder(), home + "/T\"ai lieu/Sonavela Recordings");
+    EXPECT_EQ(GetDefaultRecordingsFolder(), root.string() + "/home/T\"ai lieu/Sonavela Recordings");
     unsetenv("HOME");
     WriteFile(root / "config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
     EXPECT_TRUE(GetDefaultRecordingsFolder() == GetDataFolder() + "/Sonavela Recordings" &&
@@ -91,9 +89,7 @@ TEST_F(DataFiles, TheSongLibraryKeepsWhatThePanelDoesAndSearchesIt) {
     EXPECT_FALSE(SongMatches(song, "MƯA TRÊN") || SongMatches(song, "karaoke")) << "only ASCII letters fold";
 }
 
-struct KeptFiles : FreshProcessTest {};
-
-TEST_F(KeptFiles, UnreadablePartlyReadAndNewerFilesSurviveALoadAndASaveAndAreToldOnce) {
+TEST_F(DataFiles, UnreadablePartlyReadAndNewerFilesSurviveALoadAndASaveAndAreToldOnce) {
     if (!InFreshProcess()) return;
     const auto past = [](size_t megabytes, const char* start, const char* end) {  // the last line cut by the bound
         std::string text;
@@ -153,7 +149,7 @@ TEST_F(KeptFiles, UnreadablePartlyReadAndNewerFilesSurviveALoadAndASaveAndAreTol
     }
 }
 
-TEST_F(KeptFiles, BackupsAccumulateAndALinkedConfigStaysALink) {
+TEST_F(DataFiles, BackupsAccumulateAndALinkedConfigStaysALink) {
     if (!InFreshProcess()) return;
     const std::string path = ConfigPath();
     WriteFile(path + ".before_reset.bak", "an older version's backup");
