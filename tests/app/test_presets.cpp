@@ -9,18 +9,18 @@
 #include "app/host_requests.h"
 #include "app/presets.h"
 #include "app/reset.h"
-#include "app/shell_state.h"
 #include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 #include "engine/engine_setters.h"
 #include "engine/master_bus.h"
 #include "engine/vocal_presets.h"
-#include "persistence/app_config.h"
 #include "persistence/data_folder.h"
 #include "persistence/user_presets.h"
 #include "tests/persistence/fresh_process.h"
 
 namespace {
+namespace fs = std::filesystem;
+
 AppConfig StoredConfig() {
     AppConfig stored = DefaultAppConfig();
     EXPECT_TRUE(ReadConfigText(ReadFile(ConfigPath()), stored)) << "the saved config reads without repair";
@@ -43,7 +43,7 @@ TEST_F(VocalPresets, ABuiltinPresetSetsTheVocalChainAloneAndIndexesOutsideTheTab
     Start(values);
     for (int32_t i : {-1, 13, 1000}) EXPECT_FALSE(ApplyBuiltinPreset(i, values) || ApplyUserPreset(i, values));
     EXPECT_FALSE(ChooseTuneStyle(0, values) || ChooseTuneStyle(4, values));
-    EXPECT_FALSE(std::filesystem::exists(ConfigPath())) << "nothing was saved";
+    EXPECT_FALSE(fs::exists(ConfigPath())) << "nothing was saved";
     ToggleTune();  // off
     engine.harmonyEnabled = true;
     engine.beatVolume = 0.7f;
@@ -58,11 +58,6 @@ TEST_F(VocalPresets, ABuiltinPresetSetsTheVocalChainAloneAndIndexesOutsideTheTab
     const AppConfig stored = StoredConfig();
     EXPECT_TRUE(stored.vocalPreset == 6 && stored.vocalSmooth == 64.0f && stored.tuneMode == 2 && !stored.tuneEnabled &&
                 stored.harmonyEnabled);
-    engine.harmonyEnabled = false;
-    for (int32_t i = 0; i < kBuiltinPresetCount; ++i) {
-        ASSERT_TRUE(ApplyBuiltinPreset(i, values));
-        EXPECT_TRUE(!engine.harmonyEnabled && engine.fxEnabled && StoredConfig().vocalPreset == i) << i;
-    }
 }
 
 // A personal preset: its switches come with it, it stays active until a hand or a built-in preset moves, and
@@ -82,10 +77,8 @@ TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAnd
                 !stored.fxEnabled && !stored.tuneEnabled && stored.vocalOpto2a == 33.0f);
     MoveControl(values, Param::VocalAir, 9.0f);  // "LÀM SÁNG" moved by hand
     EXPECT_TRUE(values.userPreset == -1 && values.builtinPreset == kCustomPreset);
-    ShellState restarted;  // the next start: the moved values themselves, shown as CUSTOM
-    Start(restarted);
-    EXPECT_TRUE(restarted.builtinPreset == kCustomPreset && appConfig.activeUserPreset.empty());
-    EXPECT_TRUE(restarted.sliders[Param::VocalAir] == 9.0f && engine.airDb == 9.0f && appConfig.vocalVolume == 110.0f);
+    stored = StoredConfig();  // the next start: the moved values themselves, shown as CUSTOM
+    EXPECT_TRUE(stored.activeUserPreset.empty() && stored.vocalPreset == kCustomPreset && stored.vocalAir == 9.0f);
     ApplyUserPreset(1, values);
     ASSERT_TRUE(ApplyBuiltinPreset(0, values));
     stored = StoredConfig();
@@ -117,8 +110,6 @@ TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAnd
         << "a stale name is repaired";
 }
 
-// A user who changed a lot (a user preset, BEAT ONLY, the beat's key) resets: everything returns at once and
-// the old file is kept aside.
 TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFailedWrite) {
     if (!InFreshProcess()) return;
     const std::string before =
@@ -130,8 +121,8 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
     InitBeatPitchShifter();
     values.toneSemitones = SetBeatTone(-2.0f);
     ASSERT_TRUE(ResetToDefaults(values));
-    const std::vector<std::filesystem::path> kept = Backups(ConfigPath(), "before_reset");
-    EXPECT_TRUE(kept.size() == 1 && ReadFile(kept[0]) == before);
+    const std::vector<fs::directory_entry> files(fs::directory_iterator(GetDataFolder()), fs::directory_iterator{});
+    EXPECT_TRUE(files.size() == 2 && ReadFile(files[files[0].path() == ConfigPath()]) == before) << "kept aside";
     EXPECT_TRUE(ReadFile(ConfigPath()) == WriteConfigText(DefaultAppConfig()) && appConfig == DefaultAppConfig());
     // The engine, the interface and the beat follow without a restart.
     EXPECT_TRUE(engine.micChannelMode == 1 && engine.vocalVolume == 100.0f && !engine.harmonyEnabled &&
@@ -148,6 +139,6 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     EXPECT_FALSE(ResetToDefaults(values));
     EXPECT_TRUE(ReadFile(ConfigPath()) == before && appConfig == DefaultAppConfig() && engine.vocalVolume == 100.0f &&
-                values.wizard.visible);
+                values.wizard.visible && !fs::exists(ConfigPath() + ".partial"));
 }
 }  // namespace

@@ -9,12 +9,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 class FreshProcessTest : public ::testing::Test {
 protected:
     std::filesystem::path root;  // the test's own temporary folder, once InFreshProcess ran
-    void TearDown() override;
     // True in the new process, which runs the body; the test's own process runs it, expects a pass, gets false.
     bool InFreshProcess();
 };
@@ -25,5 +23,3 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& text
 inline std::string ReadFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
-// Every file beside `path` named as a backup of the kind, oldest first.
-std::vector<std::filesystem::path> Backups(const std::string& path, const std::string& kind);
