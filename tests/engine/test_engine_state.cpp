@@ -47,20 +47,6 @@ TEST_F(EngineTest, BeatRingGateOpensAtThePrefillShutsOnAShortReadAndTrimsTheOlde
     EXPECT_EQ(ReadBeatRing(out.data(), 2, BeatReader::Mini), 0);
 }
 
-// The full ring and the captured count: the bridge's own tests.
-TEST_F(EngineTest, BridgeRingKeepsTheNewestBacklogAndCountsUnderruns) {
-    const std::vector<float> mic = Sequence(1000);
-    WriteBridgeRing(mic.data(), 1000);
-    std::vector<float> block(512, -1.0f);
-    EXPECT_EQ(ReadBridgeBlock(block.data(), 128), 128u);
-    EXPECT_EQ(block[0], 424.0f);  // cut to 576 before reading
-    EXPECT_EQ(engine.bridgeUnderruns, 0u);
-    EXPECT_EQ(ReadBridgeBlock(block.data(), 512), 448u);
-    EXPECT_TRUE(block[447] == 999.0f && block[448] == -1.0f);
-    EXPECT_EQ(engine.bridgeUnderruns, 1u);
-    EXPECT_EQ(engine.bridgeFramesConsumed, 576u);
-}
-
 // The sample conversion: the recorder's tests.
 TEST_F(EngineTest, RecorderTapIdlesWhileInactiveReadsWholeFramesAndCountsDropsOnceFull) {
     PushRecorderFrame(0.5f, 0.5f);

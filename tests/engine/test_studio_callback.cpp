@@ -90,12 +90,9 @@ TEST_F(EngineTest, BeatOnlyFreezesTheVocalPathAndPlaysTheBeatThroughTheMaster) {
 // REC MIX with the voice: the offline render's tests.
 TEST_F(EngineTest, RecMixRecordsTheOutputAndRecVocalTheVocalBusWithoutBeatOrMaster) {
     engine.recorderActive = true;
-    engine.studioMode = 1;  // the beat alone
-    FeedBeat(8192, 0.4f, -0.4f);
-    std::vector<int16_t> played;
-    for (const float y : RunBlock({}, 64)) played.push_back(static_cast<int16_t>(y * 32767.0f));
-    EXPECT_EQ(DrainRecord(), played);
+    engine.studioMode = 1;  // the beat alone: a vocal take goes on, silent
     engine.recordMode = 1;
+    FeedBeat(8192, 0.4f, -0.4f);
     RunBlock({}, 64);
     EXPECT_EQ(DrainRecord(), std::vector<int16_t>(128, 0));
     const std::vector<float> in = Sine(256, 330.0, 0.5f);

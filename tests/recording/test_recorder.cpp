@@ -195,19 +195,6 @@ TEST_F(RecorderTest, AFullDiskRefusesATakeOrEndsItWithTheWholeFramesItHolds) {
     EXPECT_EQ(ReadPcm16(take).size(), 2000u);
 }
 
-TEST_F(RecorderTest, TheFolderChooserGivesTheChosenFolderOrNothing) {
-    fs::create_directories(folder / "bin");
-    setenv("PATH", (folder / "bin").c_str(), 1);
-    EXPECT_EQ(PickRecordFolder(nullptr), "") << "no chooser";
-    for (const auto& [answer, code] : {std::pair{"/tmp/Thư mục của tôi", 0}, {"", 1}}) {
-        std::ofstream(folder / "bin/zenity") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << (folder / "args").string()
-                                             << "'\necho '/tmp/Thư mục của tôi'\nexit " << code << "\n";
-        fs::permissions(folder / "bin/zenity", fs::perms::owner_all);
-        EXPECT_EQ(PickRecordFolder(nullptr), answer);
-        EXPECT_EQ(ReadFile(folder / "args"),
-                  "--file-selection\n--directory\n--title=Chon thu muc luu ban thu Sonavela\n");
-    }
-}
 TEST_F(RecorderTest, ATakeThatDroppedFramesIsReportedIncompleteAndTheUserIsTold) {
     for (const uint64_t dropped : {0u, 4800u}) {
         ASSERT_TRUE(StartRecording(0, folder.string(), "Drop"));

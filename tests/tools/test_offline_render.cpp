@@ -155,9 +155,6 @@ TEST(RenderTool, RendersAMonoTakeOverAStereoBeatAndRecordsIt) {
     std::vector<float> mix;
     FramesOf(out, &mix);
     EXPECT_TRUE(Render(s, in).output == mix);
-    const double peakDb = std::stod(Shell("sox " + out + " -n stats 2>&1 | awk '/Pk lev dB/ {print $4}'"));
-    EXPECT_GT(peakDb, -6.02);  // above 0.5
-    EXPECT_LE(peakDb, -0.80);  // at most 0.912
     EXPECT_EQ(std::distance(fs::directory_iterator(kDir), {}), 6) << "no temporary file is left behind";
     fs::remove_all(kDir);
 }
@@ -195,25 +192,6 @@ TEST(RenderTool, ReplacesNothingButARegularFile) {
     fs::remove_all(kDir);
 }
 
-// Streaming keeps the memory flat: 40 s more of take would cost about 27 MB held whole.
-TEST(RenderTool, MemoryDoesNotGrowWithTheTakesLength) {
-    fs::create_directories(kDir);
-    const fs::path vocal = kDir / "vocal.wav", out = kDir / "out.wav", peak = kDir / "peak";
-    long kib[2] = {};
-    for (const int seconds : {5, 45}) {
-        Shell("sox -n -r 48000 -c 1 -b 16 " + Quoted(vocal) + " trim 0 " + std::to_string(seconds));
-        const std::string render = SONAVELA_RENDER_PATH " --block 4096 --fx off --tune off --vocal " + Quoted(vocal) +
-                                   " --out " + Quoted(out) + " >/dev/null";
-        Shell("/usr/bin/time -f %M -o " + Quoted(peak) + " " + render);  // the peak resident size, in KiB
-        kib[seconds > 5] = std::stol("0" + Shell("cat " + Quoted(peak)));
-        EXPECT_EQ(FramesOf(out), seconds * 48000);
-    }
-    ASSERT_GT(kib[0], 0);
-    EXPECT_LT(kib[1] - kib[0], 4 * 1024) << kib[0] << " KiB, then " << kib[1] << " KiB";
-    EXPECT_LT(kib[1], 100 * 1024);
-    fs::remove_all(kDir);
-}
-
 // SIGTERM mid-render: the take recorded so far and the mix rendered so far both keep a header that announces
 // all of their audio; the mix stays beside the previous --out, which is not replaced by less.
 TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
@@ -221,9 +199,6 @@ TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
     const fs::path vocal = kDir / "vocal.wav", out = kDir / "out.wav";
     ASSERT_TRUE(WritePcm16(vocal.string(), 48000, 1, Sine(30 * 48000, 440.0, 0.5f)));
     std::ofstream(out) << "previous";
-    const fs::path cut = kDir / "recs" / "cut.wav";  // a take an earlier crash left announcing nothing
-    ASSERT_TRUE(WritePcm16(cut.string(), 48000, 2, Sine(96000, 440.0, 0.5f)));
-    std::fstream(cut, std::ios::in | std::ios::out | std::ios::binary).seekp(40).write("\0\0\0\0", 4);
     Background render("exec " SONAVELA_RENDER_PATH " --pace realtime --vocal " + Quoted(vocal) + " --out " +
                       Quoted(out) + " --record-folder " + Quoted(kDir / "recs") + " > " + Quoted(kDir / "log") +
                       " 2>&1");
@@ -233,9 +208,6 @@ TEST(RenderTool, SigtermEndsTheRenderWithWholeHeaders) {
     EXPECT_EQ(status, 128 + SIGTERM) << log;
     EXPECT_NE(log.find("[FAIL] stopped by SIGTERM"), std::string::npos) << log;
     EXPECT_EQ(Shell("cat " + Quoted(out)), "previous");
-    EXPECT_TRUE(log.find("[OK] recovered " + cut.string() + ": 1.0 s") != std::string::npos && FramesOf(cut) == 48000)
-        << log;
-    fs::remove(cut);
     const fs::path take = fs::directory_iterator(kDir / "recs")->path();
     const long long taken = FramesOf(take);
     EXPECT_GT(taken, 48000) << log;
@@ -270,9 +242,7 @@ TEST(SpeechRender, EveryCornerOfTheControlsCarriesTheVoiceStaysFiniteAndQuietsDo
 
     const Param stages[] = {Param::VocalBalance, Param::VocalBody,   Param::VocalOpto2a, Param::VocalBodyPlus,
                             Param::VocalSmooth,  Param::VocalWarmth, Param::Reverb,      Param::Echo};
-    ParamValues dry = DefaultParamValues();
-    dry[Param::FxEnabled] = 0.0f;
-    std::vector<std::pair<std::string, ParamValues>> corners = {{"defaults", DefaultParamValues()}, {"dry", dry}};
+    std::vector<std::pair<std::string, ParamValues>> corners = {{"defaults", DefaultParamValues()}};
     for (const bool top : {false, true}) {
         for (const float airDb : {0.0f, 10.0f}) {
             ParamValues v = DefaultParamValues();
@@ -283,10 +253,6 @@ TEST(SpeechRender, EveryCornerOfTheControlsCarriesTheVoiceStaysFiniteAndQuietsDo
             v[Param::HarmonyVolume] = top ? 45.0f : 8.0f;
             corners.push_back({(top ? "top, air " : "bottom, air ") + std::to_string(airDb), v});
         }
-    }
-    for (Param stage : stages) {  // each stage alone at full amount, the rest at the bottom
-        corners.push_back({std::string("alone: ") + Spec(stage).key, corners[2].second});
-        corners.back().second[stage] = Spec(stage).hi;
     }
     for (const auto& [name, params] : corners) {
         SCOPED_TRACE(name);
@@ -300,10 +266,9 @@ TEST(SpeechRender, EveryCornerOfTheControlsCarriesTheVoiceStaysFiniteAndQuietsDo
         // Over the closing silence the tails decay by 20 dB in 2.5 s, or are already far below anything audible.
         EXPECT_LE(RmsOf(r.output, 2 * (end - 24000), 2 * end),
                   std::fmax(0.1 * RmsOf(r.output, 2 * quiet, 2 * quiet + 48000), 1e-9));
-        // Just after the last burst the effects leave a tail that the dry voice lacks.
+        // Just after the last burst the default effects leave a tail.
         const double tail = RmsOf(r.output, 2 * (quiet + 4800), 2 * (quiet + 9600));
         EXPECT_TRUE(name != "defaults" || tail > 1e-3) << tail;
-        EXPECT_TRUE(name != "dry" || tail < 1e-5) << tail;
     }
 }
 }  // namespace
