@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace fs = std::filesystem;
 
@@ -16,7 +18,10 @@ bool FreshProcessTest::InFreshProcess() {
         return true;
     }
     std::string made = (fs::temp_directory_path() / "sonavela-test-XXXXXX").string();
-    EXPECT_NE(mkdtemp(made.data()), nullptr);
+    if (mkdtemp(made.data()) == nullptr) {
+        ADD_FAILURE() << "no temporary folder: " << std::strerror(errno);
+        return false;
+    }
     root = made;
     for (const char* folder : {"bin", "home", "data", "config", "tmp", "work"}) fs::create_directories(root / folder);
     const fs::path program = root / "bin" / "program";
