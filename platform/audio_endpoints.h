@@ -17,4 +17,4 @@ struct AudioEndpoint {
 // system's default (empty when there is none). False, with a reason a person
 // can act on, when the audio system cannot be reached.
 bool ListAudioEndpoints(EndpointFlow flow, std::vector<AudioEndpoint>& endpoints, std::string& defaultId,
-                           std::string& reason);
+                        std::string& reason);

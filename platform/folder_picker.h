@@ -1,7 +1,19 @@
 #pragma once
-// The desktop's folder chooser. Returns the chosen folder (UTF-8), or an
-// empty string when the user cancels or no chooser is available.
+// The desktop's folder chooser, run as a child process that the frame polls,
+// so that the window and its meters go on while the user browses.
 
 #include <string>
 
+enum class FolderPick { Idle, Running, Chosen, Cancelled };
+
+// Starts the chooser. False, with the reason, when none can be started
+// (none installed, or one already open).
+bool StartFolderPick(const std::string& title, std::string& reason);
+// Never blocks. Chosen puts the folder (UTF-8) in `folder`; Chosen and
+// Cancelled are reported once, then Idle.
+FolderPick PollFolderPick(std::string& folder);
+// Ends a chooser still open (at exit).
+void CancelFolderPick();
+
+// The blocking chooser, until its callers poll the one above.
 std::string PickFolder(void* ownerWindow, const std::string& title);

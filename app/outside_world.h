@@ -1,0 +1,23 @@
+#pragma once
+// What the program opens outside itself: a search on the video site, the
+// browser the beat plays in, web pages and the desktop's volume mixer. Only
+// http and https addresses and the settings pages named here are opened, so
+// a typed song link can never run anything.
+
+#include <string>
+
+// Letters, digits and "-._~" kept, space as "+", every other byte as %XX.
+std::string UrlEncodeQuery(const std::string& text);
+// Whether the address may be opened: http(s) with a host, no spaces or
+// control characters, or a settings page named here.
+bool IsOpenableUrl(const std::string& url);
+bool IsBraveInstalled();
+// In the Brave browser when it is installed, else in the default browser.
+// False (nothing opened) for an address that may not be opened.
+bool OpenInBrave(const std::string& url);
+// A web address in the default browser, or a settings page ("ms-settings:
+// apps-volume" opens the volume mixer). False when refused or nothing started.
+bool ShellOpenUrl(const std::string& url);
+// The volume mixer (pavucontrol); when it is not installed the user is told
+// what to install.
+bool OpenVolumeMixerSettings();

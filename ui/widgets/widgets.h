@@ -1,0 +1,25 @@
+#pragma once
+// The composite pieces the panels are drawn with. Main thread, inside a frame.
+
+#include <imgui.h>
+
+// A column section's heading: the title in the accent, the subtitle muted,
+// a faint rule in the accent and a 7 px gap.
+void SectionHeader(const char* title, const char* subtitle, const ImVec4& accent);
+// A small rounded pill with the text, taking its size as one item.
+void StatusBadge(const char* text, const ImVec4& colour);
+
+// What a level meter shows for a linear peak: the square-root scaled level
+// (a peak of 0.64 fills the bar), its colour and the value text.
+struct MeterReading {
+    float level = 0.0f;
+    ImVec4 colour;
+    char text[16] = {};
+};
+MeterReading ReadMeter(float peak);
+// The label, the value text at the right edge and a 14 px bar.
+void LevelMeter(const char* label, float peak);
+
+// The Studio heading strip: the name, the "STUDIO / ASIO" badge, the preset
+// badge ("CUSTOM" for an empty name) and "REC" while recording.
+void TopBar(const char* presetName, bool recording);
