@@ -17,3 +17,12 @@ void SyncConfigFromEngine(ShellState& shell);
 // mirror, the engine and the config key, saved at once. Returns the value
 // now in effect (clamped to the control's range).
 float MoveControl(ShellState& shell, Param p, float value);
+
+// "DIM (MC)" on or off: the beat at 22 % of what it was (0.32 when it was
+// nearly silent), then back. The beat slider's mirror follows; the stored
+// beat_volume does not.
+void ToggleBeatDim(ShellState& shell);
+// Tone Control by whole semitones within -3..+3 (0 resets); the beat pump
+// takes the new tone. Returns it.
+float StepBeatTone(ShellState& shell, float semitones);
+float ResetBeatTone(ShellState& shell);

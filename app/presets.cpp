@@ -131,3 +131,10 @@ void ResolveActiveUserPreset(ShellState& shell) {
     }
     shell.userPreset = index;
 }
+
+std::string PresetDisplayName(const ShellState& shell) {
+    if (shell.userPreset >= 0 && static_cast<size_t>(shell.userPreset) < userPresets.size()) {
+        return "★ " + userPresets[static_cast<size_t>(shell.userPreset)].name;
+    }
+    return BuiltinPresetName(shell.builtinPreset);
+}

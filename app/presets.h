@@ -5,6 +5,7 @@
 // engine together, then refreshes the config and saves what it changed.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/shell_state.h"
@@ -34,3 +35,7 @@ bool DeleteActiveUserPreset(ShellState& shell);
 // Start-up, after the load: the active preset's index, or a stale
 // active_user_preset cleared with vocal_preset 7 and the config saved.
 void ResolveActiveUserPreset(ShellState& shell);
+
+// The selection as the preset combo and the top bar show it: "★ " and the
+// personal preset's name, else the built-in name ("CUSTOM" at 13).
+std::string PresetDisplayName(const ShellState& shell);

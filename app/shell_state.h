@@ -24,6 +24,15 @@ struct ShellState {
     int32_t builtinPreset = 6;  // 0..12, or 13 for CUSTOM
     int32_t userPreset = -1;    // index into the user presets, -1 for none
     float toneSemitones = 0.0f;
+    // "DIM (MC)": the beat lowered under the MC's voice; the stored
+    // beat_volume stays as it was.
+    bool beatDimmed = false;
+    float beatVolumeBeforeDuck = 0.32f;
     bool setupWizardPending = false;
+    // The Studio columns start at their tops after start-up and after each
+    // return from the Mini Player.
+    bool columnsToTop = true;
+    // Whether each shortcut's key was down in the previous frame.
+    bool shortcutKeyDown[6] = {};
     SetupWizardView wizard;
 };

@@ -15,7 +15,7 @@ set(allowed_update update platform)
 set(allowed_app app devices recording persistence update engine platform)
 set(allowed_ui ui app devices recording persistence update engine platform)
 set(allowed_tools tools app devices recording persistence update engine platform)
-set(allowed_bench bench tools app devices recording persistence update engine platform)
+set(allowed_bench bench tools ui app devices recording persistence update engine platform)
 
 set(violations "")
 foreach(layer engine platform devices recording persistence update app ui tools bench)

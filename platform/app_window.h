@@ -1,0 +1,41 @@
+#pragma once
+// The program's one window: an SDL2 window with an OpenGL 3 context, drawn
+// by the GUI library's SDL2 and OpenGL3 back-ends. Main thread only.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct WindowBounds {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The desktop's window system; false, with the reason, when there is no display.
+bool StartWindowSystem(std::string& reason);
+// The usable part of the main display (without panels and docks).
+WindowBounds UsableDisplayBounds();
+// Opens the window with its icon and GL context and starts both back-ends,
+// for the GUI context already created.
+bool OpenAppWindow(const std::string& title, const WindowBounds& place, std::string& reason);
+void CloseAppWindow();
+void StopWindowSystem();
+
+// Waits up to timeoutSeconds for the first event and handles every event
+// waiting. Returns whether any arrived; `quit` is set when the user closed
+// the window.
+bool HandleWindowEvents(double timeoutSeconds, bool& quit);
+bool AppWindowMinimised();
+// The OpenGL renderer draws in software (no GPU): frames are then expensive.
+bool AppWindowDrawsInSoftware();
+// Back-ends' part of a new frame, before the GUI library's own.
+void BeginWindowFrame();
+// Draws the frame's draw data over the clear colour and swaps. With
+// `capture`, the back buffer is read first (RGBA, top row first).
+void PresentWindowFrame(const float clear[4], std::vector<uint8_t>* capture, int& width, int& height);
+// A second start asked for us: restored, raised and flashed.
+void RaiseAppWindow();
+
+bool SavePng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);

@@ -1,0 +1,201 @@
+#include "platform/app_window.h"
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <imgui.h>
+#include <imgui_impl_opengl3.h>
+#include <imgui_impl_sdl.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/shortcut_keys.h"
+
+namespace {
+struct AppWindow {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool backEndsStarted = false;
+    bool software = false;
+};
+AppWindow appWindow;
+
+// The program's icon: a microphone head over a cyan ring on the window's dark blue.
+SDL_Surface* MakeIcon() {
+    constexpr int kSize = 64;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, kSize, kSize, 32, SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr) return nullptr;
+    auto* pixels = static_cast<uint8_t*>(icon->pixels);
+    const float c = (kSize - 1) / 2.0f;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const float dx = static_cast<float>(x) - c;
+            const float dy = static_cast<float>(y) - c;
+            const float r = std::sqrt(dx * dx + dy * dy);
+            uint8_t rgba[4] = {0, 0, 0, 0};
+            const bool head = std::fabs(dx) < 9.0f && dy > -20.0f && dy < 6.0f &&
+                              (dy > -11.0f || dx * dx + (dy + 11.0f) * (dy + 11.0f) < 81.0f);
+            const bool stand = (std::fabs(dx) < 2.0f && dy >= 6.0f && dy < 18.0f) ||
+                               (std::fabs(dx) < 10.0f && dy >= 18.0f && dy < 21.0f);
+            if (head || stand) {
+                const uint8_t white[4] = {235, 240, 245, 255};
+                std::memcpy(rgba, white, 4);
+            } else if (r < 30.0f && r > 26.0f) {
+                const uint8_t cyan[4] = {26, 184, 235, 255};
+                std::memcpy(rgba, cyan, 4);
+            } else if (r <= 26.0f) {
+                const uint8_t dark[4] = {17, 24, 36, 255};
+                std::memcpy(rgba, dark, 4);
+            }
+            std::memcpy(pixels + y * icon->pitch + 4 * x, rgba, 4);
+        }
+    }
+    return icon;
+}
+}  // namespace
+
+const ShortcutKeyCodes& ShortcutKeys() {
+    // The SDL back-end fills the key-down table by scancode.
+    static const ShortcutKeyCodes keys{.t = SDL_SCANCODE_T,
+                                       .h = SDL_SCANCODE_H,
+                                       .numpadDivide = SDL_SCANCODE_KP_DIVIDE,
+                                       .numpadDecimal = SDL_SCANCODE_KP_PERIOD,
+                                       .numpadPlus = SDL_SCANCODE_KP_PLUS,
+                                       .numpadMinus = SDL_SCANCODE_KP_MINUS,
+                                       .numpad0 = SDL_SCANCODE_KP_0,
+                                       .numpadMultiply = SDL_SCANCODE_KP_MULTIPLY};
+    return keys;
+}
+
+bool StartWindowSystem(std::string& reason) {
+    // The program ends on SIGINT and SIGTERM through its own handlers.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+        reason = SDL_GetError();
+        return false;
+    }
+    return true;
+}
+
+WindowBounds UsableDisplayBounds() {
+    SDL_Rect r{0, 0, 1280, 800};
+    if (SDL_GetDisplayUsableBounds(0, &r) != 0) SDL_GetDisplayBounds(0, &r);
+    return WindowBounds{r.x, r.y, r.w, r.h};
+}
+
+bool OpenAppWindow(const std::string& title, const WindowBounds& place, std::string& reason) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    const auto flags = static_cast<SDL_WindowFlags>(SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    appWindow.window = SDL_CreateWindow(title.c_str(), place.x, place.y, place.width, place.height, flags);
+    if (appWindow.window == nullptr) {
+        reason = SDL_GetError();
+        return false;
+    }
+    if (SDL_Surface* icon = MakeIcon()) {
+        SDL_SetWindowIcon(appWindow.window, icon);
+        SDL_FreeSurface(icon);
+    }
+    appWindow.context = SDL_GL_CreateContext(appWindow.window);
+    if (appWindow.context == nullptr) {
+        reason = SDL_GetError();
+        CloseAppWindow();
+        return false;
+    }
+    SDL_GL_MakeCurrent(appWindow.window, appWindow.context);
+    SDL_GL_SetSwapInterval(1);
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string name = renderer != nullptr ? renderer : "";
+    appWindow.software = name.find("llvmpipe") != std::string::npos || name.find("softpipe") != std::string::npos ||
+                         name.find("Software") != std::string::npos;
+    if (!ImGui_ImplSDL2_InitForOpenGL(appWindow.window, appWindow.context) || !ImGui_ImplOpenGL3_Init("#version 130")) {
+        reason = "the GUI back-ends did not start on OpenGL " + name;
+        CloseAppWindow();
+        return false;
+    }
+    appWindow.backEndsStarted = true;
+    return true;
+}
+
+void CloseAppWindow() {
+    if (appWindow.backEndsStarted) {
+        ImGui_ImplOpenGL3_Shutdown();
+        ImGui_ImplSDL2_Shutdown();
+    }
+    if (appWindow.context != nullptr) SDL_GL_DeleteContext(appWindow.context);
+    if (appWindow.window != nullptr) SDL_DestroyWindow(appWindow.window);
+    appWindow = AppWindow{};
+}
+
+void StopWindowSystem() { SDL_Quit(); }
+
+bool HandleWindowEvents(double timeoutSeconds, bool& quit) {
+    SDL_Event event;
+    const int waitMs = static_cast<int>(std::lround(std::max(0.0, timeoutSeconds) * 1000.0));
+    bool any = waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) == 1 : SDL_PollEvent(&event) == 1;
+    if (!any) return false;
+    do {
+        ImGui_ImplSDL2_ProcessEvent(&event);
+        if (event.type == SDL_QUIT) quit = true;
+        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) quit = true;
+    } while (SDL_PollEvent(&event) == 1);
+    return true;
+}
+
+bool AppWindowMinimised() {
+    return appWindow.window != nullptr && (SDL_GetWindowFlags(appWindow.window) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
+bool AppWindowDrawsInSoftware() { return appWindow.software; }
+
+void BeginWindowFrame() {
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+}
+
+void PresentWindowFrame(const float clear[4], std::vector<uint8_t>* capture, int& width, int& height) {
+    const ImGuiIO& io = ImGui::GetIO();
+    width = static_cast<int>(io.DisplaySize.x * io.DisplayFramebufferScale.x);
+    height = static_cast<int>(io.DisplaySize.y * io.DisplayFramebufferScale.y);
+    glViewport(0, 0, width, height);
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    if (capture != nullptr && width > 0 && height > 0) {
+        const size_t row = 4 * static_cast<size_t>(width);
+        std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+        capture->resize(bottomUp.size());
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(capture->data() + row * static_cast<size_t>(y),
+                        bottomUp.data() + row * static_cast<size_t>(height - 1 - y), row);
+        }
+        // The back buffer's alpha is whatever blending left there; the picture is opaque.
+        for (size_t i = 3; i < capture->size(); i += 4) (*capture)[i] = 255;
+    }
+    SDL_GL_SwapWindow(appWindow.window);
+}
+
+void RaiseAppWindow() {
+    if (appWindow.window == nullptr) return;
+    SDL_RestoreWindow(appWindow.window);
+    SDL_ShowWindow(appWindow.window);
+    SDL_RaiseWindow(appWindow.window);
+    SDL_FlashWindow(appWindow.window, SDL_FLASH_BRIEFLY);
+}
+
+bool SavePng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height) {
+    if (rgba.size() < 4 * static_cast<size_t>(width) * static_cast<size_t>(height)) return false;
+    // Written beside it and renamed, so a reader never sees half a picture.
+    const std::string partial = path + ".partial";
+    if (stbi_write_png(partial.c_str(), width, height, 4, rgba.data(), 4 * width) == 0) return false;
+    return std::rename(partial.c_str(), path.c_str()) == 0;
+}

@@ -1,0 +1,148 @@
+#include "ui/shell_frame.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "app/controls.h"
+#include "app/host_requests.h"
+#include "app/presets.h"
+#include "devices/player_mode.h"
+#include "engine/engine_params.h"
+#include "platform/shortcut_keys.h"
+#include "ui/notice_popups.h"
+#include "ui/widgets/item_probe.h"
+#include "ui/widgets/theme.h"
+#include "ui/widgets/widgets.h"
+
+namespace {
+constexpr float kStillPeak = 0.001f;  // below it a meter shows nothing that moves
+
+void DrawStudioModeSelector() {
+    ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0.075f, 0.105f, 0.135f, 1.0f));
+    ImGui::PushStyleVar(ImGuiStyleVar_ChildRounding, 8.0f);
+    ImGui::BeginChild("##StudioModeSelector", ImVec2(0, 76), true, ImGuiWindowFlags_NoScrollbar);
+    ImGui::TextColored(kCyan, "STUDIO MODE");
+    ImGui::SameLine();
+    ImGui::TextDisabled("Mac dinh: VOCAL + BEAT");
+    const float width = (ImGui::GetContentRegionAvail().x - ImGui::GetStyle().ItemSpacing.x) / 2;
+    const int32_t mode = engine.studioMode.load();
+    struct ModeButton {
+        const char* label;
+        int32_t mode;
+        ImVec4 colour;
+    };
+    for (const ModeButton& b : {ModeButton{"VOCAL + BEAT", 0, ImVec4(0.14f, 0.52f, 0.38f, 1.0f)},
+                                ModeButton{"BEAT ONLY", 1, ImVec4(0.64f, 0.42f, 0.12f, 1.0f)}}) {
+        if (b.mode == 1) ImGui::SameLine();
+        const bool current = mode == b.mode;
+        if (current) ImGui::PushStyleColor(ImGuiCol_Button, b.colour);
+        if (Noted(b.label, ImGui::Button(b.label, ImVec2(width, 30))) && !current) {
+            hostRequests.requestedStudioMode = b.mode;
+        }
+        if (current) ImGui::PopStyleColor();
+    }
+    ImGui::EndChild();
+    ImGui::PopStyleVar();
+    ImGui::PopStyleColor();
+    ImGui::Spacing();
+}
+
+// A column's scrolling region; its contents come with the column's panels.
+void ColumnChild(const char* id, bool toTop, const char* title, const char* subtitle, const ImVec4& accent) {
+    ImGui::BeginChild(id, ImVec2(0, 0), false, ImGuiWindowFlags_AlwaysVerticalScrollbar);
+    if (toTop) ImGui::SetScrollY(0.0f);
+    SectionHeader(title, subtitle, accent);
+    ImGui::EndChild();
+    NoteItem(id);
+}
+
+void DrawStudioBody(ShellState& shell) {
+    TopBar(PresetDisplayName(shell).c_str(), engine.recorderActive.load());
+    ImGui::TextColored(
+        kMuted, "Workspace gọn cao • Cuộn riêng từng cột • Có thể phóng to cửa sổ khi cần • Sonavela nhớ bố cục.");
+    ImGui::Spacing();
+    DrawStudioModeSelector();
+    const float available = ImGui::GetContentRegionAvail().x;
+    ImGui::Columns(3, "MainColumns", true);
+    ImGui::SetColumnWidth(0, VocalColumnWidth(available));
+    ImGui::SetColumnWidth(1, BeatColumnWidth(available));
+    ColumnChild("##StudioColVocal", shell.columnsToTop, "VOCAL", "Preset, tone, dynamics & harmony", kCyan);
+    ImGui::NextColumn();
+    ColumnChild("##StudioColBeat", shell.columnsToTop, "PLAYER / BEAT", "Beat, tone & master", kAmber);
+    ImGui::NextColumn();
+    ColumnChild("##StudioColLibrary", shell.columnsToTop, "LIBRARY / MODE", "Bài hát & chế độ phát karaoke",
+                ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
+    ImGui::Columns(1);
+    shell.columnsToTop = false;
+}
+
+void DrawMiniPlayerBody() { SectionHeader("MINI PLAYER", "Beat qua loa thuong / Bluetooth / HDMI", kAmber); }
+}  // namespace
+
+void BeforeShellFrame(ShellState&) { HandleHostRequests(); }
+
+void HandleShortcuts(ShellState& shell) {
+    const ImGuiIO& io = ImGui::GetIO();
+    const ShortcutKeyCodes& k = ShortcutKeys();
+    const bool down[6] = {io.KeysDown[k.t] || io.KeysDown[k.numpadDivide],
+                          io.KeysDown[k.h] || io.KeysDown[k.numpadDecimal],
+                          io.KeysDown[k.numpadPlus],
+                          io.KeysDown[k.numpadMinus],
+                          io.KeysDown[k.numpad0],
+                          io.KeysDown[k.numpadMultiply]};
+    for (int i = 0; i < 6; ++i) {
+        const bool pressed = down[i] && !shell.shortcutKeyDown[i];
+        shell.shortcutKeyDown[i] = down[i];
+        if (!pressed || io.WantTextInput) continue;
+        switch (i) {
+            case 0: engine.fxEnabled = !engine.fxEnabled.load(); break;
+            case 1: engine.harmonyEnabled = !engine.harmonyEnabled.load(); break;
+            case 2: StepBeatTone(shell, 1.0f); break;
+            case 3: StepBeatTone(shell, -1.0f); break;
+            case 4: ResetBeatTone(shell); break;
+            default: ToggleBeatDim(shell); break;
+        }
+    }
+}
+
+void DrawShellFrame(ShellState& shell) {
+    HandleShortcuts(shell);
+    const ImGuiViewport* view = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(view->Pos);
+    ImGui::SetNextWindowSize(view->Size);
+    ImGui::Begin("Sonavela Panel", nullptr,
+                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
+    if (miniPlayerActive) {
+        DrawMiniPlayerBody();
+        shell.columnsToTop = true;
+    } else {
+        DrawStudioBody(shell);
+    }
+    if (shell.setupWizardPending) {
+        shell.setupWizardPending = false;
+        shell.wizard.visible = true;
+    }
+    DrawNoticePopups();
+    ImGui::End();
+}
+
+float VocalColumnWidth(float available) { return std::clamp(0.305f * available, 350.0f, 390.0f); }
+
+float BeatColumnWidth(float available) { return std::clamp(0.33f * available, 385.0f, 420.0f); }
+
+WindowBounds PlaceMainWindow(const WindowBounds& work) {
+    int width = std::min(work.width - 40, 1240);
+    if (width < 980) width = work.width;
+    int height = std::min(work.height - 30, 1400);
+    if (height < 700) height = work.height;
+    return WindowBounds{work.x + (work.width - width) / 2, work.y + (work.height - height) / 2, width, height};
+}
+
+double SecondsToNextFrame(bool softwareDrawing) {
+    for (const std::atomic<float>* meter : {&engine.micPeak, &engine.vocalPeak, &engine.beatPeak, &engine.cablePeak}) {
+        if (meter->load(std::memory_order_relaxed) > kStillPeak) return softwareDrawing ? 1.0 / 30 : 1.0 / 60;
+    }
+    if (ImGui::GetIO().WantTextInput) return 0.25;
+    return 0.5;
+}
