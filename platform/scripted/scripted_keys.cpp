@@ -1,14 +1,15 @@
 #include "platform/shortcut_keys.h"
 
-// Any distinct indices of the key-down table do; tests press them by name.
+// Numbered as the SDL back-end numbers them (scancodes), like the rest of the
+// key table the tests' frames map.
 const ShortcutKeyCodes& ShortcutKeys() {
-    static const ShortcutKeyCodes keys{.t = 20,
-                                       .h = 21,
-                                       .numpadDivide = 22,
-                                       .numpadDecimal = 23,
-                                       .numpadPlus = 24,
-                                       .numpadMinus = 25,
-                                       .numpad0 = 26,
-                                       .numpadMultiply = 27};
+    static const ShortcutKeyCodes keys{.t = 23,
+                                       .h = 11,
+                                       .numpadDivide = 84,
+                                       .numpadDecimal = 99,
+                                       .numpadPlus = 87,
+                                       .numpadMinus = 86,
+                                       .numpad0 = 98,
+                                       .numpadMultiply = 85};
     return keys;
 }
