@@ -37,12 +37,16 @@ void StartStudioAudio() {
     }
 }
 
-void EnterMiniPlayer() { EnterMiniPlayerAudio(); }
+void EnterMiniPlayer() {
+    const BeatPumpPause pause;
+    EnterMiniPlayerAudio();
+}
 
 void ReturnToStudio() {
     std::string reason;
     switch (ReturnToStudioAudio(reason)) {
-        case StudioReturn::Resumed: return;
+        case StudioReturn::Resumed:
+            return;
         case StudioReturn::NoDriver:
             PostNotice("Sonavela - Main Shell",
                        "Khong phat hien Soundcard hoac driver ASIO nao.\n\nStudio Audio se san sang khi ban cai dat "
@@ -56,4 +60,9 @@ void ReturnToStudio() {
     }
 }
 
-void RefreshOutputs() { RunDeviceOperation([] { RefreshOutputEndpoints(); return true; }); }
+void RefreshOutputs() {
+    RunDeviceOperation([] {
+        RefreshOutputEndpoints();
+        return true;
+    });
+}

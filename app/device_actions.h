@@ -2,9 +2,12 @@
 // The device operations as the application runs them: the config's device
 // choices are handed to the device code first, what it chose is kept (and
 // saved when it asks), and its failures become notices in the user's words.
+// Each pauses the beat pump, which shares the capture, the shifter and the
+// beat ring with them.
 
 #include <string>
 
+#include "devices/beat_pump.h"
 #include "persistence/app_config.h"
 
 // The config's choices into the device code's block.
@@ -14,6 +17,7 @@ void KeepDeviceChoices();
 
 template <typename Operation>
 auto RunDeviceOperation(Operation operation) {
+    const BeatPumpPause pause;
     HandDeviceChoices();
     auto result = operation();
     KeepDeviceChoices();

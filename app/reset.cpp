@@ -3,7 +3,7 @@
 #include "app/controls.h"
 #include "app/device_actions.h"
 #include "app/host_requests.h"
-#include "engine/beat_tone.h"
+#include "devices/beat_pump.h"
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
@@ -13,12 +13,12 @@ bool ResetToDefaults(ShellState& shell) {
     appConfig = DefaultAppConfig();
     engine.micChannelMode.exchange(appConfig.micChannel);
     PushConfigToEngine(appConfig, shell);
-    shell.toneSemitones = SetBeatTone(0.0f);
+    shell.toneSemitones = RequestBeatTone(0.0f);
     // A stream opened output-only for BEAT ONLY has no microphone: the
     // request makes the next frame reopen it with the input, where setting
     // studioMode here would leave the voice silent.
     hostRequests.requestedStudioMode = appConfig.studioMode;
-    const bool saved = SaveConfig();
+    const bool saved = SaveConfigNow();
     RefreshOutputs();
     shell.wizard = {.step = 0, .firstCheckDone = false, .secondCheckDone = false, .visible = true};
     return saved;

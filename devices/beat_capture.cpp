@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "devices/beat_pump.h"
 #include "devices/player_mode.h"
 #include "engine/beat_ring.h"
 #include "engine/beat_tone.h"
@@ -20,10 +21,10 @@ constexpr uint32_t kReceiveFrames = 512;
 constexpr uint32_t kCaptureBufferFrames = 2400;  // 50 ms
 constexpr int64_t kStudioLimit = 6720;           // 70 ms of stereo
 constexpr int64_t kMiniLimit = 19200;            // 200 ms
-constexpr double kFirstPumpGap = 1600.0;         // one UI frame at 60 Hz, stereo
+constexpr double kFirstPumpGap = 480.0;          // the pump thread's 5 ms, stereo
 constexpr double kShortestPumpGap = 96.0;        // 1 ms
 constexpr double kLongestPumpGap = 4800.0;       // 50 ms: beyond it the capture itself overflows
-constexpr double kPumpGapDecay = 0.99;           // per pump: a stall is forgotten in about a second
+constexpr double kPumpGapDecay = 0.99;           // per pump: a stall is forgotten in about half a second
 
 void DecayCablePeak() { UpdateMeter(engine.cablePeak, 0.0f); }
 
@@ -122,6 +123,7 @@ bool FindCableEndpoint(std::string& id, std::string& name, std::string& reason) 
 }
 
 bool OpenBeatCapture() {
+    const BeatPumpPause pause;
     CloseBeatCapture();
     beatCapture.lastPump = {};
     std::string name;
@@ -136,6 +138,7 @@ bool OpenBeatCapture() {
 }
 
 void CloseBeatCapture() {
+    const BeatPumpPause pause;
     CloseCaptureStream(beatCapture.stream);
     beatCapture.stream = nullptr;
     beatCapture.beatCaptureReady = false;

@@ -1,8 +1,10 @@
 #pragma once
 // The karaoke beat, captured from what a browser plays into the virtual
 // cable's output, high-passed at 40 Hz, key-shifted by Tone Control and
-// queued in the beat ring. No thread of its own: the UI thread pumps it.
+// queued in the beat ring. Pumped by the beat pump's thread (beat_pump.h):
+// other threads read this block's counters under a BeatPumpPause.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -15,9 +17,9 @@ struct CaptureStream;
 struct BeatCapture {
     CaptureStream* stream = nullptr;  // the loopback of the cable's output
     std::string cableId;
-    bool beatCaptureReady = false;
-    std::string openError;             // why the last open failed, for a person to read
-    std::vector<float> stereoScratch;  // 48000 stereo frames, allocated once
+    std::atomic<bool> beatCaptureReady{false};  // the window reads it every frame
+    std::string openError;                      // why the last open failed, for a person to read
+    std::vector<float> stereoScratch;           // 48000 stereo frames, allocated once
     Biquad beatHighPassL;
     Biquad beatHighPassR;
     // What the pump has seen, for diagnostics and the routing check.
@@ -42,6 +44,7 @@ bool IsCableName(const std::string& name);
 bool FindCableEndpoint(std::string& id, std::string& name, std::string& reason);
 // (Re)opens the capture on the cable; stores and returns beatCaptureReady.
 // The ring fills to its target again before a reader takes the new beat.
+// Both pause the beat pump while they run.
 bool OpenBeatCapture();
 void CloseBeatCapture();
 // Moves every packet that is ready through the filter and shifter into the

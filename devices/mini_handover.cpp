@@ -1,5 +1,6 @@
 #include "devices/mini_handover.h"
 
+#include "devices/beat_pump.h"
 #include "devices/studio_host.h"
 #include "engine/beat_ring.h"
 
@@ -9,6 +10,7 @@ void EnterMiniPlayerAudio() {
 }
 
 StudioReturn ReturnToStudioAudio(std::string& reason) {
+    const BeatPumpPause pause;
     HandBeatRingTo(BeatReader::Studio);  // even from a Mini thread that still runs
     if (!studioHost.asioAvailable || !DriverHostExists() || !IsDriverStreamOpen()) return StudioReturn::NoDriver;
     if (IsDriverStreamRunning() || StartDriverStream(reason)) return StudioReturn::Resumed;

@@ -8,6 +8,7 @@
 void EnterMiniPlayerAudio();
 
 enum class StudioReturn { Resumed, NoDriver, StartFailed };
-// Back to Studio: the stream starts again; a failed start (`reason` says
-// why) leaves Studio audio off.
+// Back to Studio: the ring is handed back (the beat pump paused meanwhile)
+// and the stream starts again; a failed start (`reason` says why) leaves
+// Studio audio off.
 StudioReturn ReturnToStudioAudio(std::string& reason);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devices/beat_capture.h"
+#include "devices/beat_pump.h"
 #include "devices/device_choices.h"
 #include "devices/endpoint_selection.h"
 #include "engine/beat_ring.h"
@@ -162,6 +163,7 @@ void StopMiniOutput() {
 }
 
 bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
+    const BeatPumpPause pause;  // the ring changes hands
     StopMiniOutput();
     std::string reason;
     const std::string target = ChooseEndpoint(endpointId, reason);
@@ -203,6 +205,7 @@ bool OpenMiniOutput(const std::string& endpointId, bool bluetooth) {
 }
 
 bool OpenSelectedMiniOutput() {
+    const BeatPumpPause pause;
     RefreshOutputEndpoints();
     const bool bluetooth = deviceChoices.miniOutputBluetooth;
     HandBeatRingTo(BeatReader::Mini);  // also empties it when another Mini output had it

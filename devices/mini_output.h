@@ -29,6 +29,7 @@ struct MiniOutput {
 
 extern MiniOutput miniOutput;
 
+// Both opens pause the beat pump while the ring changes hands.
 bool OpenMiniOutput(const std::string& endpointId, bool bluetooth);
 // Ends the render thread for certain (it wakes within a few milliseconds),
 // then releases the stream.

@@ -1,5 +1,8 @@
 #pragma once
 // Whether the Mini Player is active: it decides who consumes the beat ring
-// and how much latency the beat pump lets the ring hold. UI thread only.
+// and how much latency the beat pump lets the ring hold. Set by the window,
+// read by the beat pump's thread.
 
-inline bool miniPlayerActive = false;
+#include <atomic>
+
+inline std::atomic<bool> miniPlayerActive{false};

@@ -3,13 +3,14 @@
 #include <soundtouch/SoundTouch.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 
 namespace {
 struct BeatToneState {
     std::unique_ptr<soundtouch::SoundTouch> shifter;
-    float toneSemitones = 0.0f;
+    std::atomic<float> toneSemitones{0.0f};
 };
 BeatToneState beatTone;
 }  // namespace
@@ -35,10 +36,13 @@ void InitBeatPitchShifter() {
 
 void ShutdownBeatPitchShifter() { beatTone.shifter.reset(); }
 
+float ClampBeatTone(float semitones) { return std::isfinite(semitones) ? std::clamp(semitones, -3.0f, 3.0f) : 0.0f; }
+
 float SetBeatTone(float semitones) {
-    beatTone.toneSemitones = std::isfinite(semitones) ? std::clamp(semitones, -3.0f, 3.0f) : 0.0f;
-    if (beatTone.shifter) beatTone.shifter->setPitchSemiTones(static_cast<double>(beatTone.toneSemitones));
-    return beatTone.toneSemitones;
+    const float tone = ClampBeatTone(semitones);
+    beatTone.toneSemitones = tone;
+    if (beatTone.shifter) beatTone.shifter->setPitchSemiTones(static_cast<double>(tone));
+    return tone;
 }
 
 float BeatToneSemitones() { return beatTone.toneSemitones; }

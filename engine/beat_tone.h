@@ -1,8 +1,8 @@
 #pragma once
 // Tone Control: the beat's key moved by semitones without changing its
 // tempo, by one process-wide SoundTouch instance (48 kHz, stereo, float)
-// in its high-quality stretch profile. Used from the UI thread only, where
-// the beat pump runs.
+// in its high-quality stretch profile. Used by one thread at a time: the beat
+// pump's while it runs (the window hands it tone changes), else the caller's.
 
 #include <cstdint>
 
@@ -15,7 +15,10 @@ void ShutdownBeatPitchShifter();
 // Clamps to -3..+3, gives the shifter the new pitch (queued audio is kept,
 // so the beat plays on) and returns the tone now in effect.
 float SetBeatTone(float semitones);
+// Any thread: the tone now in effect.
 float BeatToneSemitones();
+// The tone a request for `semitones` gives: -3..+3, 0 for what is not a number.
+float ClampBeatTone(float semitones);
 
 // Quick seek off, sequence 55 ms, seek window 20 ms, overlap 15 ms.
 void ApplyBeatHqProfile();

@@ -74,8 +74,18 @@ AppConfig DefaultAppConfig();
 // mic_channel and studio_mode into the engine.
 void LoadConfig();
 // Writes the whole file atomically; false (and the old file kept) when it
-// cannot be written.
+// cannot be written. While the saver runs it hands the saver a copy instead
+// and returns true at once.
 bool SaveConfig();
+// Writes on the caller's thread, in place of any copy the saver still holds:
+// for a caller that reports the outcome.
+bool SaveConfigNow();
+// The saver's thread, "sonavela-save", keeps the disk off the window's
+// thread: copies handed to it within a quarter of a second share one write.
+// A failed write is said once on the console and tried again at the next
+// save. Stop writes what is pending and joins; saves are synchronous again.
+void StartConfigSaver();
+void StopConfigSaver();
 
 // The user parameters as the config holds them, and back.
 ParamValues ConfigParamValues(const AppConfig& config);

@@ -46,9 +46,3 @@ void LoadConfig() {
     engine.micChannelMode.exchange(appConfig.micChannel);
     engine.studioMode = std::clamp(appConfig.studioMode, 0, 1);
 }
-
-bool SaveConfig() {
-    AppConfig saved = appConfig;
-    saved.micChannel = engine.micChannelMode;  // the live value the interface changes
-    return SaveKeptFile(configFile, ConfigPath(), WriteConfigText(saved));
-}

@@ -1,6 +1,6 @@
 // sonavela-beat-road: the beat road alone, as the Mini Player runs it:
-// capture from the virtual cable, Tone Control, Mini output to a chosen
-// output, with levels and counters once a second. A development and
+// capture from the virtual cable, Tone Control on the beat pump's thread,
+// Mini output to a chosen output, with levels and counters once a second. A development and
 // routing check, not the product.
 
 #include <signal.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "devices/beat_capture.h"
+#include "devices/beat_pump.h"
 #include "devices/mini_output.h"
 #include "devices/player_mode.h"
 #include "engine/beat_ring.h"
@@ -78,6 +79,7 @@ struct Road {
 };
 
 void PrintCounters(double at, const Road& road) {
+    const BeatPumpPause pause;  // the capture's counters are the pump's
     std::printf(
         "%6.1f s  cable %5.3f  beat %5.3f  ring %5lld  captured %llu  trimmed %llu  played %llu  "
         "silent passes %llu  re-primes %llu  lost: capture %llu output %llu server %llu%s%s%s\n",
@@ -111,6 +113,7 @@ bool OpenOutput(const Options& o, const std::vector<AudioEndpoint>& outputs, Roa
         Tell(road.outputTold, "no output named " + o.output, "it is looked for again every second");
         return false;
     }
+    const BeatPumpPause pause;
     ResetBeatRing();
     SetBeatPrefill(o.profile == 1 ? 4800 : 1920);
     if (!OpenMiniOutput(o.output, o.profile == 1)) {
@@ -181,17 +184,17 @@ int main(int argc, char** argv) {
     InitBeatCapture();
     miniPlayerActive = true;
     engine.beatVolume = o.volume / 100.0f;
-    std::printf("[OK] tone %+.1f st\n", static_cast<double>(SetBeatTone(o.tone)));
+    std::printf("[OK] tone %+.1f st\n", static_cast<double>(RequestBeatTone(o.tone)));
     if (!CheckOutputOption(o)) return 1;
     Road road;
     Recover(o, road);
+    StartBeatPump();
 
     const auto start = std::chrono::steady_clock::now();
     auto nextReport = start + std::chrono::seconds(1);
     double at = 0.0;
     while (interrupted == 0) {
-        PumpBeat();
-        std::this_thread::sleep_for(std::chrono::microseconds(16667));  // a UI frame at 60 Hz
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the pump runs on its own thread
         const auto now = std::chrono::steady_clock::now();
         at = std::chrono::duration<double>(now - start).count();
         if (now >= nextReport) {
@@ -201,6 +204,7 @@ int main(int argc, char** argv) {
         }
         if (o.seconds > 0 && at >= o.seconds) break;
     }
+    StopBeatPump();
     std::printf("totals at the end:\n");
     PrintCounters(at, road);
     StopMiniOutput();
