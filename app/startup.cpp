@@ -44,9 +44,10 @@ void StartUpAudio(ShellState& shell) {
     // restart only while no callback uses them.
     ApplyConfigToEngine(appConfig, shell);
     StartStudioAudio();
-    Console("\n>>> [DANG CHAY RTAUDIO ASIO CHUYEN NGHIEP] <<<\n[Mui ten LEN / XUONG] : Doi tone beat\n"
-            "[Phim Space]          : Tone goc (0)\n" +
-            kRuleDashes + "\n");
+    Console(
+        "\n>>> [DANG CHAY RTAUDIO ASIO CHUYEN NGHIEP] <<<\n[Mui ten LEN / XUONG] : Doi tone beat\n"
+        "[Phim Space]          : Tone goc (0)\n" +
+        kRuleDashes + "\n");
     StartBeatPump();
     StartConfigSaver();
 }

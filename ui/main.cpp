@@ -113,9 +113,9 @@ void RunFrameLoop(ShellState& shell) {
         }
         // Without vertical sync (a virtual display) the loop paces itself.
         const bool screenshotDue = !screenshot.path.empty() && framesDrawn < screenshot.frame;
-        const double interval =
-            framesAfterInput > 0 || screenshotDue ? kFastestFrame
-                                 : std::max(kFastestFrame, SecondsToNextFrame(AppWindowDrawsInSoftware()));
+        const double interval = framesAfterInput > 0 || screenshotDue
+                                    ? kFastestFrame
+                                    : std::max(kFastestFrame, SecondsToNextFrame(AppWindowDrawsInSoftware()));
         nextFrame = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval));
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();

@@ -37,7 +37,8 @@ void DrawNoticePopups() {
     ImGui::SetNextWindowPos(view->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
     ImGui::SetNextWindowSizeConstraints(ImVec2(380, 0), ImVec2(640, view->Size.y * 0.9f));
     bool done = false;
-    if (ImGui::BeginPopupModal(id.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings)) {
+    if (ImGui::BeginPopupModal(id.c_str(), nullptr,
+                               ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings)) {
         DrawIconMark(notice.icon);
         ImGui::SameLine();
         ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + 520);

@@ -95,12 +95,24 @@ void HandleShortcuts(ShellState& shell) {
         shell.shortcutKeyDown[i] = down[i];
         if (!pressed || io.WantTextInput) continue;
         switch (i) {
-            case 0: engine.fxEnabled = !engine.fxEnabled.load(); break;
-            case 1: engine.harmonyEnabled = !engine.harmonyEnabled.load(); break;
-            case 2: StepBeatTone(shell, 1.0f); break;
-            case 3: StepBeatTone(shell, -1.0f); break;
-            case 4: ResetBeatTone(shell); break;
-            default: ToggleBeatDim(shell); break;
+            case 0:
+                engine.fxEnabled = !engine.fxEnabled.load();
+                break;
+            case 1:
+                engine.harmonyEnabled = !engine.harmonyEnabled.load();
+                break;
+            case 2:
+                StepBeatTone(shell, 1.0f);
+                break;
+            case 3:
+                StepBeatTone(shell, -1.0f);
+                break;
+            case 4:
+                ResetBeatTone(shell);
+                break;
+            default:
+                ToggleBeatDim(shell);
+                break;
         }
     }
 }

@@ -61,8 +61,10 @@ TEST_F(Shell, ShortcutsActOncePerPressAndNeverWhileTyping) {
         DrawShellFrame(shell);
         ImGui::Begin("Typing");
         ImGui::InputText("##Typed", text, sizeof text);
+        NoteItem("##Typed");
         ImGui::End();
     };
+    RunFrame(typing);
     ASSERT_TRUE(Click("##Typed", typing));
     SetKeyDown(k.t, true);
     TypeText("t");
@@ -85,6 +87,7 @@ TEST_F(Shell, DimRemembersAQuietBeatAsTheDefaultAndGivesItBack) {
 
 TEST_F(Shell, AStudioModeButtonPostsARequestTheNextFrameCarriesOutOnce) {
     const auto draw = [&] { DrawShellFrame(shell); };
+    Frame();
     ASSERT_TRUE(Click("VOCAL + BEAT", draw));  // the mode in force: nothing asked
     EXPECT_EQ(hostRequests.requestedStudioMode, -1);
     ASSERT_TRUE(Click("BEAT ONLY", draw));
@@ -116,9 +119,9 @@ TEST_F(Shell, ColumnsAndWindowTakeTheirSizesFromTheSpaceThereIs) {
     struct Place {
         WindowBounds work, window;
     };
-    for (const Place& p : {Place{{0, 0, 1920, 1040}, {340, 15, 1240, 1010}},
-                           Place{{0, 0, 1010, 690}, {0, 0, 1010, 690}},
-                           Place{{100, 50, 3000, 2000}, {980, 350, 1240, 1400}}}) {
+    for (const Place& p :
+         {Place{{0, 0, 1920, 1040}, {340, 15, 1240, 1010}}, Place{{0, 0, 1010, 690}, {0, 0, 1010, 690}},
+          Place{{100, 50, 3000, 2000}, {980, 350, 1240, 1400}}}) {
         const WindowBounds w = PlaceMainWindow(p.work);
         EXPECT_EQ(std::tie(w.x, w.y, w.width, w.height),
                   std::tie(p.window.x, p.window.y, p.window.width, p.window.height));
@@ -128,11 +131,14 @@ TEST_F(Shell, ColumnsAndWindowTakeTheirSizesFromTheSpaceThereIs) {
 TEST_F(Shell, NoticesAreShownOneAtATimeInTheWindow) {
     PostNotice("Sonavela - Studio Mode", "first", MessageIcon::Warning);
     PostNotice("Sonavela - Mini Output", "second", MessageIcon::Information);
-    const auto draw = [&] { DrawShellFrame(shell); };
-    Frame();
-    ASSERT_TRUE(Click("OK##Notice", draw));
-    Frame();
-    ASSERT_TRUE(Click("OK##Notice", draw));
+    // A popup sizes itself in its first frame and shows in the next.
+    const auto clickOk = [&] {
+        Frame();
+        Frame();
+        return Click("OK##Notice", [&] { DrawShellFrame(shell); });
+    };
+    ASSERT_TRUE(clickOk());
+    ASSERT_TRUE(clickOk());
     Frame();
     EXPECT_EQ(FindItem("OK##Notice"), nullptr);
 }
