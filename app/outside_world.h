@@ -8,8 +8,8 @@
 
 // Letters, digits and "-._~" kept, space as "+", every other byte as %XX.
 std::string UrlEncodeQuery(const std::string& text);
-// Whether the address may be opened: http(s) with a host, no spaces or
-// control characters, or a settings page named here.
+// Whether the address may be opened: http(s) with a host, printable ASCII
+// only (no spaces or control characters), or a settings page named here.
 bool IsOpenableUrl(const std::string& url);
 bool IsBraveInstalled();
 // In the Brave browser when it is installed, else in the default browser.

@@ -6,14 +6,11 @@
 
 enum class FolderPick { Idle, Running, Chosen, Cancelled };
 
-// Starts the chooser. False, with the reason, when none can be started
-// (none installed, or one already open).
-bool StartFolderPick(const std::string& title, std::string& reason);
+// Starts the chooser, showing `startFolder` when it is not empty. False, with
+// the reason, when none can be started (none installed, or one already open).
+bool StartFolderPick(const std::string& title, const std::string& startFolder, std::string& reason);
 // Never blocks. Chosen puts the folder (UTF-8) in `folder`; Chosen and
 // Cancelled are reported once, then Idle.
 FolderPick PollFolderPick(std::string& folder);
 // Ends a chooser still open (at exit).
 void CancelFolderPick();
-
-// The blocking chooser, until its callers poll the one above.
-std::string PickFolder(void* ownerWindow, const std::string& title);

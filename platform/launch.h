@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-// The full path of a program found on PATH, or "" when there is none.
+// The full path of a program found on PATH (a name holding "/" is checked as
+// it is), or "" when there is none.
 std::string FindProgramOnPath(const std::string& name);
-// False, with the reason, when the program could not be started.
+// arguments[0] is looked up as above. False, with the reason, when the
+// program could not be started.
 bool LaunchProgram(const std::vector<std::string>& arguments, std::string& reason);

@@ -23,6 +23,6 @@ bool EnsureRecordFolder(const std::string& folder, std::string& reason) {
     return false;
 }
 
-std::string PickRecordFolder(void* ownerWindow) {
-    return PickFolder(ownerWindow, "Chon thu muc luu ban thu Sonavela");
+bool StartRecordFolderPick(const std::string& currentFolder, std::string& reason) {
+    return StartFolderPick("Chon thu muc luu ban thu Sonavela", currentFolder, reason);
 }

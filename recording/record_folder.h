@@ -7,5 +7,6 @@
 // as it is. False, with the reason, when it is not a usable folder.
 bool EnsureRecordFolder(const std::string& folder, std::string& reason);
 
-// The folder chooser behind "Chọn...": the chosen folder, or "" on cancel.
-std::string PickRecordFolder(void* ownerWindow);
+// Opens the folder chooser behind "Chọn..." at the current folder; the frame
+// then takes the choice with PollFolderPick (platform/folder_picker.h).
+bool StartRecordFolderPick(const std::string& currentFolder, std::string& reason);

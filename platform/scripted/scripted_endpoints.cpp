@@ -7,6 +7,7 @@ void ResetScriptedPlatform() {
     scripted.capture = ScriptedEndpoints{};
     scripted.driverHost = ScriptedDriverHost{};
     scripted.messages.clear();
+    scripted.launcher = ScriptedLauncher{};
     ScriptedCapture& c = scripted.captureStream;
     c.openFails = false;
     c.endpointChannels = 2;
@@ -35,7 +36,7 @@ void ResetScriptedPlatform() {
 }
 
 bool ListAudioEndpoints(EndpointFlow flow, std::vector<AudioEndpoint>& endpoints, std::string& defaultId,
-                           std::string& reason) {
+                        std::string& reason) {
     ScriptedEndpoints& side = flow == EndpointFlow::Render ? scripted.render : scripted.capture;
     ++side.listCalls;
     endpoints.clear();

@@ -44,8 +44,8 @@ struct ScriptedCapture {
 
 struct ScriptedRender {
     bool openFails = false;
-    bool floatRefused = false;     // the endpoint takes only its own format
-    StreamFormat endpointFormat;   // that format
+    bool floatRefused = false;    // the endpoint takes only its own format
+    StreamFormat endpointFormat;  // that format
     int opens = 0;
     std::string openedId;
     bool endpointFormatUsed = false;
@@ -100,6 +100,12 @@ struct ScriptedMessage {
     bool owned;
 };
 
+// Programs on the machine and what was started.
+struct ScriptedLauncher {
+    std::vector<std::string> installed;  // full paths; FindProgramOnPath finds a name by its last part
+    std::vector<std::vector<std::string>> launched;
+};
+
 struct ScriptedPlatform {
     ScriptedEndpoints render;
     ScriptedEndpoints capture;
@@ -107,6 +113,7 @@ struct ScriptedPlatform {
     ScriptedRender renderStream;
     ScriptedDriverHost driverHost;
     std::vector<ScriptedMessage> messages;
+    ScriptedLauncher launcher;
 };
 
 extern ScriptedPlatform scripted;

@@ -1,0 +1,143 @@
+#include "app/outside_world.h"
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "app/notices.h"
+#include "platform/console.h"
+#include "platform/launch.h"
+
+namespace {
+constexpr std::string_view kVolumePage = "ms-settings:apps-volume";
+
+bool IsHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+// http or https, a host name (or a bracketed address) with an optional port,
+// then anything printable. Printable ASCII only: a link copied from a browser
+// is already percent-encoded, and nothing else can pass as an option or a
+// second argument.
+bool IsWebUrl(std::string_view url) {
+    for (char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f) return false;
+    }
+    if (StartsWithNoCase(url, "http://")) {
+        url.remove_prefix(7);
+    } else if (StartsWithNoCase(url, "https://")) {
+        url.remove_prefix(8);
+    } else {
+        return false;
+    }
+    std::string_view authority = url.substr(0, url.find_first_of("/?#"));
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+    std::string_view host = authority;
+    std::string_view port;
+    if (authority.starts_with('[')) {
+        const size_t close = authority.find(']');
+        if (close == std::string_view::npos || close == 1) return false;
+        host = authority.substr(1, close - 1);
+        port = authority.substr(close + 1);
+        for (char c : host) {
+            if (c != ':' && c != '.' && !IsHostCharacter(c)) return false;
+        }
+    } else {
+        const size_t colon = authority.find(':');
+        host = authority.substr(0, colon);
+        port = colon == std::string_view::npos ? "" : authority.substr(colon);
+        for (char c : host) {
+            if (!IsHostCharacter(c)) return false;
+        }
+    }
+    if (host.empty() || host.front() == '-' || host.front() == '.') return false;
+    if (port.empty()) return true;
+    if (port.size() == 1 || port.size() > 6 || port.front() != ':') return false;
+    return port.substr(1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+bool Refuse(const std::string& url) {
+    // Shown so support sees what was typed, but no control character reaches the terminal.
+    std::string shown = url.substr(0, 200);
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f') c = '?';
+    }
+    if (!url.empty()) Console("[WARN] Khong mo dia chi khong hop le: " + shown + "\n");
+    return false;
+}
+
+bool Launch(const std::vector<std::string>& arguments) {
+    std::string reason;
+    if (LaunchProgram(arguments, reason)) return true;
+    Console("[WARN] Khong mo duoc " + arguments.front() + ": " + reason + "\n");
+    return false;
+}
+
+std::string BravePath() {
+    for (const char* name :
+         {"brave-browser", "brave", "brave-browser-stable", "/opt/brave.com/brave/brave", "/snap/bin/brave"}) {
+        std::string path = FindProgramOnPath(name);
+        if (!path.empty()) return path;
+    }
+    return "";
+}
+
+bool OpenVolumeMixer() {
+    const std::string mixer = FindProgramOnPath("pavucontrol");
+    if (mixer.empty()) {
+        PostNotice("Sonavela - Volume Mixer",
+                   "Chua co trinh chinh am luong (Volume Mixer).\n"
+                   "Hay cai goi \"pavucontrol\" (vi du: sudo apt install pavucontrol) roi bam lai.",
+                   MessageIcon::Information);
+        return false;
+    }
+    return Launch({mixer});
+}
+}  // namespace
+
+std::string UrlEncodeQuery(const std::string& text) {
+    std::string encoded;
+    for (char c : text) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                          c == '.' || c == '_' || c == '~';
+        if (kept) {
+            encoded += c;
+        } else if (c == ' ') {
+            encoded += '+';
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            encoded += hex;
+        }
+    }
+    return encoded;
+}
+
+bool IsOpenableUrl(const std::string& url) { return url == kVolumePage || IsWebUrl(url); }
+
+bool IsBraveInstalled() { return !BravePath().empty(); }
+
+bool OpenInBrave(const std::string& url) {
+    if (!IsWebUrl(url)) return Refuse(url);
+    const std::string brave = BravePath();
+    if (!brave.empty() && Launch({brave, url})) return true;
+    return Launch({"xdg-open", url});
+}
+
+bool ShellOpenUrl(const std::string& url) {
+    if (url == kVolumePage) return OpenVolumeMixer();
+    if (!IsWebUrl(url)) return Refuse(url);
+    return Launch({"xdg-open", url});
+}
+
+bool OpenVolumeMixerSettings() { return ShellOpenUrl(std::string(kVolumePage)); }
