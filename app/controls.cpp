@@ -1,7 +1,6 @@
 #include "app/controls.h"
 
 #include "app/presets.h"
-#include "devices/beat_pump.h"
 #include "engine/body_plus.h"
 #include "engine/engine_params.h"
 #include "engine/opto_leveler.h"
@@ -34,24 +33,4 @@ float MoveControl(ShellState& shell, Param p, float value) {
     SetConfigParam(appConfig, p, v);
     SaveConfig();
     return v;
-}
-
-void ToggleBeatDim(ShellState& shell) {
-    const float current = engine.beatVolume.load();
-    if (!shell.beatDimmed) {
-        shell.beatVolumeBeforeDuck = current > 0.05f ? current : 0.32f;
-    }
-    shell.beatDimmed = !shell.beatDimmed;
-    const float volume = shell.beatDimmed ? shell.beatVolumeBeforeDuck * 0.22f : shell.beatVolumeBeforeDuck;
-    shell.sliders[Param::BeatVolume] = ApplyParam(Param::BeatVolume, volume * 100.0f);
-}
-
-float StepBeatTone(ShellState& shell, float semitones) {
-    shell.toneSemitones = RequestBeatTone(shell.toneSemitones + semitones);
-    return shell.toneSemitones;
-}
-
-float ResetBeatTone(ShellState& shell) {
-    shell.toneSemitones = RequestBeatTone(0.0f);
-    return shell.toneSemitones;
 }
