@@ -25,8 +25,8 @@ void StopWindowSystem();
 
 // Waits up to timeoutSeconds for the first event and handles every event
 // waiting. Returns whether any arrived; `quit` is set when the user closed
-// the window.
-bool HandleWindowEvents(double timeoutSeconds, bool& quit);
+// the window, `exposed` when what it showed must be drawn again.
+bool HandleWindowEvents(double timeoutSeconds, bool& quit, bool& exposed);
 bool AppWindowMinimised();
 // The OpenGL renderer draws in software (no GPU): frames are then expensive.
 bool AppWindowDrawsInSoftware();

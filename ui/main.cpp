@@ -64,10 +64,20 @@ Screenshot ScreenshotWanted() {
     return s;
 }
 
+void SaveScreenshot(const std::string& path, const std::vector<uint8_t>& pixels, int width, int height) {
+    if (const int missing = CountMissingGlyphs(ImGui::GetDrawData()); missing > 0) {
+        Console("[WARN] " + std::to_string(missing) + " ky tu tren cua so khong co trong font.\n");
+    }
+    Console(SavePng(path, pixels, width, height) ? "[OK] Anh chup cua so: " + path + "\n"
+                                                 : "[WARN] Khong ghi duoc anh chup cua so: " + path + "\n");
+}
+
 void RunFrameLoop(ShellState& shell) {
     const Screenshot screenshot = ScreenshotWanted();
     const auto started = Clock::now();
     long framesDrawn = 0;
+    uint64_t shown = 0;   // the picture on screen
+    bool exposed = true;  // the screen lost it: draw whatever comes
     int framesAfterInput = kFramesAfterInput;
     auto lastFrame = Clock::now() - std::chrono::seconds(1);
     auto nextFrame = Clock::now();
@@ -75,7 +85,7 @@ void RunFrameLoop(ShellState& shell) {
     while (shell.running && !quitRequested) {
         const double untilNext = std::chrono::duration<double>(nextFrame - Clock::now()).count();
         bool quit = false;
-        bool input = HandleWindowEvents(std::min(untilNext, kLongestWait), quit);
+        bool input = HandleWindowEvents(std::min(untilNext, kLongestWait), quit, exposed);
         if (quit || quitRequested) break;
         if (TakeRaiseRequest()) {
             Console("[INFO] Mot ban Sonavela khac vua mo - dua cua so len truoc.\n");
@@ -96,23 +106,23 @@ void RunFrameLoop(ShellState& shell) {
         ImGui::NewFrame();
         DrawShellFrame(shell);
         ImGui::Render();
-        ++framesDrawn;
-        std::vector<uint8_t> pixels;
-        const bool capture = !screenshot.path.empty() && framesDrawn == screenshot.frame;
-        int width = 0;
-        int height = 0;
-        const float clear[4] = {kClearColor.x, kClearColor.y, kClearColor.z, kClearColor.w};
-        PresentWindowFrame(clear, capture ? &pixels : nullptr, width, height);
-        if (capture) {
-            if (const int missing = CountMissingGlyphs(ImGui::GetDrawData()); missing > 0) {
-                Console("[WARN] " + std::to_string(missing) + " ky tu tren cua so khong co trong font.\n");
-            }
-            Console(SavePng(screenshot.path, pixels, width, height)
-                        ? "[OK] Anh chup cua so: " + screenshot.path + "\n"
-                        : "[WARN] Khong ghi duoc anh chup cua so: " + screenshot.path + "\n");
+        // The rasteriser's work is most of a frame's cost (all of it in
+        // software): a frame that draws the same picture is not drawn again.
+        const uint64_t picture = FrameFingerprint(ImGui::GetDrawData());
+        const bool screenshotDue = !screenshot.path.empty() && framesDrawn < screenshot.frame;
+        const bool capture = !screenshot.path.empty() && framesDrawn + 1 == screenshot.frame;
+        if (picture != shown || exposed || screenshotDue) {
+            ++framesDrawn;
+            shown = picture;
+            exposed = false;
+            std::vector<uint8_t> pixels;
+            int width = 0;
+            int height = 0;
+            const float clear[4] = {kClearColor.x, kClearColor.y, kClearColor.z, kClearColor.w};
+            PresentWindowFrame(clear, capture ? &pixels : nullptr, width, height);
+            if (capture) SaveScreenshot(screenshot.path, pixels, width, height);
         }
         // Without vertical sync (a virtual display) the loop paces itself.
-        const bool screenshotDue = !screenshot.path.empty() && framesDrawn < screenshot.frame;
         const double interval = framesAfterInput > 0 || screenshotDue
                                     ? kFastestFrame
                                     : std::max(kFastestFrame, SecondsToNextFrame(AppWindowDrawsInSoftware()));

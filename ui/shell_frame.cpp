@@ -1,7 +1,9 @@
 #include "ui/shell_frame.h"
 
 #include <algorithm>
+#include <functional>
 #include <initializer_list>
+#include <string_view>
 
 #include "app/controls.h"
 #include "app/host_requests.h"
@@ -155,6 +157,26 @@ double SecondsToNextFrame(bool softwareDrawing) {
     for (const std::atomic<float>* meter : {&engine.micPeak, &engine.vocalPeak, &engine.beatPeak, &engine.cablePeak}) {
         if (meter->load(std::memory_order_relaxed) > kStillPeak) return softwareDrawing ? 1.0 / 30 : 1.0 / 60;
     }
-    if (ImGui::GetIO().WantTextInput) return 0.25;
-    return 0.5;
+    return 0.25;
+}
+
+uint64_t FrameFingerprint(const ImDrawData* data) {
+    uint64_t h = 0;
+    const auto mix = [&h](const void* bytes, size_t size) {
+        const uint64_t part = std::hash<std::string_view>{}(std::string_view(static_cast<const char*>(bytes), size));
+        h = (h ^ part) * 1099511628211ull;
+    };
+    if (data == nullptr) return h;
+    mix(&data->DisplaySize, sizeof data->DisplaySize);
+    for (int n = 0; n < data->CmdListsCount; ++n) {
+        const ImDrawList* list = data->CmdLists[n];
+        mix(list->VtxBuffer.Data, static_cast<size_t>(list->VtxBuffer.size_in_bytes()));
+        mix(list->IdxBuffer.Data, static_cast<size_t>(list->IdxBuffer.size_in_bytes()));
+        for (const ImDrawCmd& cmd : list->CmdBuffer) {
+            mix(&cmd.ClipRect, sizeof cmd.ClipRect);
+            mix(&cmd.TextureId, sizeof cmd.TextureId);
+            mix(&cmd.ElemCount, sizeof cmd.ElemCount);
+        }
+    }
+    return h;
 }

@@ -3,6 +3,10 @@
 // changes the panels asked for, the keyboard shortcuts, "Sonavela Panel" with
 // the Studio layout or the Mini Player, and the dialogs. Main thread.
 
+#include <imgui.h>
+
+#include <cstdint>
+
 #include "app/shell_state.h"
 #include "platform/app_window.h"
 
@@ -23,6 +27,11 @@ float BeatColumnWidth(float available);
 // margin, the whole area when that would be too small, centred.
 WindowBounds PlaceMainWindow(const WindowBounds& workArea);
 
+// A digest of a frame's draw data: two frames that draw the same picture
+// have the same one, so an unchanged frame need not be drawn again.
+uint64_t FrameFingerprint(const ImDrawData* data);
+
 // How soon the next frame is wanted when no input comes: moving meters are
-// animated, a caret blinks, anything else is refreshed slowly.
+// animated, a caret blinks, anything else is looked at a few times a second
+// (and drawn only when it changed).
 double SecondsToNextFrame(bool softwareDrawing);

@@ -136,7 +136,7 @@ void CloseAppWindow() {
 
 void StopWindowSystem() { SDL_Quit(); }
 
-bool HandleWindowEvents(double timeoutSeconds, bool& quit) {
+bool HandleWindowEvents(double timeoutSeconds, bool& quit, bool& exposed) {
     SDL_Event event;
     const int waitMs = static_cast<int>(std::lround(std::max(0.0, timeoutSeconds) * 1000.0));
     bool any = waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) == 1 : SDL_PollEvent(&event) == 1;
@@ -144,7 +144,20 @@ bool HandleWindowEvents(double timeoutSeconds, bool& quit) {
     do {
         ImGui_ImplSDL2_ProcessEvent(&event);
         if (event.type == SDL_QUIT) quit = true;
-        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) quit = true;
+        if (event.type != SDL_WINDOWEVENT) continue;
+        switch (event.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                quit = true;
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                exposed = true;
+                break;
+            default:
+                break;
+        }
     } while (SDL_PollEvent(&event) == 1);
     return true;
 }

@@ -142,3 +142,14 @@ TEST_F(Shell, NoticesAreShownOneAtATimeInTheWindow) {
     Frame();
     EXPECT_EQ(FindItem("OK##Notice"), nullptr);
 }
+
+TEST_F(Shell, AFrameThatDrawsTheSamePictureHasTheSameFingerprint) {
+    for (int i = 0; i < 3; ++i) Frame();  // the layout settles
+    const uint64_t first = FrameFingerprint(ImGui::GetDrawData());
+    Frame();
+    EXPECT_EQ(FrameFingerprint(ImGui::GetDrawData()), first);
+    engine.recorderActive = true;  // the top bar's "REC" badge
+    Frame();
+    EXPECT_NE(FrameFingerprint(ImGui::GetDrawData()), first);
+    engine.recorderActive = false;
+}
