@@ -10,6 +10,7 @@
 #include "engine/beat_tone.h"
 #include "platform/console.h"
 #include "platform/thread_name.h"
+#include "platform/thread_priority.h"
 
 namespace {
 // The capture delivers 5 ms fragments: pumping at their pace keeps the pump
@@ -34,6 +35,7 @@ void ApplyRequestedTone() {
 
 void BeatPumpThread() {
     NameThisThread("sonavela-beat");
+    RaiseThisThreadPriority();  // ahead of ordinary work, which could otherwise starve the ring under load
     while (beatPump.running.load(std::memory_order_acquire)) {
         {
             const std::lock_guard<std::recursive_mutex> pumpingNow(beatPump.pumping);

@@ -30,16 +30,18 @@ int64_t BeatRingFill();
 // instead of handing on each packet as it comes. Counted in beatRingReprimes.
 void ReprimeBeatRing();
 
-// UI thread (the producer's). Takes the ring away from both readers, waits
-// until neither is inside a read (a stream whose stop failed may still be
-// calling), resets it and gives it to who. The Studio holds it at start.
+// The rest is for the window's thread while it keeps the producer out (the
+// beat pump paused), or for the producer itself.
+
+// Takes the ring away from both readers, waits until neither is inside a read
+// (a stream whose stop failed may still be calling), resets it and gives it to
+// who. The Studio holds it at start.
 void HandBeatRingTo(BeatReader who);
 bool HoldsBeatRing(BeatReader who);
 
-// UI thread.
 void SetBeatPrefill(int32_t samples);
-// UI thread, after the hand-over (which clears it): the samples the reader
-// takes at once when the gate opens, added to the target.
+// After the hand-over (which clears it): the samples the reader takes at once
+// when the gate opens, added to the target.
 void SetBeatReaderTake(int32_t samples);
-// UI thread, with no reader inside the ring.
+// With no reader inside the ring.
 void ResetBeatRing();

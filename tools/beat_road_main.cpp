@@ -31,8 +31,8 @@ const char* const kUsage =
     "  --volume P      beat volume in percent, 0..100 (default 32)\n"
     "  --seconds S     how long to run; 0 runs until interrupted (default 0)\n"
     "The beat is what plays into the output whose name contains \"CABLE\". Without one, create it:\n"
-    "  pactl load-module module-null-sink sink_name=CABLE_Input \\\n"
-    "    \"sink_properties=\\\"device.description='CABLE Input (VB-Audio Virtual Cable)'\\\"\"\n"
+    "  pactl load-module module-null-sink sink_name=CABLE_Input rate=48000 \\\n"
+    "    \"sink_properties='device.description=\\\"CABLE Input (VB-Audio Virtual Cable)\\\"'\"\n"
     "Every second it prints the levels and counters; a capture, output or sound server that goes\n"
     "away is said once and looked for again every second.\n";
 

@@ -1,5 +1,6 @@
-// The Studio callback and the Mini render thread run while the UI thread feeds the beat, applies presets and
-// controls, resets, switches Studio Mode and hands the beat over (some stops failing). ThreadSanitizer in CI.
+// The Studio callback, the Mini render thread, the beat pump and the config saver run while the UI thread feeds the
+// beat, applies presets and controls, resets, switches Studio Mode, reopens the capture and hands the beat over (some
+// stops failing). ThreadSanitizer in CI.
 #include <algorithm>
 #include <atomic>
 
@@ -7,6 +8,7 @@
 #include "app/presets.h"
 #include "app/reset.h"
 #include "devices/beat_capture.h"
+#include "devices/beat_pump.h"
 #include "engine/studio_callback.h"
 #include "tests/devices/device_world.h"
 
@@ -15,12 +17,14 @@ constexpr uint32_t kBlock = 128;
 
 TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
     ResetDeviceWorld();
-    scripted.render.endpoints = {kSpeakers};
+    scripted.render.endpoints = {kSpeakers, kCable};
     scripted.renderStream.spacePerCall = 256;
     InitBeatCapture();
     ShellState shell;
     ApplyConfigToEngine(appConfig, shell);
     engine.inputChannels = 1;
+    StartBeatPump(), StartConfigSaver();
+    ASSERT_TRUE(OpenBeatCapture());
 
     // A driver thread whose stream the UI can stop; a failed stop leaves the callback coming.
     std::atomic<bool> done{false}, running{true}, inCallback{false};
@@ -42,7 +46,11 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
     float next = 1.0f;  // a ramp from 1, so silence never looks like beat
     int handOvers = 0;
     for (int step = 0; step < 600; ++step) {
-        if (BeatRingFill() < 6000) {
+        {  // silence through the cable, which the pump's thread takes through the shifter into the ring
+            const std::lock_guard<std::mutex> lock(scripted.captureStream.packetsLock);
+            scripted.captureStream.packets.push_back({std::vector<float>(480), false});
+        }
+        if (const BeatPumpPause pause; BeatRingFill() < 6000) {  // the ramp is written between two pumps
             for (float& v : ramp) v = next++;
             WriteBeatRing(ramp.data(), static_cast<int64_t>(ramp.size()));
             TrimBeatRing(miniPlayerActive ? 19200 : 6720);
@@ -66,6 +74,7 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
             }
             EnterMiniPlayer();
             miniPlayerActive = true;
+            ASSERT_TRUE(RunDeviceOperation(OpenBeatCapture));
             ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
         } else {
             ReturnToStudio();  // gives the ring back before the Mini thread is stopped
@@ -76,7 +85,8 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
     }
     done = true;
     driver.join();
-    StopMiniOutput();
+    StopMiniOutput(), StopBeatPump(), StopConfigSaver();
+    EXPECT_GT(beatCapture.packets, 0u) << "the pump's thread took the cable's packets";
     TakeNotices();
     EXPECT_EQ(engine.beatReaderOverlaps, 0u) << "the two readers were never in the ring together";
     EXPECT_GT(scripted.renderStream.framesWritten.load(), 0u);

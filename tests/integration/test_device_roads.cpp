@@ -13,6 +13,7 @@
 #include "app/device_actions.h"
 #include "app/host_requests.h"
 #include "devices/beat_capture.h"
+#include "devices/beat_pump.h"
 #include "devices/mic_bridge.h"
 #include "devices/mini_output.h"
 #include "devices/player_mode.h"
@@ -54,7 +55,7 @@ protected:
         miniPlayerActive = false;  // the beat road leaves it on
     }
     void TearDown() override {
-        ShutDownStudioAudio(), StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
+        StopBeatPump(), ShutDownStudioAudio(), StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
         std::error_code leftBehind;  // a private server may still be writing its last files as it exits
         std::filesystem::remove_all(dir, leftBehind);
     }
@@ -150,6 +151,52 @@ TEST_F(BeatRoad, TwentySecondsAfterACableReloadKeepPitchLevelAndTempoWithoutGaps
     }
     EXPECT_NEAR(peak, 0.25f, 0.0125f);  // the tone's 0.5 at a beat volume of 50 %
     EXPECT_LE(longestQuiet, 48u) << gaps << " gaps over 1 ms, the longest " << longestQuiet / 48.0 << " ms; " << text;
+}
+
+// The window's thread held for ten seconds, as a dialog or a slow disk holds it: the beat pump's own
+// thread keeps the beat flowing to the Studio stream in BEAT ONLY and to the Mini output alike.
+TEST_F(BeatRoad, TheBeatFlowsWhileTheWindowsThreadIsHeldForTenSeconds) {
+    PrivateServer server{dir / "server"};
+    ASSERT_TRUE(server.Start());
+    StartBeatPump();
+    RequestBeatTone(2.0f);  // handed to the pump's thread
+    for (const bool mini : {false, true}) {
+        SCOPED_TRACE(mini ? "the Mini output" : "the Studio stream in BEAT ONLY");
+        if (mini) {
+            appConfig.miniOutputId = "Speakers_Builtin";
+            EnterMiniPlayer();
+            miniPlayerActive = true;
+            ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
+        } else {
+            appConfig.asioDeviceName = kSpeakers;
+            engine.studioMode = 1;
+            StartStudioAudio();
+            ASSERT_EQ(Running(), kSpeakers);
+        }
+        ASSERT_TRUE(OpenBeatCapture());
+        MonitorRecording recording("Speakers_Builtin", dir / "out.raw");
+        std::thread play([] { PlayInto("CABLE_Input", "synth 12 sine 440 vol 0.5"); });
+        std::this_thread::sleep_for(1500ms);  // through the shifter and into a full ring
+        TimeWasStolen();
+        const uint64_t dryBefore = engine.beatRingReprimes + miniOutput.silentPasses;
+        std::this_thread::sleep_for(10s);  // the window's thread, held
+        const uint64_t dry = engine.beatRingReprimes + miniOutput.silentPasses - dryBefore;
+        play.join(), std::this_thread::sleep_for(300ms);
+        const std::vector<float> out = recording.Stop();
+        ShutDownStudioAudio(), StopMiniOutput(), CloseBeatCapture();
+        const auto quiet = [&](size_t i) { return std::fabs(out[i]) < 1e-4f; };
+        size_t first = 0, last = out.size(), run = 0, longest = 0;
+        while (first < last && quiet(first)) ++first;
+        while (last > first && quiet(last - 1)) --last;
+        for (size_t i = first; i < last; ++i) longest = std::max(longest, run = quiet(i) ? run + 1 : 0);
+        std::printf("[ BEAT     ] %s: the ring ran dry %llu times, the longest silence %.2f ms\n",
+                    mini ? "Mini output" : "Studio stream", static_cast<unsigned long long>(dry), longest / 48.0);
+        ASSERT_GT(last - first, 11u * 48000) << "the tone came through";
+        if (TimeWasStolen()) continue;  // the host gave this machine's CPU time to other guests: not judged
+        EXPECT_NEAR(EstimateFrequency(out, first + 48000, last - 4800), 493.88, 1.0);
+        EXPECT_EQ(dry, 0u) << "the ring ran dry";
+        EXPECT_LE(longest, 144u) << "a gap inside the tone";
+    }
 }
 
 // A server of this test's own, so stopping it leaves the shared one alone.

@@ -142,6 +142,39 @@ TEST_F(ConfigFile, SavesAreAtomicAndAFailedOneKeepsThePreviousFile) {
     EXPECT_TRUE(WriteFileAtomically(path, b) && !fs::exists(path + ".partial"));
 }
 
+// With the saver running a save returns at once, even one the disk refuses: the refusal is told once, and the
+// refused copy is written by the next try. The saver writes unasked; after its stop saves tell their outcome again.
+TEST_F(ConfigFile, TheSaverWritesOffTheCallersThreadTellsARefusalOnceAndKeepsTheRefusedCopyForTheNextTry) {
+    if (!InFreshProcess()) return;
+    fs::create_directory(ConfigPath());  // where the file goes: every write is refused
+    testing::internal::CaptureStdout();
+    for (int round = 0; round < 2; ++round) {
+        StartConfigSaver();
+        for (int i = 1; i <= 100; ++i) {
+            appConfig.vocalVolume = 150.0f - static_cast<float>(i);
+            ASSERT_TRUE(SaveConfig()) << "handed over, not written";
+        }
+        StopConfigSaver();  // writes what is pending: refused again
+    }
+    const std::string told = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(told.find("[WARN]") != std::string::npos && told.find("[WARN]") == told.rfind("[WARN]")) << told;
+    fs::remove(ConfigPath());
+    StartConfigSaver(), StopConfigSaver();
+    AppConfig stored;
+    EXPECT_TRUE(ReadConfigText(ReadFile(ConfigPath()), stored) && stored.vocalVolume == 50.0f);
+    StartConfigSaver();
+    appConfig.vocalBody = 7.0f;
+    SaveConfig();
+    std::string text;
+    for (int i = 0; i < 500 && text.find("\nvocal_body=7\n") == std::string::npos; ++i) {
+        usleep(10000), text = ReadFile(ConfigPath());
+    }
+    EXPECT_NE(text.find("\nvocal_body=7\n"), std::string::npos) << "written without a stop";
+    StopConfigSaver();
+    fs::remove(ConfigPath()), fs::create_directory(ConfigPath());
+    EXPECT_FALSE(SaveConfig()) << "the caller's own write again";
+}
+
 // The columns after the name, in file order, and plain values for them.
 const Param kColumns[] = {Param::VocalVolume,   Param::VocalBalance,   Param::VocalBody,     Param::VocalSmooth,
                           Param::VocalWarmth,   Param::VocalAir,       Param::Reverb,        Param::Echo,
