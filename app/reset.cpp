@@ -9,7 +9,7 @@
 #include "persistence/data_folder.h"
 
 bool ResetToDefaults(ShellState& shell) {
-    SaveConfigNow();  // a change the saver still holds belongs in the copy
+    FlushConfigSaves();  // a change the saver still holds belongs in the copy
     BackupConfigFile("before_reset");
     appConfig = DefaultAppConfig();
     engine.micChannelMode.exchange(appConfig.micChannel);

@@ -80,6 +80,9 @@ bool SaveConfig();
 // Writes on the caller's thread, in place of any copy the saver still holds:
 // for a caller that reports the outcome.
 bool SaveConfigNow();
+// Writes a copy the saver still holds, on the caller's thread; nothing when
+// none waits.
+void FlushConfigSaves();
 // The saver's thread, "sonavela-save", keeps the disk off the window's
 // thread: copies handed to it within a quarter of a second share one write.
 // A failed write is said once on the console and tried again at the next

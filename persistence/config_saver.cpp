@@ -126,3 +126,5 @@ void StopConfigSaver() {
     saver.wake.notify_one();
     saver.thread.join();
 }
+
+void FlushConfigSaves() { WritePending(); }
