@@ -24,7 +24,7 @@ scripts/jack_test_server.sh start "$jack"
 
 echo ">>> unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DSONAVELA_SANITIZE=ON -DSONAVELA_WERROR=ON >/dev/null
-cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render persistence_tests app_tests recording_tests device_tests device_road_tests studio_driver_road_tests ui_tests
+cmake --build build-asan -j2 --target engine_tests engine_allocation_tests ring_stress_tests render_tests sonavela-render persistence_tests app_tests recording_tests device_tests device_road_tests studio_driver_road_tests ui_tests platform_tests
 ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=error
 # The Studio callback on real driver threads; the beat road's timing tests stay with the plain build.
 ( . "$server/env" && . "$jack/env" && export LSAN_OPTIONS=suppressions=$root/tests/lsan_suppressions.txt &&
@@ -35,6 +35,6 @@ scripts/fuzz.sh 30
 
 echo ">>> ring stress and recorder tests under ThreadSanitizer"
 cmake -S . -B build-tsan -DSONAVELA_TSAN=ON -DSONAVELA_WERROR=ON >/dev/null
-cmake --build build-tsan -j2 --target ring_stress_tests recording_tests device_tests app_tests
+cmake --build build-tsan -j2 --target ring_stress_tests recording_tests device_tests app_tests persistence_tests
 ctest --test-dir build-tsan -L 'unit|stress' --output-on-failure --no-tests=error
 echo "[OK] all tests passed"
