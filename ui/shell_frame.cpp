@@ -49,11 +49,12 @@ void DrawStudioModeSelector() {
     ImGui::Spacing();
 }
 
-// A column's scrolling region; its contents come with the column's panels.
-void ColumnChild(const char* id, bool toTop, const char* title, const char* subtitle, const ImVec4& accent) {
+// A column's scrolling region; the rest of its contents come with the column's panels.
+template <typename Body>
+void ColumnChild(const char* id, bool toTop, Body body) {
     ImGui::BeginChild(id, ImVec2(0, 0), false, ImGuiWindowFlags_AlwaysVerticalScrollbar);
     if (toTop) ImGui::SetScrollY(0.0f);
-    SectionHeader(title, subtitle, accent);
+    body();
     ImGui::EndChild();
     NoteItem(id);
 }
@@ -68,12 +69,19 @@ void DrawStudioBody(ShellState& shell) {
     ImGui::Columns(3, "MainColumns", true);
     ImGui::SetColumnWidth(0, VocalColumnWidth(available));
     ImGui::SetColumnWidth(1, BeatColumnWidth(available));
-    ColumnChild("##StudioColVocal", shell.columnsToTop, "VOCAL", "Preset, tone, dynamics & harmony", kCyan);
+    ColumnChild("##StudioColVocal", shell.columnsToTop,
+                [] { SectionHeader("VOCAL", "Preset, tone, dynamics & harmony", kCyan); });
     ImGui::NextColumn();
-    ColumnChild("##StudioColBeat", shell.columnsToTop, "PLAYER / BEAT", "Beat, tone & master", kAmber);
+    ColumnChild("##StudioColBeat", shell.columnsToTop, [] {
+        SectionHeader("PLAYER / BEAT", "Beat, tone & master", kAmber);
+        LevelMeter("Beat Peak", engine.beatPeak.load(std::memory_order_relaxed));
+        ImGui::Spacing();
+        ImGui::Separator();
+    });
     ImGui::NextColumn();
-    ColumnChild("##StudioColLibrary", shell.columnsToTop, "LIBRARY / MODE", "Bài hát & chế độ phát karaoke",
-                ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
+    ColumnChild("##StudioColLibrary", shell.columnsToTop, [] {
+        SectionHeader("LIBRARY / MODE", "Bài hát & chế độ phát karaoke", ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
+    });
     ImGui::Columns(1);
     shell.columnsToTop = false;
 }
