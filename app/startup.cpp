@@ -6,6 +6,7 @@
 #include "app/controls.h"
 #include "app/device_actions.h"
 #include "app/kept_files.h"
+#include "app/notices.h"
 #include "app/presets.h"
 #include "app/take_notices.h"
 #include "devices/beat_capture.h"
@@ -61,6 +62,8 @@ void ShutDownAudio() {
     StopConfigSaver();  // the last values reach the disk before anything can fail
     SaveConfig();
     StopTake();
+    // The window is gone: what it would have shown goes to the console.
+    for (const Notice& n : TakeNotices()) Console("[WARN] " + n.caption + ": " + n.text + "\n");
     BridgeSourceOff();
     StopMicBridge();
     StopMiniOutput();
