@@ -39,8 +39,9 @@ void StartGui() {
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
-    static const std::string layoutFile = DataFilePath("imgui.ini");
-    io.IniFilename = layoutFile.c_str();
+    // The panel fills the window and its columns are sized every frame: there
+    // is no layout to keep, and the library's file would be written in place.
+    io.IniFilename = nullptr;
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     std::string reason;
     if (!LoadUiFont(reason)) Console("[WARN] " + reason + "\n");
