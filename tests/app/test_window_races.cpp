@@ -50,10 +50,12 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
             const std::lock_guard<std::mutex> lock(scripted.captureStream.packetsLock);
             scripted.captureStream.packets.push_back({std::vector<float>(480), false});
         }
-        if (const BeatPumpPause pause; BeatRingFill() < 6000) {  // the ramp is written between two pumps
+        // The ramp is written between two pumps, past the gate's target even
+        // when a starved pump's gaps have made the cushion its largest.
+        if (const BeatPumpPause pause; BeatRingFill() < 16000) {
             for (float& v : ramp) v = next++;
             WriteBeatRing(ramp.data(), static_cast<int64_t>(ramp.size()));
-            TrimBeatRing(miniPlayerActive ? 19200 : 6720);
+            TrimBeatRing(19200);
         }
         const std::function<void()> uiSteps[] = {
             [&] { ApplyBuiltinPreset(step % 13, shell); },
