@@ -46,7 +46,7 @@ bool IsWebUrl(std::string_view url) {
     std::string_view port;
     if (authority.starts_with('[')) {
         const size_t close = authority.find(']');
-        if (close == std::string_view::npos || close == 1) return false;
+        if (close == std::string_view::npos) return false;  // "[]" leaves an empty host, refused below
         host = authority.substr(1, close - 1);
         port = authority.substr(close + 1);
         for (char c : host) {
@@ -108,9 +108,7 @@ bool OpenVolumeMixer() {
 std::string UrlEncodeQuery(const std::string& text) {
     std::string encoded;
     for (char c : text) {
-        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                          c == '.' || c == '_' || c == '~';
-        if (kept) {
+        if (IsHostCharacter(c) || c == '_' || c == '~') {
             encoded += c;
         } else if (c == ' ') {
             encoded += '+';

@@ -19,6 +19,7 @@
 #include "engine/engine_params.h"
 #include "persistence/app_config.h"
 #include "platform/console.h"
+#include "platform/folder_picker.h"
 #include "recording/recorder.h"
 
 namespace {
@@ -59,8 +60,11 @@ void FinishStartUp(ShellState& shell) {
 }
 
 void ShutDownAudio() {
-    StopConfigSaver();  // the last values reach the disk before anything can fail
+    StopBeatPump();
+    CancelFolderPick();
+    // Handed to the saver, whose stop writes it: one write, before anything can fail.
     SaveConfig();
+    StopConfigSaver();
     StopTake();
     // The window is gone: what it would have shown goes to the console.
     for (const Notice& n : TakeNotices()) Console("[WARN] " + n.caption + ": " + n.text + "\n");
@@ -68,7 +72,6 @@ void ShutDownAudio() {
     StopMicBridge();
     StopMiniOutput();
     ShutDownStudioAudio();
-    StopBeatPump();
     CloseBeatCapture();
     ShutdownBeatPitchShifter();
 }

@@ -28,6 +28,8 @@ struct BeatPump {
 };
 BeatPump beatPump;
 
+bool IsBeatPumpRunning() { return beatPump.running.load(std::memory_order_acquire); }
+
 // Inside `pumping`, where the shifter is the pump's.
 void ApplyRequestedTone() {
     if (beatPump.toneWaiting.exchange(false)) SetBeatTone(beatPump.requestedTone.load());
@@ -63,8 +65,6 @@ void StopBeatPump() {
     const BeatPumpPause pause;
     ApplyRequestedTone();  // one asked for after the last pump
 }
-
-bool IsBeatPumpRunning() { return beatPump.running.load(std::memory_order_acquire); }
 
 float RequestBeatTone(float semitones) {
     const float tone = ClampBeatTone(semitones);

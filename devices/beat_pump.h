@@ -7,7 +7,6 @@
 void StartBeatPump();
 // Ends the thread for certain (at exit, before the capture is closed).
 void StopBeatPump();
-bool IsBeatPumpRunning();
 // Hands the tone to the pump; returns the tone now asked for, -3..+3.
 float RequestBeatTone(float semitones);
 float RequestedBeatTone();

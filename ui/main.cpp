@@ -14,7 +14,6 @@
 
 #include "app/shell_state.h"
 #include "app/startup.h"
-#include "devices/beat_pump.h"
 #include "persistence/data_folder.h"
 #include "platform/app_window.h"
 #include "platform/console.h"
@@ -167,7 +166,6 @@ int main() {
     FinishStartUp(shell);
     RunFrameLoop(shell);
 
-    StopBeatPump();
     CloseAppWindow();
     ImGui::DestroyContext();
     StopWindowSystem();

@@ -25,8 +25,6 @@ void DrawIconMark(MessageIcon icon) {
 }
 }  // namespace
 
-bool NoticeShowing() { return !waiting.empty(); }
-
 void DrawNoticePopups() {
     for (Notice& n : TakeNotices()) waiting.push_back(std::move(n));
     if (waiting.empty()) return;

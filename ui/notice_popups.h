@@ -5,5 +5,3 @@
 
 // Takes the queued notices and shows the oldest; call inside the panel.
 void DrawNoticePopups();
-// Notices waiting or shown.
-bool NoticeShowing();
