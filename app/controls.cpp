@@ -34,3 +34,9 @@ float MoveControl(ShellState& shell, Param p, float value) {
     SaveConfig();
     return v;
 }
+
+void KeepPanelOpen(bool AppConfig::*flag, bool open) {
+    if (appConfig.*flag == open) return;
+    appConfig.*flag = open;
+    SaveConfig();
+}

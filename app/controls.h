@@ -18,6 +18,10 @@ void SyncConfigFromEngine(ShellState& shell);
 // now in effect (clamped to the control's range).
 float MoveControl(ShellState& shell, Param p, float value);
 
+// A panel's open state as the config keeps it for the next start; saved
+// only when it changed.
+void KeepPanelOpen(bool AppConfig::*flag, bool open);
+
 // "DIM (MC)" on or off: the beat at 22 % of what it was (0.32 when it was
 // nearly silent), then back. The beat slider's mirror follows; the stored
 // beat_volume does not.

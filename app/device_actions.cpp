@@ -1,10 +1,15 @@
 #include "app/device_actions.h"
 
+#include "app/host_requests.h"
 #include "app/notices.h"
 #include "devices/device_choices.h"
 #include "devices/endpoint_selection.h"
+#include "devices/mic_bridge.h"
+#include "devices/mic_source_policy.h"
 #include "devices/mini_handover.h"
 #include "devices/studio_host.h"
+#include "devices/studio_stream.h"
+#include "engine/engine_params.h"
 
 void HandDeviceChoices() {
     const AppConfig& c = appConfig;
@@ -63,6 +68,51 @@ void ReturnToStudio() {
 void RefreshOutputs() {
     RunDeviceOperation([] {
         RefreshOutputEndpoints();
+        return true;
+    });
+}
+
+bool RestoreStudioAudio() {
+    return RunDeviceOperation([] { return ReopenStudioStream(); });
+}
+
+void ChooseDriver(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= studioHost.asioDrivers.size()) return;
+    studioHost.currentDriverIndex = index;
+    hostRequests.requestedAsioDevice = static_cast<int32_t>(studioHost.asioDrivers[static_cast<size_t>(index)].id);
+}
+
+void ChooseMicChannel(int32_t mode) {
+    engine.micChannelMode = mode;
+    appConfig.micChannel = mode;
+    SaveConfig();
+}
+
+bool ChooseBridgeMic(int index) {
+    const auto& inputs = endpointLists.inputEndpoints;
+    if (index < 0 || static_cast<size_t>(index) >= inputs.size()) return false;
+    endpointLists.selectedInputIndex = index;
+    appConfig.wasapiMicInputId = inputs[static_cast<size_t>(index)].id;
+    SaveConfig();
+    engine.micBridgeEnabled = false;
+    StopMicBridge();
+    const bool running = RunDeviceOperation([] { return StartSelectedMicBridge(); });
+    engine.micBridgeRunning = running;
+    engine.micBridgeEnabled = running;
+    return running;
+}
+
+void ChooseBridgeChannel(int32_t mode) {
+    micBridge.bridgeChannelMode = mode;
+    appConfig.wasapiMicChannel = mode;
+    SaveConfig();
+}
+
+void RefreshBridgeMic() {
+    const int i = studioHost.currentDriverIndex;
+    if (i < 0 || static_cast<size_t>(i) >= studioHost.asioDrivers.size()) return;
+    RunDeviceOperation([&] {
+        ApplyMicSourcePolicy(studioHost.asioDrivers[static_cast<size_t>(i)].name);
         return true;
     });
 }

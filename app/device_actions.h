@@ -33,3 +33,19 @@ void EnterMiniPlayer();
 void ReturnToStudio();
 // The outputs listed again, with the chosen one kept.
 void RefreshOutputs();
+
+// "KHÔI PHỤC ÂM THANH": the Studio stream reopened on the current devices
+// through the input rule and the microphone policy.
+bool RestoreStudioAudio();
+// A driver picked in the list: the list moves now, the switch is the next
+// frame's (and is dropped there when Studio audio does not run).
+void ChooseDriver(int index);
+// The sound card inputs' channel: 0 input 1, 1 input 2, 2 both. Kept and saved.
+void ChooseMicChannel(int32_t mode);
+// The bridged microphone: another recording endpoint by its index in the
+// list, saved as the user's choice, and the bridge restarted on it.
+bool ChooseBridgeMic(int index);
+// 0 AUTO, 1 CH1, 2 CH2; kept and saved.
+void ChooseBridgeChannel(int32_t mode);
+// "REFRESH WINDOWS MIC": the microphone policy run again for the current driver.
+void RefreshBridgeMic();

@@ -35,4 +35,17 @@ struct ShellState {
     // Whether each shortcut's key was down in the previous frame.
     bool shortcutKeyDown[6] = {};
     SetupWizardView wizard;
+    // The preset popups: the typed names, and the press that opens each on
+    // the next draw.
+    char newPresetName[96] = {};
+    char renamePresetName[96] = {};
+    bool openSavePopup = false;
+    bool openRenamePopup = false;
+    bool openDeletePopup = false;
+    // "KHÔI PHỤC ÂM THANH": 1 done, -1 failed, 0 nothing to show; shown until
+    // the deadline in the window's time (seconds).
+    int32_t restoreResult = 0;
+    double restoreShownUntil = 0.0;
+    // The buffer list's choice, taken from asio_buffer_frames once per run.
+    int32_t latencyChoice = -1;
 };

@@ -31,6 +31,10 @@ bool CreateDriverHost(std::string& reason);
 // Closes any stream, then drops the host.
 void DestroyDriverHost();
 bool DriverHostExists();
+// Whether the card's own control panel and the restore button apply to the
+// driver: on Windows the ASIO drivers, which say so in their names; on Linux
+// every listed driver stands in for one.
+bool DriverOffersCardControls(const std::string& name);
 
 // Every driver id, in the host's order; ids stay valid for the whole run.
 bool ListDriverIds(std::vector<uint32_t>& ids, std::string& reason);

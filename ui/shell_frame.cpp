@@ -11,43 +11,15 @@
 #include "devices/player_mode.h"
 #include "engine/engine_params.h"
 #include "platform/shortcut_keys.h"
+#include "ui/beat_column.h"
 #include "ui/notice_popups.h"
+#include "ui/vocal_column.h"
 #include "ui/widgets/item_probe.h"
 #include "ui/widgets/theme.h"
 #include "ui/widgets/widgets.h"
 
 namespace {
 constexpr float kStillPeak = 0.001f;  // below it a meter shows nothing that moves
-
-void DrawStudioModeSelector() {
-    ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0.075f, 0.105f, 0.135f, 1.0f));
-    ImGui::PushStyleVar(ImGuiStyleVar_ChildRounding, 8.0f);
-    ImGui::BeginChild("##StudioModeSelector", ImVec2(0, 76), true, ImGuiWindowFlags_NoScrollbar);
-    ImGui::TextColored(kCyan, "STUDIO MODE");
-    ImGui::SameLine();
-    ImGui::TextDisabled("Mac dinh: VOCAL + BEAT");
-    const float width = (ImGui::GetContentRegionAvail().x - ImGui::GetStyle().ItemSpacing.x) / 2;
-    const int32_t mode = engine.studioMode.load();
-    struct ModeButton {
-        const char* label;
-        int32_t mode;
-        ImVec4 colour;
-    };
-    for (const ModeButton& b : {ModeButton{"VOCAL + BEAT", 0, ImVec4(0.14f, 0.52f, 0.38f, 1.0f)},
-                                ModeButton{"BEAT ONLY", 1, ImVec4(0.64f, 0.42f, 0.12f, 1.0f)}}) {
-        if (b.mode == 1) ImGui::SameLine();
-        const bool current = mode == b.mode;
-        if (current) ImGui::PushStyleColor(ImGuiCol_Button, b.colour);
-        if (Noted(b.label, ImGui::Button(b.label, ImVec2(width, 30))) && !current) {
-            hostRequests.requestedStudioMode = b.mode;
-        }
-        if (current) ImGui::PopStyleColor();
-    }
-    ImGui::EndChild();
-    ImGui::PopStyleVar();
-    ImGui::PopStyleColor();
-    ImGui::Spacing();
-}
 
 // A column's scrolling region; the rest of its contents come with the column's panels.
 template <typename Body>
@@ -69,15 +41,9 @@ void DrawStudioBody(ShellState& shell) {
     ImGui::Columns(3, "MainColumns", true);
     ImGui::SetColumnWidth(0, VocalColumnWidth(available));
     ImGui::SetColumnWidth(1, BeatColumnWidth(available));
-    ColumnChild("##StudioColVocal", shell.columnsToTop,
-                [] { SectionHeader("VOCAL", "Preset, tone, dynamics & harmony", kCyan); });
+    ColumnChild("##StudioColVocal", shell.columnsToTop, [&] { DrawVocalColumn(shell); });
     ImGui::NextColumn();
-    ColumnChild("##StudioColBeat", shell.columnsToTop, [] {
-        SectionHeader("PLAYER / BEAT", "Beat, tone & master", kAmber);
-        LevelMeter("Beat Peak", engine.beatPeak.load(std::memory_order_relaxed));
-        ImGui::Spacing();
-        ImGui::Separator();
-    });
+    ColumnChild("##StudioColBeat", shell.columnsToTop, [&] { DrawBeatColumnTop(shell); });
     ImGui::NextColumn();
     ColumnChild("##StudioColLibrary", shell.columnsToTop, [] {
         SectionHeader("LIBRARY / MODE", "Bài hát & chế độ phát karaoke", ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
@@ -162,10 +128,12 @@ WindowBounds PlaceMainWindow(const WindowBounds& work) {
 }
 
 double SecondsToNextFrame(bool softwareDrawing) {
+    const double animated = softwareDrawing ? 1.0 / 30 : 1.0 / 60;
     for (const std::atomic<float>* meter : {&engine.micPeak, &engine.vocalPeak, &engine.beatPeak, &engine.cablePeak}) {
-        if (meter->load(std::memory_order_relaxed) > kStillPeak) return softwareDrawing ? 1.0 / 30 : 1.0 / 60;
+        if (meter->load(std::memory_order_relaxed) > kStillPeak) return animated;
     }
-    return 0.25;
+    // The sung note is shown live while a voice is heard.
+    return engine.detectedNote.load(std::memory_order_relaxed) >= 0.0f ? animated : 0.25;
 }
 
 uint64_t FrameFingerprint(const ImDrawData* data) {

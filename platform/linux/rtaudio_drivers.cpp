@@ -224,8 +224,8 @@ bool FindDevice(RtAudio& api, const std::string& name, unsigned int& index, RtAu
 bool ResolveDriver(uint32_t id, const DriverEntry*& entry, unsigned int& index, RtAudio::DeviceInfo& info,
                    std::string& reason) {
     if (id >= driverHost.drivers.size()) {
-        reason = "No driver with id " + std::to_string(id) + " (" + std::to_string(driverHost.drivers.size()) +
-                 " listed)";
+        reason =
+            "No driver with id " + std::to_string(id) + " (" + std::to_string(driverHost.drivers.size()) + " listed)";
         return false;
     }
     entry = &driverHost.drivers[id];
@@ -287,6 +287,8 @@ void DestroyDriverHost() {
     CloseDriverStream();
     driverHost = DriverHost{};
 }
+
+bool DriverOffersCardControls(const std::string&) { return true; }
 
 bool DriverHostExists() { return driverHost.native != nullptr || driverHost.pulse != nullptr; }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "ui/widgets/item_probe.h"
 #include "ui/widgets/theme.h"
 
 namespace {
@@ -14,6 +15,7 @@ const ImVec4 kMeterGreen{0.0f, 0.9f, 0.45f, 1.0f};
 const ImVec4 kMeterYellow{1.0f, 0.8f, 0.1f, 1.0f};
 const ImVec4 kMeterRed{1.0f, 0.2f, 0.2f, 1.0f};
 const ImVec4 kMeterTrough{0.18f, 0.21f, 0.26f, 1.0f};
+ImGuiID openCard = 0;  // in the window that holds the card: the height its contents took
 }  // namespace
 
 void SectionHeader(const char* title, const char* subtitle, const ImVec4& accent) {
@@ -91,4 +93,56 @@ void TopBar(const char* presetName, bool recording) {
     ImGui::PopStyleVar();
     ImGui::PopStyleColor();
     ImGui::Dummy(ImVec2(0.0f, 6.0f));
+}
+
+void BeginCard(const char* id, float height) {
+    openCard = ImGui::GetID(id);
+    height = std::max(height, ImGui::GetStateStorage()->GetFloat(openCard, 0.0f));
+    ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0.075f, 0.125f, 0.105f, 1.0f));
+    ImGui::PushStyleColor(ImGuiCol_Border, WithAlpha(kGreen, 0.55f));
+    ImGui::PushStyleVar(ImGuiStyleVar_ChildRounding, 9.0f);
+    ImGui::BeginChild(id, ImVec2(0.0f, height), true, ImGuiWindowFlags_NoScrollbar);
+    ImGui::PushTextWrapPos(0.0f);
+}
+
+void EndCard() {
+    ImGui::PopTextWrapPos();
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float used = ImGui::GetCursorPosY() - style.ItemSpacing.y + style.WindowPadding.y;
+    ImGui::EndChild();
+    ImGui::GetStateStorage()->SetFloat(openCard, used);
+    ImGui::PopStyleVar();
+    ImGui::PopStyleColor(2);
+}
+
+bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour, const ImVec4& hovered) {
+    const bool own = colour.w > 0.0f;
+    if (own) {
+        ImGui::PushStyleColor(ImGuiCol_Button, colour);
+        ImGui::PushStyleColor(ImGuiCol_ButtonHovered, hovered);
+    }
+    const bool pressed = ImGui::Button(label, size);
+    if (own) ImGui::PopStyleColor(2);
+    NoteItem(label);
+    return pressed;
+}
+
+bool ChoiceCombo(const char* id, int& index, const char* const* entries, int count, const char* unchosen) {
+    const bool valid = index >= 0 && index < count;
+    const bool open = ImGui::BeginCombo(id, valid ? entries[index] : unchosen);
+    NoteItem(id);
+    if (!open) return false;
+    bool picked = false;
+    for (int i = 0; i < count; ++i) {
+        ImGui::PushID(i);
+        if (ImGui::Selectable(entries[i], i == index) && i != index) {
+            index = i;
+            picked = true;
+        }
+        NoteItem(entries[i]);
+        if (i == index) ImGui::SetItemDefaultFocus();
+        ImGui::PopID();
+    }
+    ImGui::EndCombo();
+    return picked;
 }

@@ -23,3 +23,16 @@ void LevelMeter(const char* label, float peak);
 // The Studio heading strip: the name, the "STUDIO / ASIO" badge, the preset
 // badge ("CUSTOM" for an empty name) and "REC" while recording.
 void TopBar(const char* presetName, bool recording);
+
+// A green-edged card (the auto-tune and Tone Control cards): a bordered
+// child at least the given height, no scrollbar, its text wrapped. A card
+// whose contents took more grows to fit them from the next frame on, rather
+// than cut off its last row. Each BeginCard wants its EndCard; cards do not nest.
+void BeginCard(const char* id, float height);
+void EndCard();
+// A button in its own colours; a zero colour keeps the theme's.
+bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour, const ImVec4& hovered);
+// A combo over fixed entries: true when another entry was picked, `index`
+// then holds it. Each entry is noted under its own label for the tests. The
+// preview is `unchosen` while the index is outside the entries.
+bool ChoiceCombo(const char* id, int& index, const char* const* entries, int count, const char* unchosen = "");
