@@ -92,7 +92,10 @@ void DrawAudioDevicePanel(ShellState& shell) {
         for (const AsioDriverEntry& d : drivers) names.push_back(d.name.c_str());
         int index = studioHost.currentDriverIndex;
         ImGui::SetNextItemWidth(-FLT_MIN);
-        if (ChoiceCombo("##AsioDeviceCombo", index, names.data(), static_cast<int>(names.size()))) ChooseDriver(index);
+        if (ChoiceCombo("##AsioDeviceCombo", index, names.data(), static_cast<int>(names.size())) &&
+            index != studioHost.currentDriverIndex) {
+            ChooseDriver(index);
+        }
     }
     const AsioDriverEntry* driver = CurrentDriver();
     if (driver == nullptr || !DriverOffersCardControls(driver->name)) return;

@@ -71,11 +71,11 @@ const ProbedItem* FindItem(const std::string& label) {
     return item != items.rend() ? &*item : nullptr;
 }
 
-bool Click(const std::string& label, const std::function<void()>& body) {
+bool Click(const std::string& label, const std::function<void()>& body, float atX) {
     const ProbedItem* item = FindItem(label);
     if (item == nullptr) return false;
     ImGuiIO& io = ImGui::GetIO();
-    io.MousePos = ImVec2((item->min.x + item->max.x) / 2.0f, (item->min.y + item->max.y) / 2.0f);
+    io.MousePos = ImVec2(item->min.x + atX * (item->max.x - item->min.x), (item->min.y + item->max.y) / 2.0f);
     RunFrame(body);
     io.MouseDown[0] = true;
     RunFrame(body);

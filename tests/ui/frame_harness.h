@@ -19,8 +19,8 @@ const ItemProbe& RunFrame(const std::function<void()>& body);
 // The item drawn under the label in the last frame (exact label, "##" part included), or nullptr.
 // When several were noted under one label, the last of them.
 const ProbedItem* FindItem(const std::string& label);
-// Mouse to the item's centre, a frame with the button down, a frame up (3 frames in all, body each time).
-// False when the label is not found.
-bool Click(const std::string& label, const std::function<void()>& body);
+// Mouse to the item's middle (at `atX` of its width: a slider takes the value there), a frame with the
+// button down, a frame up (3 frames in all, body each time). False when the label is not found.
+bool Click(const std::string& label, const std::function<void()>& body, float atX = 0.5f);
 void SetKeyDown(int keyIndex, bool down);  // io.KeysDown
 void TypeText(const char* utf8);           // io.AddInputCharactersUTF8

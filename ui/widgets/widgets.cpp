@@ -135,7 +135,7 @@ bool ChoiceCombo(const char* id, int& index, const char* const* entries, int cou
     bool picked = false;
     for (int i = 0; i < count; ++i) {
         ImGui::PushID(i);
-        if (ImGui::Selectable(entries[i], i == index) && i != index) {
+        if (ImGui::Selectable(entries[i], i == index)) {
             index = i;
             picked = true;
         }

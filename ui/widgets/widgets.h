@@ -32,7 +32,7 @@ void BeginCard(const char* id, float height);
 void EndCard();
 // A button in its own colours; a zero colour keeps the theme's.
 bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour, const ImVec4& hovered);
-// A combo over fixed entries: true when another entry was picked, `index`
-// then holds it. Each entry is noted under its own label for the tests. The
+// A combo over fixed entries: true when an entry was picked (the one shown
+// too), `index` then holds it. Each entry is noted under its own label for the tests. The
 // preview is `unchosen` while the index is outside the entries.
 bool ChoiceCombo(const char* id, int& index, const char* const* entries, int count, const char* unchosen = "");

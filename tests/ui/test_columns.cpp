@@ -1,0 +1,222 @@
+// The Studio columns in real GUI frames on the scripted machine: each control's hand-over to the engine, the
+// config and its file, the preset popups, BEAT ONLY, the device panels and Tone Control.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "app/controls.h"
+#include "app/presets.h"
+#include "engine/beat_tone.h"
+#include "engine/vocal_presets.h"
+#include "persistence/user_presets.h"
+#include "tests/devices/device_world.h"
+#include "tests/ui/frame_harness.h"
+#include "tools/synth/signals.h"
+#include "ui/shell_frame.h"
+
+namespace {
+class Columns : public StudioWorld {
+protected:
+    ShellState shell;
+    void SetUp() override {
+        StudioWorld::SetUp();
+        userPresets.clear();
+        StartHeadlessUi(ImVec2(1240, 2600));  // tall enough that no column scrolls anything away
+    }
+    void TearDown() override {
+        StopHeadlessUi();
+        StudioWorld::TearDown();
+    }
+    void Frame() {
+        BeforeShellFrame(shell);
+        RunFrame(Draw());
+    }
+    // The first frames: a card takes the height of its contents from the next frame on.
+    void Settle() {
+        for (int i = 0; i < 3; ++i) Frame();
+    }
+    std::function<void()> Draw() {
+        return [this] { DrawShellFrame(shell); };
+    }
+    bool ClickOn(const std::string& label, float atX = 0.5f) { return Click(label, Draw(), atX); }
+    // A popup's items are where they show from its second frame on.
+    bool Open(const std::string& label) {
+        Frame();
+        const bool found = ClickOn(label);
+        Frame();
+        return found;
+    }
+    bool Pick(const std::string& combo, const std::string& entry) { return Open(combo) && ClickOn(entry); }
+    static float Stored(Param p) {
+        AppConfig stored = DefaultAppConfig();
+        EXPECT_TRUE(ReadConfigText(ReadFile(ConfigPath()), stored));
+        return ConfigParamValues(stored)[p];
+    }
+};
+
+float Percent(const std::atomic<float>& amount) { return amount * 100.0f; }
+}  // namespace
+
+TEST_F(Columns, EachControlReachesTheEngineTheConfigAndItsFileAndOnlyTheSoundsOwnShowCustom) {
+    struct Row {
+        const char* label;
+        Param param;
+        float (*engineValue)();
+        bool custom;
+    };
+    const Row rows[] = {
+        {"ÂM LƯỢNG MIC", Param::VocalVolume, [] { return engine.vocalVolume.load(); }, true},
+        {"CÂN BẰNG", Param::VocalBalance, [] { return Percent(engine.balanceAmount); }, true},
+        {"DÀY / BODY", Param::VocalBody, [] { return Percent(engine.bodyAmount); }, true},
+        {"OPTO 2A / MƯỢT", Param::VocalOpto2a, [] { return Percent(engine.optoAmount); }, true},
+        {"BODY+ / PULTEC WARM", Param::VocalBodyPlus, [] { return Percent(engine.bodyPlusAmount); }, true},
+        {"MỊN / DE-ESS", Param::VocalSmooth, [] { return Percent(engine.smoothAmount); }, true},
+        {"LÀM ẤM", Param::VocalWarmth, [] { return Percent(engine.warmthAmount); }, true},
+        {"LÀM SÁNG", Param::VocalAir, [] { return engine.airDb.load(); }, true},
+        {"VANG LUX / SÁNG", Param::Reverb, [] { return Percent(engine.reverbLevel); }, true},
+        {"CHỈNH ECHO", Param::Echo, [] { return Percent(engine.echoLevel); }, true},
+        {"ÂM LƯỢNG BÈ", Param::HarmonyVolume, [] { return engine.harmonyVolume.load(); }, true},
+        {"MASTER GLUE", Param::MasterGlue, [] { return Percent(engine.glueAmount); }, true},
+        {"Hard-Tune Robot / Vinahouse", Param::TuneMode, [] { return float(engine.tuneMode); }, true},
+        {"ÂM LƯỢNG BEAT", Param::BeatVolume, [] { return Percent(engine.beatVolume); }, false},
+        {"MASTER OUTPUT", Param::MasterOutputDb, [] { return 20 * std::log10(engine.masterOutputGain.load()); }, false},
+        {"AUTO-TUNE: DANG BAT", Param::TuneEnabled, [] { return float(engine.tuneEnabled); }, false},
+        {"VANG / FX: ĐANG BẬT", Param::FxEnabled, [] { return float(engine.fxEnabled); }, false},
+        {"HARMONY 3D: TẮT", Param::HarmonyEnabled, [] { return float(engine.harmonyEnabled); }, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.label);
+        ApplyBuiltinPreset(6, shell);
+        Settle();
+        const float before = ConfigParamValues(appConfig)[r.param];
+        ASSERT_TRUE(ClickOn(r.label, 0.2f));
+        const float now = ConfigParamValues(appConfig)[r.param];
+        EXPECT_NE(now, before);
+        EXPECT_NEAR(r.engineValue(), now, 1e-3f);
+        EXPECT_NEAR(Stored(r.param), now, 1e-3f);
+        EXPECT_EQ(PresetDisplayName(shell) == "CUSTOM", r.custom);
+    }
+}
+
+TEST_F(Columns, ThePresetPopupsKeepWhatTheyPromise) {
+    Settle();
+    ASSERT_TRUE(Open("LƯU PRESET CỦA TÔI"));
+    ASSERT_TRUE(ClickOn("##UserPresetName"));
+    TypeText("Khác");
+    ASSERT_TRUE(ClickOn("LƯU"));
+    Frame();
+    ASSERT_EQ(userPresets.size(), 1u);
+    EXPECT_EQ(PresetDisplayName(shell), "★ Khác");
+    EXPECT_EQ(FindItem("##UserPresetName"), nullptr) << "closed";
+
+    const auto save = [&](const char* name) {
+        Open("LƯU PRESET CỦA TÔI");
+        std::strcpy(shell.newPresetName, name);
+        ClickOn("LƯU");
+        Frame();
+    };
+    Open("LƯU PRESET CỦA TÔI");
+    EXPECT_STREQ(shell.newPresetName, "Khác") << "prefilled with the active preset's name";
+    ClickOn("HỦY");
+    MoveControl(shell, Param::Echo, 33.0f);
+    save("Khác");  // the same name: replaced in place
+    EXPECT_TRUE(userPresets.size() == 1 && userPresets[0].values[Param::Echo] == 33.0f);
+    save(" | ");  // cleans to nothing: refused, the popup stays
+    EXPECT_NE(FindItem("##UserPresetName"), nullptr);
+    ClickOn("HỦY");
+    save("Bolero Hòa");
+    ASSERT_EQ(userPresets.size(), 2u);
+
+    const auto rename = [&](const char* name) {
+        Open("ĐỔI TÊN");
+        std::strcpy(shell.renamePresetName, name);
+        ClickOn("ĐỔI TÊN");
+        Frame();
+        return FindItem("##RenameUserPreset") == nullptr;
+    };
+    EXPECT_FALSE(rename("Khác")) << "another preset's name leaves the popup open";
+    ClickOn("HỦY##Rename");
+    EXPECT_TRUE(rename("  Bolero Hòa  "));
+    EXPECT_EQ(userPresets[1].name, "Bolero Hòa");
+
+    const float echo = engine.echoLevel;
+    Open("XÓA PRESET");
+    ClickOn("XÓA");
+    EXPECT_TRUE(userPresets.size() == 1 && engine.echoLevel == echo);
+    EXPECT_EQ(PresetDisplayName(shell), "NAM DÀY ẤM");
+}
+
+TEST_F(Columns, BeatOnlyLeavesTheWholeVocalColumnOutOfReach) {
+    engine.studioMode = 1;
+    Settle();
+    const AppConfig before = appConfig;
+    for (const char* label : {"##VocalPreset", "LƯU PRESET CỦA TÔI", "AUTO-TUNE: DANG BAT", "Studio Natural",
+                              "ÂM LƯỢNG MIC", "CHỈNH ECHO", "VANG / FX: ĐANG BẬT", "HARMONY 3D: TẮT", "ÂM LƯỢNG BÈ"}) {
+        ASSERT_TRUE(ClickOn(label, 0.1f)) << label;
+    }
+    Frame();
+    EXPECT_TRUE(FindItem("TỰ NHIÊN") == nullptr && FindItem("##UserPresetName") == nullptr) << "nothing opened";
+    EXPECT_TRUE(ConfigParamValues(appConfig) == ConfigParamValues(before) && !std::filesystem::exists(ConfigPath()));
+    EXPECT_TRUE(ClickOn("ÂM LƯỢNG BEAT", 0.1f) && std::filesystem::exists(ConfigPath())) << "the beat's own still work";
+}
+
+TEST_F(Columns, TheDevicePanelsPostTheirChangesAndFollowTheDriver) {
+    appConfig.uiAudioDeviceOpen = appConfig.uiMicInputOpen = appConfig.uiLatencyOpen = true;
+    appConfig.asioBufferFrames = 512;
+    AddDriver("Focusrite USB ASIO", 1);
+    AddDriver("ASIO4ALL v2");
+    BringUp();
+    engine.micChannelMode = 2;
+    Settle();
+    EXPECT_TRUE(engine.micChannelMode == 0 && StoredConfigValue("mic_channel") == "0") << "one input: port 1";
+    ASSERT_TRUE(Pick("##BufferSizeCombo", "128 samples (~2.6ms - Tieu chuan)")) << "512 shows as 128";
+    EXPECT_EQ(hostRequests.requestedBufferFrames.exchange(0), 128);
+
+    Calls().clear();
+    ASSERT_TRUE(ClickOn("KHÔI PHỤC ÂM THANH"));
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"stop", "close", "open 0 in 1 512", "start 0"}));
+    EXPECT_NE(FindItem("##RestoreFeedback"), nullptr);
+    for (int i = 0; i < 150; ++i) Frame();  // 2.5 s of the window's time
+    EXPECT_EQ(FindItem("##RestoreFeedback"), nullptr);
+
+    // The K10 lock hides the bridge even while it runs.
+    for (const bool k10 : {false, true}) {
+        scripted.render.endpoints = {kSpeakers};
+        if (k10) scripted.render.endpoints.push_back(kK10Output);
+        RefreshOutputs();
+        studioHost.currentDriverIndex = 1;
+        engine.micBridgeEnabled = engine.micBridgeRunning = true;
+        Frame();
+        EXPECT_EQ(FindItem("##BridgeBlock") != nullptr, !k10) << k10;
+    }
+
+    studioHost.asioAvailable = false;  // a driver pick without Studio audio moves the list only
+    studioHost.currentDriverIndex = 0;
+    Calls().clear();
+    ASSERT_TRUE(Pick("##AsioDeviceCombo", "ASIO4ALL v2"));
+    Frame();
+    EXPECT_TRUE(studioHost.currentDriverIndex == 1 && Calls().empty() && hostRequests.requestedAsioDevice == -1);
+}
+
+TEST_F(Columns, ToneControlMovesTheBeatsKeyWithinThreeSemitones) {
+    InitBeatPitchShifter();
+    Settle();
+    ASSERT_TRUE(ClickOn("+  TANG"));
+    ASSERT_TRUE(ClickOn("+  TANG"));
+    const std::vector<float> tone = Sine(48000, 440.0, 0.5f);
+    std::vector<float> stereo;
+    for (float s : tone) stereo.insert(stereo.end(), {s, s});
+    PutBeatFrames(stereo.data(), static_cast<uint32_t>(tone.size()));
+    std::vector<float> out(stereo.size());
+    const uint32_t got = ReceiveBeatFrames(out.data(), static_cast<uint32_t>(tone.size()));
+    std::vector<float> left;
+    for (uint32_t i = 0; i < got; ++i) left.push_back(out[2 * i]);
+    EXPECT_NEAR(EstimateFrequency(left, got / 4, got), 493.88, 1.0) << "two semitones up";
+    for (int i = 0; i < 2; ++i) ClickOn("+  TANG");
+    EXPECT_EQ(shell.toneSemitones, 3.0f);
+    ClickOn("0  GOC");
+    EXPECT_EQ(BeatToneSemitones(), 0.0f);
+    SetBeatTone(0.0f);
+}
