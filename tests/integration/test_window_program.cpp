@@ -12,7 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/private_server.h"
 #include "tests/support/shell.h"
+#include "tests/ui/frame_harness.h"
+#include "tools/synth/signals.h"
+#include "ui/shell_frame.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -39,6 +43,7 @@ protected:
     fs::path dir;
     std::unique_ptr<Background> display;
     std::string env;
+    std::string displayName;
 
     void SetUp() override {
         std::string t = (fs::temp_directory_path() / "sonavela-window-XXXXXX").string();
@@ -48,6 +53,7 @@ protected:
                                                (dir / "display").string() + "' 2>/dev/null");
         ASSERT_TRUE(WaitForText(dir / "display", "\n", 10)) << "Xvfb did not start";
         const std::string number = ReadFile(dir / "display").substr(0, ReadFile(dir / "display").find('\n'));
+        displayName = ":" + number;
         fs::create_directories(dir / "run");
         fs::permissions(dir / "run", fs::perms::owner_all);
         env = "DISPLAY=:" + number + " HOME='" + dir.string() + "' XDG_DATA_HOME='" + (dir / "data").string() +
@@ -113,4 +119,45 @@ TEST_F(WindowProgram, WithoutASoundServerItStillOpensTheMainShell) {
     const std::string log = ReadFile(dir / "alone.log");
     EXPECT_NE(log.find("[INFO] Chua tim thay VB-Audio CABLE"), std::string::npos) << log;
     EXPECT_NE(log.find("[INFO] Khong co ASIO - Main Shell van hoat dong"), std::string::npos) << log;
+}
+
+// The singer's view of Tone Control: two clicks on "+  TANG" in the real window, and the beat that reaches
+// the speakers is two semitones up. The button is found where the same layout draws it at the window's size.
+TEST_F(WindowProgram, TwoClicksOnTangPlayTheBeatTwoSemitonesHigher) {
+    PrivateServer server{(dir / "server").string()};
+    ASSERT_TRUE(server.Start());
+    auto program = Start("tone.log", "JACK_DEFAULT_SERVER=none");
+    ASSERT_TRUE(WaitForText(dir / "tone.log", "ASIO Stream da kich hoat")) << ReadFile(dir / "tone.log");
+    const std::string x = "env DISPLAY=" + displayName + " xdotool ";
+    const std::string window = ShellWord(x + "search --sync --name 'Sonavela Studio'");
+    std::istringstream geometry(Shell(x + "getwindowgeometry --shell " + window));
+    int width = 0;
+    int height = 0;
+    for (std::string line; std::getline(geometry, line);) {
+        if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
+        if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
+    }
+    ASSERT_GT(width * height, 0) << window;
+    StartHeadlessUi(ImVec2(static_cast<float>(width), static_cast<float>(height)));
+    ShellState shell;
+    for (int i = 0; i < 4; ++i) RunFrame([&] { DrawShellFrame(shell); });
+    const ProbedItem* button = FindItem("+  TANG");
+    ASSERT_NE(button, nullptr);
+    const std::string at = std::to_string(static_cast<int>((button->min.x + button->max.x) / 2)) + " " +
+                           std::to_string(static_cast<int>((button->min.y + button->max.y) / 2));
+    StopHeadlessUi();
+
+    Background beat(
+        "sox -n -t raw -r 48000 -c 2 -e floating-point -b 32 - synth 8 sine 440 vol 0.5 | "
+        "pacat --playback -d CABLE_Input --format=float32le --rate=48000 --channels=2 --raw");
+    for (int i = 0; i < 2; ++i) {
+        Shell(x + "mousemove --window " + window + " " + at + " click 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    MonitorRecording speakers("Speakers_Builtin", dir / "speakers.raw");
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const std::vector<float> out = speakers.Stop();
+    EXPECT_NEAR(EstimateFrequency(out, out.size() / 4, out.size()), 493.88, 1.5) << ReadFile(dir / "tone.log");
+    EXPECT_EQ(program->Stop(), 0);
 }
