@@ -1,4 +1,5 @@
-// The window's own work per frame with the Studio layout: from the GUI
+// The window's own work per frame with the Studio layout, both filled
+// columns and the device panels open: from the GUI
 // library's new frame to its draw data and the digest that decides whether
 // it is drawn, without rasterising (which a GPU, or
 // under a virtual display the software rasteriser, does afterwards).
@@ -10,12 +11,15 @@
 
 #include "app/shell_state.h"
 #include "engine/engine_params.h"
+#include "persistence/app_config.h"
 #include "ui/shell_frame.h"
 #include "ui/widgets/font.h"
 #include "ui/widgets/theme.h"
 
 static void BM_StudioFrame(benchmark::State& state) {
     InitEngine();
+    appConfig = DefaultAppConfig();
+    appConfig.uiAudioDeviceOpen = appConfig.uiMicInputOpen = appConfig.uiLatencyOpen = true;
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
     io.IniFilename = nullptr;
