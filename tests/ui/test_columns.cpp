@@ -15,6 +15,7 @@
 #include "tests/ui/frame_harness.h"
 #include "tools/synth/signals.h"
 #include "ui/shell_frame.h"
+#include "ui/vocal_column.h"
 
 namespace {
 class Columns : public StudioWorld {
@@ -219,4 +220,16 @@ TEST_F(Columns, ToneControlMovesTheBeatsKeyWithinThreeSemitones) {
     ClickOn("0  GOC");
     EXPECT_EQ(BeatToneSemitones(), 0.0f);
     SetBeatTone(0.0f);
+}
+
+// The note the auto-tune hears, named for the singer and kept live while a voice is heard.
+TEST(SungNote, IsNamedWithItsCentsAndAnimatedWhileHeard) {
+    const std::pair<float, const char*> notes[] = {
+        {69.0f, "A4 +0c"}, {60.12f, "C4 +12c"}, {70.6f, "B4 -40c"}, {35.5f, "C2 -50c"}, {-1.0f, "--"}};
+    for (const auto& [note, text] : notes) EXPECT_EQ(SungNoteText(note), text) << note;
+    InitEngine();
+    EXPECT_EQ(SecondsToNextFrame(true), 0.25) << "at rest";
+    engine.detectedNote = 64.0f;
+    EXPECT_LE(SecondsToNextFrame(true), 0.1);
+    engine.detectedNote = -1.0f;
 }
