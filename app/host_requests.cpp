@@ -62,10 +62,10 @@ void HandleDriverRequest() {
         SaveConfig();
         return;
     }
-    PostNotice(kDriverCaption,
-               "Khong the ket noi Soundcard moi:\n" + result.reason +
-                   "\n\nDang khoi phuc lai thiet bi am thanh truoc do.",
-               MessageIcon::Warning);
+    PostNotice(
+        kDriverCaption,
+        "Khong the ket noi Soundcard moi:\n" + result.reason + "\n\nDang khoi phuc lai thiet bi am thanh truoc do.",
+        MessageIcon::Warning);
     if (result.silent) ReportSilentStudio(result.restoreReason);
 }
 
@@ -73,9 +73,10 @@ void CheckStudioStream() {
     std::string reason;
     if (!CloseLostStudioStream(reason)) return;
     Console("[WARN] Mat ket noi Soundcard ASIO: " + reason + "\n");
-    PostNotice(kDriverCaption,
-               "Mat ket noi Soundcard ASIO:\n" + reason + "\n\nKiem tra day cam roi bam KHOI PHUC AM THANH de ket noi lai.",
-               MessageIcon::Warning);
+    PostNotice(
+        kDriverCaption,
+        "Mat ket noi Soundcard ASIO:\n" + reason + "\n\nKiem tra day cam roi bam KHOI PHUC AM THANH de ket noi lai.",
+        MessageIcon::Warning);
 }
 }  // namespace
 
@@ -84,4 +85,11 @@ void HandleHostRequests() {
     HandleBufferRequest();
     HandleDriverRequest();
     CheckStudioStream();
+    if (const int32_t input = hostRequests.requestedBridgeInput.exchange(-1); input >= 0) ChooseBridgeMic(input);
+    if (hostRequests.requestedMicRefresh.exchange(false)) RefreshBridgeMic();
+}
+
+int32_t HandleRestoreRequest() {
+    if (!hostRequests.requestedStudioRestore.exchange(false)) return 0;
+    return RestoreStudioAudio() ? 1 : -1;
 }

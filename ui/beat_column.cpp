@@ -28,7 +28,6 @@ const char* const kBridgeChannels[] = {"AUTO - chon kenh mic manh hon", "CH1 / L
 const char* const kBufferSizes[] = {"64 samples  (~1.3ms - CPU manh)", "128 samples (~2.6ms - Tieu chuan)",
                                     "256 samples (~5.3ms - On dinh)"};
 constexpr int32_t kBufferFrames[] = {64, 128, 256};
-constexpr double kRestoreShownSeconds = 2.5;
 
 const AsioDriverEntry* CurrentDriver() {
     const int i = studioHost.currentDriverIndex;
@@ -105,8 +104,7 @@ void DrawAudioDevicePanel(ShellState& shell) {
     const ImVec4 restoreColour(0.25f, 0.40f, 0.55f, 1.0f);
     if (ColouredButton("KHÔI PHỤC ÂM THANH", ImVec2(-FLT_MIN, 30), restoreColour,
                        ImGui::GetStyleColorVec4(ImGuiCol_ButtonHovered))) {
-        shell.restoreResult = RestoreStudioAudio() ? 1 : -1;
-        shell.restoreShownUntil = ImGui::GetTime() + kRestoreShownSeconds;
+        hostRequests.requestedStudioRestore = true;
     }
     if (shell.restoreResult == 0 || ImGui::GetTime() >= shell.restoreShownUntil) return;
     if (shell.restoreResult > 0) {
@@ -122,7 +120,9 @@ void DrawBridgeBlock() {
     NoteItem("##BridgeBlock");
     ImGui::TextWrapped("%s -> Vocal Bus", micBridge.deviceName.c_str());
     ImGui::TextDisabled("ASIO output van giu nguyen. Native/pro ASIO mic khong bi thay doi.");
-    if (Noted("REFRESH WINDOWS MIC", ImGui::Button("REFRESH WINDOWS MIC", ImVec2(185, 28)))) RefreshBridgeMic();
+    if (Noted("REFRESH WINDOWS MIC", ImGui::Button("REFRESH WINDOWS MIC", ImVec2(185, 28)))) {
+        hostRequests.requestedMicRefresh = true;
+    }
     const std::vector<AudioEndpoint>& inputs = endpointLists.inputEndpoints;
     if (!inputs.empty()) {
         std::vector<const char*> names;
@@ -130,7 +130,7 @@ void DrawBridgeBlock() {
         int index = endpointLists.selectedInputIndex;
         if (ChoiceCombo("Windows Mic##GenericWasapiMic", index, names.data(), static_cast<int>(names.size()),
                         "Windows Mic")) {
-            ChooseBridgeMic(index);
+            hostRequests.requestedBridgeInput = index;
         }
     }
     const uint32_t channels = micBridge.bridgeDeviceChannels.load();

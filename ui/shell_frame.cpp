@@ -20,6 +20,7 @@
 
 namespace {
 constexpr float kStillPeak = 0.001f;  // below it a meter shows nothing that moves
+constexpr double kRestoreShownSeconds = 2.5;
 
 // A column's scrolling region; the rest of its contents come with the column's panels.
 template <typename Body>
@@ -55,7 +56,13 @@ void DrawStudioBody(ShellState& shell) {
 void DrawMiniPlayerBody() { SectionHeader("MINI PLAYER", "Beat qua loa thuong / Bluetooth / HDMI", kAmber); }
 }  // namespace
 
-void BeforeShellFrame(ShellState&) { HandleHostRequests(); }
+void BeforeShellFrame(ShellState& shell) {
+    HandleHostRequests();
+    if (const int32_t restored = HandleRestoreRequest(); restored != 0) {
+        shell.restoreResult = restored;
+        shell.restoreShownUntil = ImGui::GetTime() + kRestoreShownSeconds;
+    }
+}
 
 void HandleShortcuts(ShellState& shell) {
     const ImGuiIO& io = ImGui::GetIO();

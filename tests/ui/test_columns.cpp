@@ -177,6 +177,8 @@ TEST_F(Columns, TheDevicePanelsPostTheirChangesAndFollowTheDriver) {
 
     Calls().clear();
     ASSERT_TRUE(ClickOn("KHÔI PHỤC ÂM THANH"));
+    EXPECT_TRUE(Calls().empty()) << "not while the panel draws";
+    Frame();
     EXPECT_EQ(Calls(), (std::vector<std::string>{"stop", "close", "open 0 in 1 512", "start 0"}));
     EXPECT_NE(FindItem("##RestoreFeedback"), nullptr);
     for (int i = 0; i < 150; ++i) Frame();  // 2.5 s of the window's time
