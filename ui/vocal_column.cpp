@@ -219,7 +219,6 @@ void DrawHarmony(ShellState& shell) {
     const float note = engine.detectedNote.load(std::memory_order_relaxed);
     ImGui::SameLine();
     ImGui::TextColored(note >= 0.0f ? kGreen : kMuted, "• Nốt: %s", SungNoteText(note).c_str());
-    NoteItem("##SungNote");
     ImGui::TextDisabled("Tự học Key/Scale từ giai điệu đang hát • Phím H hoặc Numpad . để bật/tắt bè.");
 }
 }  // namespace
