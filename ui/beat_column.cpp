@@ -107,12 +107,10 @@ void DrawAudioDevicePanel(ShellState& shell) {
         hostRequests.requestedStudioRestore = true;
     }
     if (shell.restoreResult == 0 || ImGui::GetTime() >= shell.restoreShownUntil) return;
-    if (shell.restoreResult > 0) {
-        ImGui::TextColored(ImVec4(0.0f, 1.0f, 0.5f, 1.0f), ">>> [OK] DA KHOI PHUC AM THANH THANH CONG!");
-    } else {
-        ImGui::TextColored(ImVec4(1.0f, 0.25f, 0.25f, 1.0f), ">>> [!] KHONG THE KET NOI LAI DRIVER!");
-    }
-    NoteItem("##RestoreFeedback");
+    const bool done = shell.restoreResult > 0;
+    const char* said = done ? ">>> [OK] DA KHOI PHUC AM THANH THANH CONG!" : ">>> [!] KHONG THE KET NOI LAI DRIVER!";
+    ImGui::TextColored(done ? ImVec4(0.0f, 1.0f, 0.5f, 1.0f) : ImVec4(1.0f, 0.25f, 0.25f, 1.0f), "%s", said);
+    NoteItem(said);
 }
 
 void DrawBridgeBlock() {

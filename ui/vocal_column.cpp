@@ -57,7 +57,8 @@ void DrawPresetCombo(ShellState& shell) {
     const UserPreset* active = ActiveUserPreset(shell);
     const std::string preview = PresetDisplayName(shell);
     ImGui::SetNextItemWidth(-1);
-    const bool open = ImGui::BeginCombo("##VocalPreset", preview.c_str());
+    // Every preset in sight at once, as far as the screen allows, rather than eight and a scrollbar.
+    const bool open = ImGui::BeginCombo("##VocalPreset", preview.c_str(), ImGuiComboFlags_HeightLargest);
     NoteItem("##VocalPreset");
     if (!open) return;
     ImGui::TextDisabled("PRESET CÓ SẴN");
@@ -82,6 +83,7 @@ void DrawPresetCombo(ShellState& shell) {
     if (active == nullptr && shell.builtinPreset == kCustomPreset) {
         ImGui::Separator();
         ImGui::Selectable("CUSTOM", true, ImGuiSelectableFlags_Disabled);
+        NoteItem("CUSTOM");
     }
     ImGui::EndCombo();
 }

@@ -106,8 +106,7 @@ TEST_F(VocalPresets, APersonalPresetBringsItsSwitchesAndIsSavedRenamedDeletedAnd
     EXPECT_FALSE(DeleteActiveUserPreset(values) || RenameActiveUserPreset("x", values)) << "none is active";
     appConfig.activeUserPreset = "gone";
     ResolveActiveUserPreset(values);
-    EXPECT_TRUE(StoredConfig().activeUserPreset.empty() && StoredConfig().vocalPreset == 7)
-        << "a stale name is repaired";
+    EXPECT_TRUE(appConfig.activeUserPreset.empty() && StoredConfig().vocalPreset == 7) << "a stale name is repaired";
 }
 
 TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFailedWrite) {
