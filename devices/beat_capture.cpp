@@ -133,6 +133,10 @@ bool OpenBeatCapture() {
     beatCapture.beatCaptureReady = beatCapture.stream != nullptr;
     if (!beatCapture.beatCaptureReady) return false;
     reason.clear();
+    // What the filters and the shifter still hold ended when the last stream did.
+    ClearBiquad(beatCapture.beatHighPassL);
+    ClearBiquad(beatCapture.beatHighPassR);
+    ClearBeatPitchShifter();
     ReprimeBeatRing();
     return true;
 }

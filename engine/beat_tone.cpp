@@ -36,6 +36,10 @@ void InitBeatPitchShifter() {
 
 void ShutdownBeatPitchShifter() { beatTone.shifter.reset(); }
 
+void ClearBeatPitchShifter() {
+    if (beatTone.shifter) beatTone.shifter->clear();
+}
+
 float ClampBeatTone(float semitones) { return std::isfinite(semitones) ? std::clamp(semitones, -3.0f, 3.0f) : 0.0f; }
 
 float SetBeatTone(float semitones) {

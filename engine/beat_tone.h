@@ -11,6 +11,9 @@
 void InitBeatPitchShifter();
 // Destroys it (at exit).
 void ShutdownBeatPitchShifter();
+// Drops the audio it holds, keeping the tone: a new capture's beat must not
+// follow leftovers of the old one, which would play stale and then silent.
+void ClearBeatPitchShifter();
 
 // Clamps to -3..+3, gives the shifter the new pitch (queued audio is kept,
 // so the beat plays on) and returns the tone now in effect.
