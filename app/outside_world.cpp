@@ -1,12 +1,14 @@
 #include "app/outside_world.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
 #include "app/notices.h"
 #include "platform/console.h"
 #include "platform/launch.h"
+#include "recording/record_folder.h"
 
 namespace {
 constexpr std::string_view kVolumePage = "ms-settings:apps-volume";
@@ -139,3 +141,17 @@ bool ShellOpenUrl(const std::string& url) {
 }
 
 bool OpenVolumeMixerSettings() { return ShellOpenUrl(std::string(kVolumePage)); }
+
+bool OpenRecordingsFolder(const std::string& folder) {
+    std::string reason;
+    std::error_code unknown;
+    // Absolute, so that no folder name can be taken for an option of the opener.
+    const std::string path = std::filesystem::absolute(folder, unknown).string();
+    if (!EnsureRecordFolder(folder, reason) || unknown || !Launch({"xdg-open", path})) {
+        PostNotice("Sonavela - Ghi am",
+                   "Khong mo duoc thu muc ban thu:\n" + folder + (reason.empty() ? "" : "\n\n" + reason),
+                   MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}

@@ -22,5 +22,8 @@ bool ResetToDefaults(ShellState& shell) {
     const bool saved = SaveConfigNow();
     RefreshOutputs();
     shell.wizard = {.step = 0, .firstCheckDone = false, .secondCheckDone = false, .visible = true};
+    // The panels' fields follow the reset, not what they showed before it.
+    shell.recorderFieldsLoaded = false;
+    shell.latencyChoice = -1;
     return saved;
 }

@@ -5,6 +5,7 @@
 // actions of this layer get it by reference. UI thread only.
 
 #include <cstdint>
+#include <string>
 
 #include "engine/parameters.h"
 
@@ -46,6 +47,28 @@ struct ShellState {
     // the deadline in the window's time (seconds).
     int32_t restoreResult = 0;
     double restoreShownUntil = 0.0;
-    // The buffer list's choice, taken from asio_buffer_frames once per run.
+    // The buffer list's choice, taken from asio_buffer_frames once per run
+    // (and again after a reset).
     int32_t latencyChoice = -1;
+    // The song library's fields, shared by the library column and the Mini
+    // Player; the column's own filter; the song editor's song (-1 none) and
+    // fields, and the press that opens it.
+    char songName[128] = {};
+    char songUrl[256] = {};
+    char libraryFilter[128] = {};
+    bool libraryFavouritesOnly = false;
+    int32_t editedSong = -1;
+    char editSongName[128] = {};
+    char editSongUrl[256] = {};
+    bool openSongEditor = false;
+    // The recorder panel: its fields, taken from the config on the first
+    // draw (and again after a reset); what the last start or stop said, and
+    // the saved notice until its time (the window's, in seconds) is up.
+    bool recorderFieldsLoaded = false;
+    char recordName[128] = {};
+    char recordFolder[512] = {};
+    int32_t recordChoice = 0;  // 0 REC MIX, 1 REC VOCAL
+    std::string recordStatus;
+    std::string savedNotice;
+    double savedNoticeUntil = 0.0;
 };

@@ -12,7 +12,9 @@
 #include "engine/engine_params.h"
 #include "platform/shortcut_keys.h"
 #include "ui/beat_column.h"
+#include "ui/library_column.h"
 #include "ui/notice_popups.h"
+#include "ui/recorder_panel.h"
 #include "ui/vocal_column.h"
 #include "ui/widgets/item_probe.h"
 #include "ui/widgets/theme.h"
@@ -44,11 +46,12 @@ void DrawStudioBody(ShellState& shell) {
     ImGui::SetColumnWidth(1, BeatColumnWidth(available));
     ColumnChild("##StudioColVocal", shell.columnsToTop, [&] { DrawVocalColumn(shell); });
     ImGui::NextColumn();
-    ColumnChild("##StudioColBeat", shell.columnsToTop, [&] { DrawBeatColumnTop(shell); });
-    ImGui::NextColumn();
-    ColumnChild("##StudioColLibrary", shell.columnsToTop, [] {
-        SectionHeader("LIBRARY / MODE", "Bài hát & chế độ phát karaoke", ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
+    ColumnChild("##StudioColBeat", shell.columnsToTop, [&] {
+        DrawBeatColumnTop(shell);
+        DrawRecorderPanel(shell);
     });
+    ImGui::NextColumn();
+    ColumnChild("##StudioColLibrary", shell.columnsToTop, [&] { DrawLibraryColumn(shell); });
     ImGui::Columns(1);
     shell.columnsToTop = false;
 }

@@ -10,8 +10,11 @@
 #include "app/presets.h"
 #include "engine/beat_tone.h"
 #include "engine/vocal_presets.h"
+#include "persistence/song_library.h"
 #include "persistence/user_presets.h"
+#include "recording/recorder.h"
 #include "tests/devices/device_world.h"
+#include "tests/support/wav_reader.h"
 #include "tests/ui/frame_harness.h"
 #include "tools/synth/signals.h"
 #include "ui/shell_frame.h"
@@ -248,4 +251,81 @@ TEST(SungNote, IsNamedWithItsCentsAndAnimatedWhileHeard) {
     engine.detectedNote = 64.0f;
     EXPECT_LE(SecondsToNextFrame(true), 0.1);
     engine.detectedNote = -1.0f;
+}
+
+// The library column: the typed song kept at the current key, its own filter, a song played at its key with its
+// search or refused link, the key stored, the editor, and a row removed only after the list was drawn.
+TEST_F(Columns, TheLibraryColumnKeepsPlaysAndEditsSongs) {
+    songLibrary.songs.clear();
+    for (int i = 0; i < 100; ++i) AddSong("old " + std::to_string(i), "", 0.0f);
+    scripted.launcher.installed = {"/usr/bin/xdg-open"};
+    StepBeatTone(shell, 2.0f);
+    Settle();
+    ASSERT_TRUE(ClickOn("##SongName"));
+    TypeText("Mot coi di ve");
+    ASSERT_TRUE(ClickOn("LƯU BÀI HÁT + TONE HIỆN TẠI"));
+    const auto& songs = songLibrary.songs;
+    EXPECT_TRUE(songs.size() == 100 && songs[0].tone == 2.0f && songs.back().name == "old 1" && !shell.songName[0]);
+    std::strcpy(shell.libraryFilter, "COI");
+    Frame();
+    EXPECT_TRUE(FindItem("Mot coi di ve") && !FindItem("old 5")) << "the column's own filter";
+
+    ResetBeatTone(shell);
+    ASSERT_TRUE(ClickOn("Mot coi di ve"));
+    EXPECT_EQ(shell.toneSemitones, 2.0f);
+    const std::vector<std::string> search = {"xdg-open",
+                                             "https://www.youtube.com/results?search_query=karaoke+Mot+coi+di+ve"};
+    EXPECT_EQ(scripted.launcher.launched.back(), search);
+    songLibrary.songs[0].tone = 5.0f;
+    songLibrary.songs[0].url = "javascript:alert(1)";
+    ClickOn("Mot coi di ve");
+    EXPECT_TRUE(shell.toneSemitones == 3.0f && scripted.launcher.launched.size() == 1) << "+5 plays at +3, no script";
+
+    StepBeatTone(shell, -4.0f);
+    ClickOn("TONE");
+    EXPECT_EQ(songs[0].tone, -1.0f);
+    Open("SUA");
+    std::strcpy(shell.editSongName, "Mot coi");
+    ClickOn("LUU THAY DOI");
+    EXPECT_TRUE(songs[0].name == "Mot coi" && songs[0].url == "javascript:alert(1)");
+    ClickOn("X");
+    EXPECT_TRUE(songs.size() == 99 && songs[0].name == "old 99");
+    ResetBeatTone(shell);
+}
+
+// The recorder panel: a real take from the scripted stream read back, the running clock, a folder that cannot be
+// made, and a take that lost frames told with what was kept instead of "saved".
+TEST_F(Columns, TheRecorderPanelTellsWhatEachTakeBecame) {
+    AddDriver("Focusrite USB ASIO");
+    BringUp();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "sonavela-panel-takes";
+    std::filesystem::remove_all(folder);
+    std::strcpy(shell.recordFolder, folder.c_str());
+    shell.recorderFieldsLoaded = true;
+    Settle();
+    for (const bool dropping : {false, true}) {
+        ASSERT_TRUE(ClickOn("●  BẮT ĐẦU THU"));
+        ASSERT_TRUE(RunScriptedDriverBlocks(200));
+        if (dropping) engine.recordFramesDropped = 480;
+        Frame();
+        const std::string stop = "[ DANG THU 00:00:00 ] - BAM DE DUNG & LUU###StopRecBtn";
+        ASSERT_TRUE(ClickOn(stop));
+        Frame();
+        EXPECT_EQ(FindItem("##SavedNotice") != nullptr, !dropping);
+        EXPECT_EQ(shell.recordStatus.find("recorder bi mat 480 frame") != std::string::npos, dropping);
+        const std::vector<short> pcm = ReadPcm16(recorder.lastSavedPath);
+        EXPECT_EQ(pcm.size(), 200u * 128 * 2) << recorder.lastSavedPath;
+    }
+    ASSERT_TRUE(Open("OK##Notice")) << "the lost frames are told in a notice too";
+    engine.recorderActive = true;
+    recorder.dataBytes = 3725ull * 48000 * 4;
+    Frame();
+    EXPECT_NE(FindItem("[ DANG THU 01:02:05 ] - BAM DE DUNG & LUU###StopRecBtn"), nullptr);
+    engine.recorderActive = false;
+    recorder.dataBytes = 0;
+    std::strcpy(shell.recordFolder, "/proc/no-takes-here");
+    Frame();
+    ClickOn("●  BẮT ĐẦU THU");
+    EXPECT_EQ(shell.recordStatus.rfind("Khong the tao file. Kiem tra thu muc luu / quyen ghi.\n", 0), 0u);
+    std::filesystem::remove_all(folder);
 }

@@ -1,0 +1,175 @@
+#include "ui/library_column.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cstring>
+#include <utility>
+
+#include "app/controls.h"
+#include "app/library.h"
+#include "persistence/app_config.h"
+#include "persistence/song_library.h"
+#include "platform/utf8_text.h"
+#include "ui/widgets/item_probe.h"
+#include "ui/widgets/theme.h"
+#include "ui/widgets/widgets.h"
+
+namespace {
+// What a row's button asked for. The list is changed only after it has been
+// drawn, never while it is being walked.
+struct SongAction {
+    enum Kind { None, Play, Favourite, Tone, Edit, Remove } kind = None;
+    size_t index = 0;
+};
+
+template <size_t N>
+void FillField(char (&field)[N], const std::string& text) {
+    const std::string kept = TruncateUtf8(text, N - 1);
+    std::memcpy(field, kept.c_str(), kept.size() + 1);
+}
+
+// At least the given width, and never narrower than the label: a wider font must not cut "TONE" short.
+float RowButtonWidth(const char* label, float width) {
+    return std::max(width, ImGui::CalcTextSize(label).x + 2 * ImGui::GetStyle().FramePadding.x);
+}
+
+bool RowButton(const char* label, float width, SongAction& action, SongAction::Kind kind, size_t index) {
+    if (!Noted(label, ImGui::Button(label, ImVec2(RowButtonWidth(label, width), 0)))) return false;
+    action = {kind, index};
+    return true;
+}
+
+SongAction DrawSongRows(const ShellState& shell) {
+    SongAction action;
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const auto& songs = songLibrary.songs;
+    for (size_t i = 0; i < songs.size(); ++i) {
+        const SongEntry& song = songs[i];
+        if ((shell.libraryFavouritesOnly && !song.favorite) || !SongMatches(song, shell.libraryFilter)) continue;
+        ImGui::PushID(static_cast<int>(i));
+        RowButton(song.favorite ? "[*]" : "[ ]", 28, action, SongAction::Favourite, i);
+        ImGui::SameLine();
+        char row[160];
+        std::snprintf(row, sizeof row, "%s  [%+.1f]", song.name.c_str(), static_cast<double>(song.tone));
+        const float buttons = RowButtonWidth("TONE", 38) + RowButtonWidth("SUA", 34) + RowButtonWidth("X", 22);
+        const float width = ImGui::GetContentRegionAvail().x - (3 * style.ItemSpacing.x + buttons);
+        if (Noted(song.name.c_str(), ImGui::Selectable(row, false, 0, ImVec2(std::max(width, 40.0f), 0)))) {
+            action = {SongAction::Play, i};
+        }
+        if (ImGui::IsItemHovered()) {
+            ImGui::SetTooltip("%s\nTone da luu: %+.1f semitone\nClick de mo karaoke", song.name.c_str(),
+                              static_cast<double>(song.tone));
+        }
+        ImGui::SameLine();
+        RowButton("TONE", 38, action, SongAction::Tone, i);
+        if (ImGui::IsItemHovered()) ImGui::SetTooltip("Cap nhat tone hien tai cho bai nay");
+        ImGui::SameLine();
+        RowButton("SUA", 34, action, SongAction::Edit, i);
+        ImGui::SameLine();
+        ImGui::PushStyleColor(ImGuiCol_Button, ImVec4(0.38f, 0.16f, 0.16f, 0.85f));
+        RowButton("X", 22, action, SongAction::Remove, i);
+        ImGui::PopStyleColor();
+        ImGui::PopID();
+    }
+    return action;
+}
+
+void ApplySongAction(const SongAction& action, ShellState& shell) {
+    switch (action.kind) {
+        case SongAction::None:
+            break;
+        case SongAction::Play:
+            PlaySong(action.index, shell);
+            break;
+        case SongAction::Favourite:
+            ToggleSongFavorite(action.index);
+            break;
+        case SongAction::Tone:
+            StoreSongTone(action.index, shell);
+            break;
+        case SongAction::Edit:
+            OpenSongEditor(shell, static_cast<int32_t>(action.index));
+            break;
+        case SongAction::Remove:
+            DeleteSong(action.index);
+            break;
+    }
+}
+
+void DrawSongLibrary(ShellState& shell) {
+    ImGui::SetNextItemOpen(appConfig.uiSongLibraryOpen, ImGuiCond_Once);
+    const char* header = "SONG LIBRARY  |  Bài hát, YouTube & tone đã lưu";
+    const bool open = ImGui::CollapsingHeader(header);
+    NoteItem(header);
+    KeepPanelOpen(&AppConfig::uiSongLibraryOpen, open);
+    if (!open) return;
+    ImGui::SetNextItemWidth(-FLT_MIN);
+    ImGui::InputTextWithHint("##SongName", "Ten bai hat (vi du: Mot coi di ve)", shell.songName, sizeof shell.songName);
+    NoteItem("##SongName");
+    ImGui::SetNextItemWidth(-FLT_MIN);
+    ImGui::InputTextWithHint("##SongUrl", "Link YouTube (Ctrl+V vao day)", shell.songUrl, sizeof shell.songUrl);
+    NoteItem("##SongUrl");
+    if (Noted("LƯU BÀI HÁT + TONE HIỆN TẠI", ImGui::Button("LƯU BÀI HÁT + TONE HIỆN TẠI", ImVec2(-FLT_MIN, 32)))) {
+        AddTypedSong(shell);
+    }
+    ImGui::Spacing();
+    ImGui::SetNextItemWidth(-FLT_MIN);
+    ImGui::InputTextWithHint("##StudioLibrarySearch", "Tim trong thu vien bai hat...", shell.libraryFilter,
+                             sizeof shell.libraryFilter);
+    NoteItem("##StudioLibrarySearch");
+    ImGui::Checkbox("Chi hien bai yeu thich", &shell.libraryFavouritesOnly);
+    NoteItem("Chi hien bai yeu thich");
+    ImGui::PushTextWrapPos(0.0f);
+    ImGui::TextDisabled("[*] Favorite  |  TONE: cap nhat tone  |  SUA: ten/link");
+    ImGui::PopTextWrapPos();
+    ImGui::Spacing();
+    ImGui::BeginChild("SongListRegion", ImVec2(0, std::max(150.0f, ImGui::GetContentRegionAvail().y - 8)), true);
+    const SongAction action = DrawSongRows(shell);
+    ImGui::EndChild();
+    ApplySongAction(action, shell);
+}
+}  // namespace
+
+void DrawLibraryColumn(ShellState& shell) {
+    SectionHeader("LIBRARY / MODE", "Bài hát & chế độ phát karaoke", ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
+    ImGui::Spacing();
+    DrawSongLibrary(shell);
+    DrawSongEditor(shell);
+}
+
+void OpenSongEditor(ShellState& shell, int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= songLibrary.songs.size()) return;
+    const SongEntry& song = songLibrary.songs[static_cast<size_t>(index)];
+    shell.editedSong = index;
+    FillField(shell.editSongName, song.name);
+    FillField(shell.editSongUrl, song.url);
+    shell.openSongEditor = true;
+}
+
+void DrawSongEditor(ShellState& shell) {
+    const char* id = "SUA BAI HAT##SongLibraryV21";
+    if (std::exchange(shell.openSongEditor, false)) ImGui::OpenPopup(id);
+    if (!ImGui::BeginPopupModal(id, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+    ImGui::TextUnformatted("CHINH SUA BAI HAT");
+    ImGui::SetNextItemWidth(360);
+    ImGui::InputTextWithHint("##EditSongName", "Ten bai hat", shell.editSongName, sizeof shell.editSongName);
+    NoteItem("##EditSongName");
+    ImGui::SetNextItemWidth(360);
+    ImGui::InputTextWithHint("##EditSongUrl", "Link YouTube", shell.editSongUrl, sizeof shell.editSongUrl);
+    const bool valid = shell.editedSong >= 0 && static_cast<size_t>(shell.editedSong) < songLibrary.songs.size();
+    ImGui::BeginDisabled(!valid);
+    if (Noted("LUU THAY DOI", ImGui::Button("LUU THAY DOI", ImVec2(150, 32))) && shell.editSongName[0] != '\0' &&
+        EditSong(static_cast<size_t>(shell.editedSong), shell.editSongName, shell.editSongUrl)) {
+        shell.editedSong = -1;
+        ImGui::CloseCurrentPopup();
+    }
+    ImGui::EndDisabled();
+    ImGui::SameLine();
+    if (Noted("HUY##SongEditor", ImGui::Button("HUY", ImVec2(90, 32)))) {
+        shell.editedSong = -1;
+        ImGui::CloseCurrentPopup();
+    }
+    ImGui::EndPopup();
+}
