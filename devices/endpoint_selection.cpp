@@ -108,7 +108,6 @@ bool IsK10Name(const std::string& name) {
 bool HasK10Output() { return FindK10OutputIndex() >= 0; }
 
 int FindK10OutputIndex() {
-    RefreshOutputEndpoints();
     const std::vector<AudioEndpoint>& list = endpointLists.outputEndpoints;
     for (size_t i = 0; i < list.size(); ++i) {
         if (IsK10Name(list[i].name)) return static_cast<int>(i);

@@ -30,6 +30,8 @@ const AudioEndpoint* SelectedInput();
 
 int ScoreMicName(const std::string& name);
 bool IsK10Name(const std::string& name);
+// In the outputs as last listed: the window asks every frame, so the list is
+// rebuilt by the refreshes and device changes, not by the question.
 bool HasK10Output();
 int FindK10OutputIndex();
 bool IsAsio4AllName(const std::string& driverName);

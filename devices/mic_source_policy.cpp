@@ -10,6 +10,7 @@ void ApplyMicSourcePolicy(const std::string& driverName) {
         BridgeSourceOff();
         return;
     }
+    RefreshOutputEndpoints();  // a K10 plugged in since the last look counts
     if (IsAsio4AllWithK10(driverName)) {
         BridgeSourceOff();
         Console("[APP-P3.5] K10 compatibility mode: Studio Mic DISABLED; output remains available.\n");

@@ -17,6 +17,7 @@ constexpr uint32_t kSampleRate = 48000;
 void BuildStudioInput(uint32_t driverId, const std::string& driverName, uint32_t driverInputs) {
     studioHost.studioInputUsed = false;
     engine.inputChannels = 0;
+    RefreshOutputEndpoints();  // a K10 plugged in since the last look counts
     if (IsAsio4AllWithK10(driverName)) return;  // K10 compatibility: output only
     if (engine.studioMode.load() != 0 || driverInputs == 0) return;
     const uint32_t channels = std::min(2u, driverInputs);
