@@ -2,13 +2,17 @@
 
 #include "app/host_requests.h"
 #include "app/notices.h"
+#include "app/take_notices.h"
 #include "devices/device_choices.h"
 #include "devices/endpoint_selection.h"
 #include "devices/mic_bridge.h"
 #include "devices/mic_source_policy.h"
 #include "devices/mini_handover.h"
+#include "devices/mini_output.h"
+#include "devices/player_mode.h"
 #include "devices/studio_host.h"
 #include "devices/studio_stream.h"
+#include "engine/beat_tone.h"
 #include "engine/engine_params.h"
 
 void HandDeviceChoices() {
@@ -115,4 +119,76 @@ void RefreshBridgeMic() {
         ApplyMicSourcePolicy(studioHost.asioDrivers[static_cast<size_t>(i)].name);
         return true;
     });
+}
+
+namespace {
+bool OpenChosenMiniOutput() {
+    return RunDeviceOperation([] {
+        ApplyBeatHqProfile();
+        return OpenSelectedMiniOutput();
+    });
+}
+}  // namespace
+
+bool SwitchToMiniPlayer() {
+    if (engine.recorderActive.load()) StopTake();
+    miniPlayerActive = true;
+    EnterMiniPlayer();
+    if (OpenChosenMiniOutput()) return true;
+    PostNotice("Sonavela - Mini Output",
+               "Khong mo duoc thiet bi am thanh Mini Player.\nHay kiem tra 3.5mm / Bluetooth / HDMI.\n\n" +
+                   miniOutput.openError,
+               MessageIcon::Warning);
+    return false;
+}
+
+void SwitchToStudio() {
+    StopMiniOutput();
+    {
+        const BeatPumpPause pause;
+        ApplyBeatHqProfile();
+    }
+    miniPlayerActive = false;
+    ReturnToStudio();
+}
+
+bool ChooseMiniOutput(int index) {
+    const auto& outputs = endpointLists.outputEndpoints;
+    if (index < 0 || static_cast<size_t>(index) >= outputs.size()) return false;
+    const std::string before = appConfig.miniOutputId;
+    const std::string chosen = outputs[static_cast<size_t>(index)].id;
+    StopMiniOutput();
+    appConfig.miniOutputId = chosen;
+    if (OpenChosenMiniOutput() && miniOutput.openedId == chosen) {
+        SaveConfig();
+        return true;
+    }
+    StopMiniOutput();
+    appConfig.miniOutputId = before;
+    if (!OpenChosenMiniOutput()) {
+        PostNotice("Sonavela - Mini Output",
+                   "Thiet bi vua chon hien khong san sang.\nSonavela da giu Mini Player va thu quay ve output hop le.",
+                   MessageIcon::Warning);
+    }
+    return false;
+}
+
+bool ChooseK10Output() {
+    RefreshOutputs();
+    const int k10 = FindK10OutputIndex();
+    return k10 >= 0 && ChooseMiniOutput(k10);
+}
+
+bool ChooseMiniProfile(int32_t mode) {
+    const int32_t before = appConfig.miniOutputMode;
+    appConfig.miniOutputMode = mode == 1 ? 1 : 0;
+    StopMiniOutput();
+    SaveConfig();
+    if (OpenChosenMiniOutput()) return true;
+    appConfig.miniOutputMode = before;
+    SaveConfig();
+    OpenChosenMiniOutput();
+    PostNotice("Sonavela - Mini Sync", "Khong the doi profile am thanh. Sonavela da quay ve che do truoc.",
+               MessageIcon::Warning);
+    return false;
 }

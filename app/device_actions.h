@@ -31,6 +31,22 @@ void StartStudioAudio();
 // Into the Mini Player and back; a Studio stream that cannot start again is told.
 void EnterMiniPlayer();
 void ReturnToStudio();
+// The whole change of player, as the mode popups confirm it. Into the Mini
+// Player: a take is ended, the Studio stream stopped (kept open), the beat's
+// HQ profile set and the chosen output opened (a failure is told; the Mini
+// Player shows anyway). Back: the Mini output stopped before the Studio
+// stream starts, so the beat ring never has two readers.
+bool SwitchToMiniPlayer();
+void SwitchToStudio();
+// The Mini Player's output, by its index in the list: opened, kept and
+// saved; on failure the one before is opened again, and when that fails
+// too the user is told.
+bool ChooseMiniOutput(int index);
+// "CHON K10 OUTPUT": the K10 in the list, opened.
+bool ChooseK10Output();
+// "CHE DO OUTPUT": 0 wired / HDMI, 1 Bluetooth; a profile the output refuses
+// is undone and told.
+bool ChooseMiniProfile(int32_t mode);
 // The outputs listed again, with the chosen one kept.
 void RefreshOutputs();
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/parameters.h"
+#include "platform/app_window.h"
 
 struct SetupWizardView {
     int32_t step = 0;
@@ -71,4 +72,11 @@ struct ShellState {
     std::string recordStatus;
     std::string savedNotice;
     double savedNoticeUntil = 0.0;
+    // The Mini Player: its karaoke search, its own library filter, the pin,
+    // and where the Studio window stood before it.
+    char quickSearch[128] = {};
+    char miniFilter[128] = {};
+    bool miniFavouritesOnly = false;
+    bool miniPinned = true;
+    WindowPlacement savedPlacement;
 };

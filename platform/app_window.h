@@ -38,4 +38,16 @@ void PresentWindowFrame(const float clear[4], std::vector<uint8_t>* capture, int
 // A second start asked for us: restored, raised and flashed.
 void RaiseAppWindow();
 
+// Where the window stands, to put it back there later.
+struct WindowPlacement {
+    WindowBounds bounds;
+    bool maximised = false;
+};
+WindowPlacement GetAppWindowPlacement();
+void SetAppWindowPlacement(const WindowPlacement& placement);
+// The new size where the window stands (restored first when maximised).
+void ResizeAppWindow(int width, int height);
+// Above every other window, or back among them.
+void KeepAppWindowOnTop(bool onTop);
+
 bool SavePng(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);

@@ -12,6 +12,7 @@
 #include "persistence/app_config.h"
 #include "persistence/song_library.h"
 #include "platform/utf8_text.h"
+#include "ui/mini_player.h"
 #include "ui/widgets/item_probe.h"
 #include "ui/widgets/theme.h"
 #include "ui/widgets/widgets.h"
@@ -41,35 +42,37 @@ bool RowButton(const char* label, float width, SongAction& action, SongAction::K
     return true;
 }
 
-SongAction DrawSongRows(const ShellState& shell) {
+SongAction DrawSongRows(const SongListLook& look) {
     SongAction action;
     const ImGuiStyle& style = ImGui::GetStyle();
     const auto& songs = songLibrary.songs;
     for (size_t i = 0; i < songs.size(); ++i) {
         const SongEntry& song = songs[i];
-        if ((shell.libraryFavouritesOnly && !song.favorite) || !SongMatches(song, shell.libraryFilter)) continue;
-        ImGui::PushID(static_cast<int>(i));
+        if ((look.favouritesOnly && !song.favorite) || !SongMatches(song, look.filter)) continue;
+        ImGui::PushID(look.idBase + static_cast<int>(i));
         RowButton(song.favorite ? "[*]" : "[ ]", 28, action, SongAction::Favourite, i);
         ImGui::SameLine();
         char row[160];
-        std::snprintf(row, sizeof row, "%s  [%+.1f]", song.name.c_str(), static_cast<double>(song.tone));
-        const float buttons = RowButtonWidth("TONE", 38) + RowButtonWidth("SUA", 34) + RowButtonWidth("X", 22);
-        const float width = ImGui::GetContentRegionAvail().x - (3 * style.ItemSpacing.x + buttons);
+        std::snprintf(row, sizeof row, look.rowFormat, song.name.c_str(), static_cast<double>(song.tone));
+        const float buttons = RowButtonWidth("TONE", look.toneWidth) + RowButtonWidth("SUA", look.editWidth) +
+                              RowButtonWidth("X", look.removeWidth);
+        const float width =
+            ImGui::GetContentRegionAvail().x - (3 * style.ItemSpacing.x + buttons + look.selectableSlack);
         if (Noted(song.name.c_str(), ImGui::Selectable(row, false, 0, ImVec2(std::max(width, 40.0f), 0)))) {
             action = {SongAction::Play, i};
         }
-        if (ImGui::IsItemHovered()) {
+        if (look.tooltips && ImGui::IsItemHovered()) {
             ImGui::SetTooltip("%s\nTone da luu: %+.1f semitone\nClick de mo karaoke", song.name.c_str(),
                               static_cast<double>(song.tone));
         }
         ImGui::SameLine();
-        RowButton("TONE", 38, action, SongAction::Tone, i);
-        if (ImGui::IsItemHovered()) ImGui::SetTooltip("Cap nhat tone hien tai cho bai nay");
+        RowButton("TONE", look.toneWidth, action, SongAction::Tone, i);
+        if (look.tooltips && ImGui::IsItemHovered()) ImGui::SetTooltip("Cap nhat tone hien tai cho bai nay");
         ImGui::SameLine();
-        RowButton("SUA", 34, action, SongAction::Edit, i);
+        RowButton("SUA", look.editWidth, action, SongAction::Edit, i);
         ImGui::SameLine();
         ImGui::PushStyleColor(ImGuiCol_Button, ImVec4(0.38f, 0.16f, 0.16f, 0.85f));
-        RowButton("X", 22, action, SongAction::Remove, i);
+        RowButton("X", look.removeWidth, action, SongAction::Remove, i);
         ImGui::PopStyleColor();
         ImGui::PopID();
     }
@@ -96,6 +99,35 @@ void ApplySongAction(const SongAction& action, ShellState& shell) {
             DeleteSong(action.index);
             break;
     }
+}
+
+void DrawMiniPlayerSwitch(ShellState& shell) {
+    const char* popup = "XacNhanVaoMiniPlayer";
+    ImGui::PushStyleColor(ImGuiCol_Button, ImVec4(0.18f, 0.45f, 0.72f, 1.0f));
+    ImGui::PushStyleColor(ImGuiCol_ButtonHovered, ImVec4(0.24f, 0.56f, 0.88f, 1.0f));
+    ImGui::PushStyleColor(ImGuiCol_ButtonActive, ImVec4(0.12f, 0.36f, 0.60f, 1.0f));
+    if (Noted("CHUYỂN SANG MINI PLAYER", ImGui::Button("CHUYỂN SANG MINI PLAYER", ImVec2(-FLT_MIN, 32)))) {
+        ImGui::OpenPopup(popup);
+    }
+    ImGui::PopStyleColor(3);
+    if (!ImGui::BeginPopupModal(popup, nullptr, ImGuiWindowFlags_NoMove | ImGuiWindowFlags_AlwaysAutoResize)) return;
+    ImGui::TextColored(ImVec4(1.0f, 0.8f, 0.2f, 1.0f), "[!] CẢNH BÁO CHUYỂN CHẾ ĐỘ");
+    ImGui::Separator();
+    ImGui::Spacing();
+    ImGui::Text(
+        "Bạn có chắc chắn muốn chuyển sang MINI PLAYER không?\n- Soundcard và Auto-Tune sẽ tạm tắt để giảm tải "
+        "CPU.\n- Âm thanh sẽ chuyển sang Mini Output đã chọn (3.5mm / Bluetooth / HDMI).");
+    ImGui::Spacing();
+    ImGui::Separator();
+    ImGui::Spacing();
+    if (ColouredButton(" ĐỒNG Ý CHUYỂN ", ImVec2(150, 34), ImVec4(0.2f, 0.5f, 0.35f, 1.0f),
+                       ImGui::GetStyleColorVec4(ImGuiCol_ButtonHovered))) {
+        ImGui::CloseCurrentPopup();
+        EnterMiniPlayerWindow(shell);
+    }
+    ImGui::SameLine();
+    if (Noted(" HUỶ BỎ ", ImGui::Button(" HUỶ BỎ ", ImVec2(100, 34)))) ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
 }
 
 void DrawSongLibrary(ShellState& shell) {
@@ -125,15 +157,32 @@ void DrawSongLibrary(ShellState& shell) {
     ImGui::TextDisabled("[*] Favorite  |  TONE: cap nhat tone  |  SUA: ten/link");
     ImGui::PopTextWrapPos();
     ImGui::Spacing();
-    ImGui::BeginChild("SongListRegion", ImVec2(0, std::max(150.0f, ImGui::GetContentRegionAvail().y - 8)), true);
-    const SongAction action = DrawSongRows(shell);
-    ImGui::EndChild();
-    ApplySongAction(action, shell);
+    DrawSongList(shell, SongListLook{.region = "SongListRegion",
+                                     .filter = shell.libraryFilter,
+                                     .favouritesOnly = shell.libraryFavouritesOnly,
+                                     .rowFormat = "%s  [%+.1f]",
+                                     .toneWidth = 38,
+                                     .editWidth = 34,
+                                     .removeWidth = 22,
+                                     .selectableSlack = 0,
+                                     .idBase = 0,
+                                     .tooltips = true,
+                                     .minHeight = 150,
+                                     .bottomGap = 8});
 }
 }  // namespace
 
+void DrawSongList(ShellState& shell, const SongListLook& look) {
+    const float height = std::max(look.minHeight, ImGui::GetContentRegionAvail().y - look.bottomGap);
+    ImGui::BeginChild(look.region, ImVec2(0, height), true);
+    const SongAction action = DrawSongRows(look);
+    ImGui::EndChild();
+    ApplySongAction(action, shell);
+}
+
 void DrawLibraryColumn(ShellState& shell) {
     SectionHeader("LIBRARY / MODE", "Bài hát & chế độ phát karaoke", ImVec4(0.95f, 0.48f, 0.78f, 1.0f));
+    DrawMiniPlayerSwitch(shell);
     ImGui::Spacing();
     DrawSongLibrary(shell);
     DrawSongEditor(shell);

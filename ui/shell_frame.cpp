@@ -13,6 +13,7 @@
 #include "platform/shortcut_keys.h"
 #include "ui/beat_column.h"
 #include "ui/library_column.h"
+#include "ui/mini_player.h"
 #include "ui/notice_popups.h"
 #include "ui/recorder_panel.h"
 #include "ui/vocal_column.h"
@@ -56,7 +57,6 @@ void DrawStudioBody(ShellState& shell) {
     shell.columnsToTop = false;
 }
 
-void DrawMiniPlayerBody() { SectionHeader("MINI PLAYER", "Beat qua loa thuong / Bluetooth / HDMI", kAmber); }
 }  // namespace
 
 void BeforeShellFrame(ShellState& shell) {
@@ -112,7 +112,7 @@ void DrawShellFrame(ShellState& shell) {
                  ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                      ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
     if (miniPlayerActive) {
-        DrawMiniPlayerBody();
+        DrawMiniPlayerBody(shell);
         shell.columnsToTop = true;
     } else {
         DrawStudioBody(shell);

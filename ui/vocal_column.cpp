@@ -170,12 +170,10 @@ void DrawAutoTuneCard(ShellState& shell) {
     const int32_t mode = engine.tuneMode.load();
     for (int32_t style = 1; style <= 3; ++style) {
         // The second style beside the first where the card is wide enough for it.
-        const ImGuiStyle& look = ImGui::GetStyle();
-        const float width =
-            ImGui::GetFrameHeight() + look.ItemInnerSpacing.x + ImGui::CalcTextSize(TuneStyleLabel(2)).x;
-        if (style == 2 && ImGui::GetItemRectMax().x + look.ItemSpacing.x + width <=
-                              ImGui::GetWindowContentRegionMax().x + ImGui::GetWindowPos().x) {
-            ImGui::SameLine();
+        if (style == 2) {
+            const float width = ImGui::GetFrameHeight() + ImGui::GetStyle().ItemInnerSpacing.x +
+                                ImGui::CalcTextSize(TuneStyleLabel(2)).x;
+            SameLineIfFits(width);
         }
         if (Noted(TuneStyleLabel(style), ImGui::RadioButton(TuneStyleLabel(style), mode == style))) {
             ChooseTuneStyle(style, shell);

@@ -198,6 +198,35 @@ void PresentWindowFrame(const float clear[4], std::vector<uint8_t>* capture, int
     SDL_GL_SwapWindow(appWindow.window);
 }
 
+WindowPlacement GetAppWindowPlacement() {
+    WindowPlacement placement;
+    if (appWindow.window == nullptr) return placement;
+    WindowBounds& b = placement.bounds;
+    SDL_GetWindowPosition(appWindow.window, &b.x, &b.y);
+    SDL_GetWindowSize(appWindow.window, &b.width, &b.height);
+    placement.maximised = (SDL_GetWindowFlags(appWindow.window) & SDL_WINDOW_MAXIMIZED) != 0;
+    return placement;
+}
+
+void SetAppWindowPlacement(const WindowPlacement& placement) {
+    if (appWindow.window == nullptr) return;
+    const WindowBounds& b = placement.bounds;
+    SDL_RestoreWindow(appWindow.window);
+    if (b.width > 0 && b.height > 0) SDL_SetWindowSize(appWindow.window, b.width, b.height);
+    SDL_SetWindowPosition(appWindow.window, b.x, b.y);
+    if (placement.maximised) SDL_MaximizeWindow(appWindow.window);
+}
+
+void ResizeAppWindow(int width, int height) {
+    if (appWindow.window == nullptr) return;
+    SDL_RestoreWindow(appWindow.window);
+    SDL_SetWindowSize(appWindow.window, width, height);
+}
+
+void KeepAppWindowOnTop(bool onTop) {
+    if (appWindow.window != nullptr) SDL_SetWindowAlwaysOnTop(appWindow.window, onTop ? SDL_TRUE : SDL_FALSE);
+}
+
 void RaiseAppWindow() {
     if (appWindow.window == nullptr) return;
     SDL_RestoreWindow(appWindow.window);

@@ -1,3 +1,4 @@
+#include "platform/scripted/scripted_platform.h"
 #include "platform/shortcut_keys.h"
 
 // Numbered as the SDL back-end numbers them (scancodes), like the rest of the
@@ -13,3 +14,15 @@ const ShortcutKeyCodes& ShortcutKeys() {
                                        .numpadMultiply = 85};
     return keys;
 }
+
+WindowPlacement GetAppWindowPlacement() { return scripted.window.placement; }
+
+void SetAppWindowPlacement(const WindowPlacement& placement) { scripted.window.placement = placement; }
+
+void ResizeAppWindow(int width, int height) {
+    scripted.window.placement.maximised = false;
+    scripted.window.placement.bounds.width = width;
+    scripted.window.placement.bounds.height = height;
+}
+
+void KeepAppWindowOnTop(bool onTop) { scripted.window.onTop = onTop; }

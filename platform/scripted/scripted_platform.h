@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/app_window.h"
 #include "platform/audio_endpoints.h"
 #include "platform/audio_streams.h"
 #include "platform/message_box.h"
@@ -106,6 +107,12 @@ struct ScriptedLauncher {
     std::vector<std::vector<std::string>> launched;
 };
 
+// The program's window as the window code left it.
+struct ScriptedWindow {
+    WindowPlacement placement{{100, 80, 1240, 1010}, false};
+    bool onTop = false;
+};
+
 struct ScriptedPlatform {
     ScriptedEndpoints render;
     ScriptedEndpoints capture;
@@ -114,6 +121,7 @@ struct ScriptedPlatform {
     ScriptedDriverHost driverHost;
     std::vector<ScriptedMessage> messages;
     ScriptedLauncher launcher;
+    ScriptedWindow window;
 };
 
 extern ScriptedPlatform scripted;

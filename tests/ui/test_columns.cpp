@@ -8,6 +8,7 @@
 
 #include "app/controls.h"
 #include "app/presets.h"
+#include "app/takes.h"
 #include "engine/beat_tone.h"
 #include "engine/vocal_presets.h"
 #include "persistence/song_library.h"
@@ -30,6 +31,7 @@ protected:
         StartHeadlessUi(ImVec2(1240, 2600));  // tall enough that no column scrolls anything away
     }
     void TearDown() override {
+        StopMiniOutput();
         StopHeadlessUi();
         StudioWorld::TearDown();
     }
@@ -327,5 +329,46 @@ TEST_F(Columns, TheRecorderPanelTellsWhatEachTakeBecame) {
     Frame();
     ClickOn("●  BẮT ĐẦU THU");
     EXPECT_EQ(shell.recordStatus.rfind("Khong the tao file. Kiem tra thu muc luu / quyen ghi.\n", 0), 0u);
+    std::filesystem::remove_all(folder);
+}
+
+// The Mini Player's two popups, as the singer confirms or cancels them: a take ended on the way in, the window
+// narrow and on top, the Mini output playing while the Studio stream waits stopped; on the way back the Mini output
+// stopped first, the window where it stood, the Studio stream running again.
+TEST_F(Columns, TheMiniPlayerComesAndGoesThroughItsPopups) {
+    AddDriver("Focusrite USB ASIO");
+    BringUp();
+    scripted.render.endpoints = {kSpeakers, kHeadphones};
+    RefreshOutputs();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "sonavela-mini-takes";
+    ASSERT_TRUE(StartTake(0, folder.string(), "mini"));
+    Settle();
+    const auto confirm = [&](const char* open, const char* button) {
+        EXPECT_TRUE(Open(open) && ClickOn(button)) << open << " " << button;
+        Settle();
+    };
+    confirm("CHUYỂN SANG MINI PLAYER", " HUỶ BỎ ");
+    EXPECT_TRUE(!miniPlayerActive && engine.recorderActive);
+    confirm("CHUYỂN SANG MINI PLAYER", " ĐỒNG Ý CHUYỂN ");
+    EXPECT_TRUE(miniPlayerActive && !engine.recorderActive && IsMiniOutputRunning() && IsDriverStreamOpen() &&
+                !IsDriverStreamRunning());
+    EXPECT_TRUE(scripted.window.onTop && scripted.window.placement.bounds.width == 460 &&
+                scripted.window.placement.bounds.height == 840);
+
+    ASSERT_TRUE(Pick("##MiniOutputCombo", kHeadphones.name));
+    EXPECT_TRUE(miniOutput.openedId == kHeadphones.id && StoredConfigValue("mini_output_id") == kHeadphones.id);
+    ToggleBeatDim(shell);
+    ASSERT_TRUE(ClickOn("##MiniBeatVol", 0.6f));
+    EXPECT_FALSE(shell.beatDimmed) << "a level set by hand ends the dim";
+    ASSERT_TRUE(ClickOn("[x] Ghim"));
+    EXPECT_FALSE(scripted.window.onTop);
+
+    confirm("[<<] MO RONG STUDIO", " Ở LẠI MINI PLAYER ");
+    EXPECT_TRUE(miniPlayerActive);
+    confirm("[<<] MO RONG STUDIO", " XÁC NHẬN VỀ STUDIO ");
+    EXPECT_TRUE(!miniPlayerActive && !IsMiniOutputRunning() && IsDriverStreamRunning() && !scripted.window.onTop);
+    EXPECT_EQ(scripted.window.placement.bounds.width, 1240);
+    confirm("CHUYỂN SANG MINI PLAYER", " ĐỒNG Ý CHUYỂN ");
+    EXPECT_TRUE(scripted.window.onTop && FindItem("[ ] Tha")) << "on top again, whatever the pin said";
     std::filesystem::remove_all(folder);
 }

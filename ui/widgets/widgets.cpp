@@ -146,3 +146,10 @@ bool ChoiceCombo(const char* id, int& index, const char* const* entries, int cou
     ImGui::EndCombo();
     return picked;
 }
+
+bool SameLineIfFits(float width) {
+    const float right = ImGui::GetWindowPos().x + ImGui::GetWindowContentRegionMax().x;
+    if (ImGui::GetItemRectMax().x + ImGui::GetStyle().ItemSpacing.x + width > right) return false;
+    ImGui::SameLine();
+    return true;
+}

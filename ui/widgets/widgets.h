@@ -36,3 +36,6 @@ bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour,
 // too), `index` then holds it. Each entry is noted under its own label for the tests. The
 // preview is `unchosen` while the index is outside the entries.
 bool ChoiceCombo(const char* id, int& index, const char* const* entries, int count, const char* unchosen = "");
+// SameLine when an item of the given width still fits beside the last one;
+// otherwise the item goes to the next line. True when it stays on the line.
+bool SameLineIfFits(float width);
