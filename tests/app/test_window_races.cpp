@@ -74,14 +74,10 @@ TEST(WindowRaces, TheAudioThreadsRunWhileTheWindowChangesEverything) {
                 running = false;
                 while (inCallback.load()) std::this_thread::yield();
             }
-            EnterMiniPlayer();
-            miniPlayerActive = true;
+            ASSERT_TRUE(SwitchToMiniPlayer());
             ASSERT_TRUE(RunDeviceOperation(OpenBeatCapture));
-            ASSERT_TRUE(RunDeviceOperation(OpenSelectedMiniOutput));
         } else {
-            ReturnToStudio();  // gives the ring back before the Mini thread is stopped
-            StopMiniOutput();
-            miniPlayerActive = false;
+            SwitchToStudio();
             running = true;
         }
     }
