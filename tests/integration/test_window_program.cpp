@@ -12,8 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "app/device_actions.h"
+#include "engine/engine_params.h"
 #include "tests/support/private_server.h"
 #include "tests/support/shell.h"
+#include "tests/support/wav_reader.h"
 #include "tests/ui/frame_harness.h"
 #include "tools/synth/signals.h"
 #include "ui/shell_frame.h"
@@ -49,7 +52,7 @@ protected:
         std::string t = (fs::temp_directory_path() / "sonavela-window-XXXXXX").string();
         ASSERT_NE(mkdtemp(t.data()), nullptr);
         dir = t;
-        display = std::make_unique<Background>("exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>'" +
+        display = std::make_unique<Background>("exec Xvfb -displayfd 3 -screen 0 1280x1600x24 -nolisten tcp 3>'" +
                                                (dir / "display").string() + "' 2>/dev/null");
         ASSERT_TRUE(WaitForText(dir / "display", "\n", 10)) << "Xvfb did not start";
         const std::string number = ReadFile(dir / "display").substr(0, ReadFile(dir / "display").find('\n'));
@@ -121,43 +124,87 @@ TEST_F(WindowProgram, WithoutASoundServerItStillOpensTheMainShell) {
     EXPECT_NE(log.find("[INFO] Khong co ASIO - Main Shell van hoat dong"), std::string::npos) << log;
 }
 
-// The singer's view of Tone Control: two clicks on "+  TANG" in the real window, and the beat that reaches
-// the speakers is two semitones up. The button is found where the same layout draws it at the window's size.
-TEST_F(WindowProgram, TwoClicksOnTangPlayTheBeatTwoSemitonesHigher) {
-    PrivateServer server{(dir / "server").string()};
-    ASSERT_TRUE(server.Start());
-    auto program = Start("tone.log", "JACK_DEFAULT_SERVER=none");
-    ASSERT_TRUE(WaitForText(dir / "tone.log", "ASIO Stream da kich hoat")) << ReadFile(dir / "tone.log");
-    const std::string x = "env DISPLAY=" + displayName + " xdotool ";
-    const std::string window = ShellWord(x + "search --sync --name 'Sonavela Studio'");
-    std::istringstream geometry(Shell(x + "getwindowgeometry --shell " + window));
-    int width = 0;
-    int height = 0;
-    for (std::string line; std::getline(geometry, line);) {
-        if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
-        if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
-    }
-    ASSERT_GT(width * height, 0) << window;
-    StartHeadlessUi(ImVec2(static_cast<float>(width), static_cast<float>(height)));
+// The real window's items, found where the same layout draws them headless at the window's size (with the
+// outputs the program lists), and clicked with xdotool.
+class WindowClicks : public WindowProgram {
+protected:
+    std::unique_ptr<PrivateServer> server;
+    std::unique_ptr<Background> program;
+    std::string window;
+    ImVec2 size;
     ShellState shell;
-    for (int i = 0; i < 4; ++i) RunFrame([&] { DrawShellFrame(shell); });
-    const ProbedItem* button = FindItem("+  TANG");
-    ASSERT_NE(button, nullptr);
-    const std::string at = std::to_string(static_cast<int>((button->min.x + button->max.x) / 2)) + " " +
-                           std::to_string(static_cast<int>((button->min.y + button->max.y) / 2));
-    StopHeadlessUi();
-
-    Background beat(
-        "sox -n -t raw -r 48000 -c 2 -e floating-point -b 32 - synth 8 sine 440 vol 0.5 | "
-        "pacat --playback -d CABLE_Input --format=float32le --rate=48000 --channels=2 --raw");
-    for (int i = 0; i < 2; ++i) {
-        Shell(x + "mousemove --window " + window + " " + at + " click 1");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    void StartProgram() {
+        server = std::make_unique<PrivateServer>((dir / "server").string());
+        ASSERT_TRUE(server->Start());
+        fs::create_directories(dir / "data/Brivanta/Sonavela");
+        std::ofstream(dir / "data/Brivanta/Sonavela/sonavela_config.txt") << "setup_complete=1\n";
+        program = Start("program.log", "JACK_DEFAULT_SERVER=none");
+        ASSERT_TRUE(WaitForText(dir / "program.log", "ASIO Stream da kich hoat")) << ReadFile(dir / "program.log");
+        window = ShellWord(Xdo() + "search --sync --name 'Sonavela Studio'");
+        RefreshOutputs();
     }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    MonitorRecording speakers("Speakers_Builtin", dir / "speakers.raw");
+    std::string Xdo() const { return "env DISPLAY=" + displayName + " xdotool "; }
+    void MeasureWindow() {
+        std::istringstream geometry(Shell(Xdo() + "getwindowgeometry --shell " + window));
+        for (std::string line; std::getline(geometry, line);) {
+            if (line.rfind("WIDTH=", 0) == 0) size.x = std::stof(line.substr(6));
+            if (line.rfind("HEIGHT=", 0) == 0) size.y = std::stof(line.substr(7));
+        }
+    }
+    void ClickItem(const std::string& label) {
+        MeasureWindow();
+        StartHeadlessUi(size);
+        const auto draw = [&] { DrawShellFrame(shell); };
+        for (int i = 0; i < 4; ++i) RunFrame(draw);
+        for (int i = 0; i < 2; ++i) RunFrame(draw);
+        const ProbedItem* item = FindItem(label);
+        ASSERT_NE(item, nullptr) << label;
+        const std::string at = std::to_string(static_cast<int>((item->min.x + item->max.x) / 2)) + " " +
+                               std::to_string(static_cast<int>((item->min.y + item->max.y) / 2));
+        StopHeadlessUi();
+        Shell(Xdo() + "mousemove --window " + window + " " + at + " click 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    // The beat that reached the speakers, from the 440 Hz tone played into the cable.
+    double SpeakersFrequency() {
+        Background beat(
+            "sox -n -t raw -r 48000 -c 2 -e floating-point -b 32 - synth 6 sine 440 vol 0.5 | "
+            "pacat --playback -d CABLE_Input --format=float32le --rate=48000 --channels=2 --raw");
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        MonitorRecording speakers("Speakers_Builtin", dir / "speakers.raw");
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const std::vector<float> out = speakers.Stop();
+        return EstimateFrequency(out, out.size() / 4, out.size());
+    }
+    void TearDown() override {
+        if (program) {
+            EXPECT_EQ(program->Stop(), 0);
+        }
+        server.reset();  // before its folder goes
+        WindowProgram::TearDown();
+    }
+};
+
+// Tone Control as the singer uses it: two clicks on "+  TANG" and the speakers play the beat two semitones up.
+TEST_F(WindowClicks, TwoClicksOnTangPlayTheBeatTwoSemitonesHigher) {
+    StartProgram();
+    for (int i = 0; i < 2; ++i) ClickItem("+  TANG");
+    EXPECT_NEAR(SpeakersFrequency(), 493.88, 1.5) << ReadFile(dir / "program.log");
+}
+
+// A take started and stopped from the recorder panel is a WAV file libsndfile reads back, as long as it ran.
+TEST_F(WindowClicks, ARecordingFromThePanelIsAWavFileOfItsLength) {
+    StartProgram();
+    ClickItem("●  BẮT ĐẦU THU");
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const std::vector<float> out = speakers.Stop();
-    EXPECT_NEAR(EstimateFrequency(out, out.size() / 4, out.size()), 493.88, 1.5) << ReadFile(dir / "tone.log");
-    EXPECT_EQ(program->Stop(), 0);
+    engine.recorderActive = true;  // the panel's face while it records
+    ClickItem("[ DANG THU 00:00:00 ] - BAM DE DUNG & LUU###StopRecBtn");
+    engine.recorderActive = false;
+    std::vector<fs::path> takes;
+    for (const auto& f : fs::recursive_directory_iterator(dir)) {
+        if (f.path().extension() == ".wav") takes.push_back(f.path());
+    }
+    ASSERT_EQ(takes.size(), 1u) << ReadFile(dir / "program.log");
+    const size_t samples = ReadPcm16(takes[0].string()).size();
+    EXPECT_TRUE(samples > 48000 * 2 && samples < 4 * 48000 * 2) << samples;  // about the two seconds between the clicks
 }
