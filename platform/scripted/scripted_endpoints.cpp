@@ -8,6 +8,7 @@ void ResetScriptedPlatform() {
     scripted.driverHost = ScriptedDriverHost{};
     scripted.messages.clear();
     scripted.launcher = ScriptedLauncher{};
+    scripted.soundServer = ScriptedSoundServer{};
     ScriptedCapture& c = scripted.captureStream;
     c.openFails = false;
     c.endpointChannels = 2;

@@ -11,6 +11,7 @@
 #include "platform/audio_endpoints.h"
 #include "platform/audio_streams.h"
 #include "platform/message_box.h"
+#include "platform/sound_server.h"
 #include "platform/studio_driver.h"
 
 struct ScriptedEndpoints {
@@ -106,6 +107,14 @@ struct ScriptedLauncher {
     std::vector<std::vector<std::string>> launched;
 };
 
+// The sound server's own work: a loaded virtual output joins the render
+// endpoints; a moved stream is recorded as "index -> output".
+struct ScriptedSoundServer {
+    std::string loadError;  // non-empty: loading fails with it
+    std::vector<PlaybackStream> streams;
+    std::vector<std::string> moves;
+};
+
 struct ScriptedPlatform {
     ScriptedEndpoints render;
     ScriptedEndpoints capture;
@@ -114,6 +123,7 @@ struct ScriptedPlatform {
     ScriptedDriverHost driverHost;
     std::vector<ScriptedMessage> messages;
     ScriptedLauncher launcher;
+    ScriptedSoundServer soundServer;
 };
 
 extern ScriptedPlatform scripted;
