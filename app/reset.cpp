@@ -21,7 +21,8 @@ bool ResetToDefaults(ShellState& shell) {
     hostRequests.requestedStudioMode = appConfig.studioMode;
     const bool saved = SaveConfigNow();
     RefreshOutputs();
-    shell.wizard = {.step = 0, .firstCheckDone = false, .secondCheckDone = false, .visible = true};
+    shell.wizard = SetupWizardView{};
+    shell.setupWizardPending = true;
     // The panels' fields follow the reset, not what they showed before it.
     shell.recorderFieldsLoaded = false;
     shell.latencyChoice = -1;

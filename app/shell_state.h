@@ -11,10 +11,14 @@
 #include "platform/app_window.h"
 
 struct SetupWizardView {
-    int32_t step = 0;
-    bool firstCheckDone = false;
-    bool secondCheckDone = false;
-    bool visible = false;
+    int32_t setupWizardStep = 0;       // 0..5
+    bool wizardBraveOpened = false;    // unlocks the browser's routing
+    bool wizardBeatConfirmed = false;  // a beat was seen on the cable; latched
+    // What the last cable creation and the last routing said, for the window.
+    std::string cableSaid;
+    bool cableDone = false;
+    std::string routeSaid;
+    bool routeDone = false;
 };
 
 struct ShellState {

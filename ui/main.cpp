@@ -4,6 +4,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -164,6 +165,10 @@ int main() {
         return 1;
     }
     FinishStartUp(shell);
+    // A screenshot of a later step of the wizard opens it there.
+    if (const char* step = std::getenv("SONAVELA_WIZARD_STEP"); step != nullptr) {
+        shell.wizard.setupWizardStep = std::clamp(static_cast<int32_t>(std::strtol(step, nullptr, 10)), 0, 5);
+    }
     RunFrameLoop(shell);
 
     CloseAppWindow();

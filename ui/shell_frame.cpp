@@ -16,6 +16,7 @@
 #include "ui/mini_player.h"
 #include "ui/notice_popups.h"
 #include "ui/recorder_panel.h"
+#include "ui/setup_wizard.h"
 #include "ui/vocal_column.h"
 #include "ui/widgets/item_probe.h"
 #include "ui/widgets/theme.h"
@@ -117,10 +118,7 @@ void DrawShellFrame(ShellState& shell) {
     } else {
         DrawStudioBody(shell);
     }
-    if (shell.setupWizardPending) {
-        shell.setupWizardPending = false;
-        shell.wizard.visible = true;
-    }
+    DrawSetupWizard(shell);
     DrawNoticePopups();
     ImGui::End();
 }

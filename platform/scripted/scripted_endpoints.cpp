@@ -9,6 +9,7 @@ void ResetScriptedPlatform() {
     scripted.messages.clear();
     scripted.launcher = ScriptedLauncher{};
     scripted.window = ScriptedWindow{};
+    scripted.soundServer = ScriptedSoundServer{};
     ScriptedCapture& c = scripted.captureStream;
     c.openFails = false;
     c.endpointChannels = 2;

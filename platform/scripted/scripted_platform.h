@@ -12,6 +12,7 @@
 #include "platform/audio_endpoints.h"
 #include "platform/audio_streams.h"
 #include "platform/message_box.h"
+#include "platform/sound_server.h"
 #include "platform/studio_driver.h"
 
 struct ScriptedEndpoints {
@@ -113,6 +114,14 @@ struct ScriptedWindow {
     bool onTop = false;
 };
 
+// The sound server's own work: a loaded virtual output joins the render
+// endpoints; a moved stream is recorded as "index -> output".
+struct ScriptedSoundServer {
+    std::string loadError;  // non-empty: loading fails with it
+    std::vector<PlaybackStream> streams;
+    std::vector<std::string> moves;
+};
+
 struct ScriptedPlatform {
     ScriptedEndpoints render;
     ScriptedEndpoints capture;
@@ -122,6 +131,7 @@ struct ScriptedPlatform {
     std::vector<ScriptedMessage> messages;
     ScriptedLauncher launcher;
     ScriptedWindow window;
+    ScriptedSoundServer soundServer;
 };
 
 extern ScriptedPlatform scripted;

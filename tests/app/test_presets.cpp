@@ -127,17 +127,17 @@ TEST_F(VocalPresets, AResetReturnsEverythingAtOnceKeepsTheOldFileAndSurvivesAFai
     EXPECT_TRUE(engine.micChannelMode == 1 && engine.vocalVolume == 100.0f && !engine.harmonyEnabled &&
                 engine.fxEnabled && IsTuneEnabled());
     EXPECT_TRUE(values.sliders[Param::VocalVolume] == 100.0f && values.builtinPreset == 6 && values.userPreset == -1 &&
-                values.toneSemitones == 0.0f && BeatToneSemitones() == 0.0f && values.wizard.visible);
+                values.toneSemitones == 0.0f && BeatToneSemitones() == 0.0f && values.setupWizardPending);
     // BEAT ONLY is left to the frame loop, which reopens the stream with its input.
     EXPECT_TRUE(engine.studioMode == 1 && hostRequests.requestedStudioMode == 0);
     WriteFile(ConfigPath(), before);  // a failed write keeps the reset in memory
     Start(values);
-    values.wizard.visible = false;
+    values.setupWizardPending = false;
     signal(SIGXFSZ, SIG_IGN);
     const rlimit small{100, 100};  // bytes a file may grow to: no config fits
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     EXPECT_FALSE(ResetToDefaults(values));
     EXPECT_TRUE(ReadFile(ConfigPath()) == before && appConfig == DefaultAppConfig() && engine.vocalVolume == 100.0f &&
-                values.wizard.visible && !fs::exists(ConfigPath() + ".partial"));
+                values.setupWizardPending && !fs::exists(ConfigPath() + ".partial"));
 }
 }  // namespace
