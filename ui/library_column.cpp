@@ -25,12 +25,6 @@ struct SongAction {
     size_t index = 0;
 };
 
-template <size_t N>
-void FillField(char (&field)[N], const std::string& text) {
-    const std::string kept = TruncateUtf8(text, N - 1);
-    std::memcpy(field, kept.c_str(), kept.size() + 1);
-}
-
 // At least the given width, and never narrower than the label: a wider font must not cut "TONE" short.
 float RowButtonWidth(const char* label, float width) {
     return std::max(width, ImGui::CalcTextSize(label).x + 2 * ImGui::GetStyle().FramePadding.x);

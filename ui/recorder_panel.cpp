@@ -24,12 +24,6 @@
 namespace {
 constexpr double kSavedNoticeSeconds = 5.0;
 
-template <size_t N>
-void FillField(char (&field)[N], const std::string& text) {
-    const std::string kept = TruncateUtf8(text, N - 1);
-    std::memcpy(field, kept.c_str(), kept.size() + 1);
-}
-
 std::string FolderOrDefault(const char* folder) { return folder[0] != '\0' ? folder : GetDefaultRecordingsFolder(); }
 
 void LoadFields(ShellState& shell) {

@@ -47,12 +47,6 @@ const UserPreset* ActiveUserPreset(const ShellState& shell) {
     return i >= 0 && static_cast<size_t>(i) < userPresets.size() ? &userPresets[static_cast<size_t>(i)] : nullptr;
 }
 
-template <size_t N>
-void FillField(char (&field)[N], const std::string& text) {
-    const std::string kept = TruncateUtf8(text, N - 1);
-    std::memcpy(field, kept.c_str(), kept.size() + 1);
-}
-
 void DrawPresetCombo(ShellState& shell) {
     const UserPreset* active = ActiveUserPreset(shell);
     const std::string preview = PresetDisplayName(shell);

@@ -3,6 +3,11 @@
 
 #include <imgui.h>
 
+#include <cstring>
+#include <string>
+
+#include "platform/utf8_text.h"
+
 // A column section's heading: the title in the accent, the subtitle muted,
 // a faint rule in the accent and a 7 px gap.
 void SectionHeader(const char* title, const char* subtitle, const ImVec4& accent);
@@ -39,3 +44,10 @@ bool ChoiceCombo(const char* id, int& index, const char* const* entries, int cou
 // SameLine when an item of the given width still fits beside the last one;
 // otherwise the item goes to the next line. True when it stays on the line.
 bool SameLineIfFits(float width);
+
+// Text into a fixed text field, cut between characters when it is longer.
+template <size_t N>
+void FillField(char (&field)[N], const std::string& text) {
+    const std::string kept = TruncateUtf8(text, N - 1);
+    std::memcpy(field, kept.c_str(), kept.size() + 1);
+}
