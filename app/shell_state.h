@@ -14,6 +14,7 @@ struct SetupWizardView {
     int32_t setupWizardStep = 0;       // 0..5
     bool wizardBraveOpened = false;    // unlocks the browser's routing
     bool wizardBeatConfirmed = false;  // a beat was seen on the cable; latched
+    bool outputsListed = false;        // the outputs were listed since the Mini output step was shown
     // What the last cable creation and the last routing said, for the window.
     std::string cableSaid;
     bool cableDone = false;

@@ -36,16 +36,6 @@ const AsioDriverEntry* CurrentDriver() {
                : nullptr;
 }
 
-// A device panel's header, open as the config left it at the start of the
-// run; a change is kept for the next start.
-bool PanelHeader(const char* label, bool AppConfig::*flag) {
-    ImGui::SetNextItemOpen(appConfig.*flag, ImGuiCond_Once);
-    const bool open = ImGui::CollapsingHeader(label);
-    NoteItem(label);
-    KeepPanelOpen(flag, open);
-    return open;
-}
-
 void DrawToneCard(ShellState& shell) {
     const float tone = shell.toneSemitones;
     BeginCard("##HeroToneControl", 152.0f);

@@ -13,6 +13,7 @@
 #include "persistence/song_library.h"
 #include "platform/utf8_text.h"
 #include "ui/mini_player.h"
+#include "ui/param_slider.h"
 #include "ui/widgets/item_probe.h"
 #include "ui/widgets/theme.h"
 #include "ui/widgets/widgets.h"
@@ -104,33 +105,21 @@ void DrawMiniPlayerSwitch(ShellState& shell) {
         ImGui::OpenPopup(popup);
     }
     ImGui::PopStyleColor(3);
-    if (!ImGui::BeginPopupModal(popup, nullptr, ImGuiWindowFlags_NoMove | ImGuiWindowFlags_AlwaysAutoResize)) return;
-    ImGui::TextColored(ImVec4(1.0f, 0.8f, 0.2f, 1.0f), "[!] CẢNH BÁO CHUYỂN CHẾ ĐỘ");
-    ImGui::Separator();
-    ImGui::Spacing();
-    ImGui::Text(
-        "Bạn có chắc chắn muốn chuyển sang MINI PLAYER không?\n- Soundcard và Auto-Tune sẽ tạm tắt để giảm tải "
-        "CPU.\n- Âm thanh sẽ chuyển sang Mini Output đã chọn (3.5mm / Bluetooth / HDMI).");
-    ImGui::Spacing();
-    ImGui::Separator();
-    ImGui::Spacing();
-    if (ColouredButton(" ĐỒNG Ý CHUYỂN ", ImVec2(150, 34), ImVec4(0.2f, 0.5f, 0.35f, 1.0f),
-                       ImGui::GetStyleColorVec4(ImGuiCol_ButtonHovered))) {
-        ImGui::CloseCurrentPopup();
-        EnterMiniPlayerWindow(shell);
-    }
-    ImGui::SameLine();
-    if (Noted(" HUỶ BỎ ", ImGui::Button(" HUỶ BỎ ", ImVec2(100, 34)))) ImGui::CloseCurrentPopup();
-    ImGui::EndPopup();
+    const bool confirmed = ConfirmPopup(
+        popup, {.heading = "[!] CẢNH BÁO CHUYỂN CHẾ ĐỘ",
+                .headingColour = ImVec4(1.0f, 0.8f, 0.2f, 1.0f),
+                .text = "Bạn có chắc chắn muốn chuyển sang MINI PLAYER không?\n- Soundcard và Auto-Tune sẽ tạm tắt để "
+                        "giảm tải CPU.\n- Âm thanh sẽ chuyển sang Mini Output đã chọn (3.5mm / Bluetooth / HDMI).",
+                .confirm = " ĐỒNG Ý CHUYỂN ",
+                .confirmSize = ImVec2(150, 34),
+                .confirmColour = ImVec4(0.2f, 0.5f, 0.35f, 1.0f),
+                .cancel = " HUỶ BỎ ",
+                .cancelSize = ImVec2(100, 34)});
+    if (confirmed) EnterMiniPlayerWindow(shell);
 }
 
 void DrawSongLibrary(ShellState& shell) {
-    ImGui::SetNextItemOpen(appConfig.uiSongLibraryOpen, ImGuiCond_Once);
-    const char* header = "SONG LIBRARY  |  Bài hát, YouTube & tone đã lưu";
-    const bool open = ImGui::CollapsingHeader(header);
-    NoteItem(header);
-    KeepPanelOpen(&AppConfig::uiSongLibraryOpen, open);
-    if (!open) return;
+    if (!PanelHeader("SONG LIBRARY  |  Bài hát, YouTube & tone đã lưu", &AppConfig::uiSongLibraryOpen)) return;
     ImGui::SetNextItemWidth(-FLT_MIN);
     ImGui::InputTextWithHint("##SongName", "Ten bai hat (vi du: Mot coi di ve)", shell.songName, sizeof shell.songName);
     NoteItem("##SongName");

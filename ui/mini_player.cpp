@@ -64,26 +64,17 @@ void DrawOutputChoice() {
 }
 
 void DrawReturnPopup(ShellState& shell) {
-    if (!ImGui::BeginPopupModal(kReturnPopup, nullptr, ImGuiWindowFlags_NoMove | ImGuiWindowFlags_AlwaysAutoResize)) {
-        return;
-    }
-    ImGui::TextColored(ImVec4(1.0f, 0.3f, 0.3f, 1.0f), "[!] CHUYỂN VỀ SONAVELA STUDIO");
-    ImGui::Separator();
-    ImGui::Spacing();
-    ImGui::Text(
-        "Bạn đang dùng Mini Output cho dàn show/gia đình.\nChuyển về Studio sẽ ngắt WASAPI và kết nối Soundcard "
-        "ASIO.\nBạn có muốn tiếp tục?");
-    ImGui::Spacing();
-    ImGui::Separator();
-    ImGui::Spacing();
-    if (ColouredButton(" XÁC NHẬN VỀ STUDIO ", ImVec2(170, 34), ImVec4(0.70f, 0.25f, 0.25f, 1.0f),
-                       ImGui::GetStyleColorVec4(ImGuiCol_ButtonHovered))) {
-        ImGui::CloseCurrentPopup();
-        ReturnToStudioWindow(shell);
-    }
-    ImGui::SameLine();
-    if (Noted(" Ở LẠI MINI PLAYER ", ImGui::Button(" Ở LẠI MINI PLAYER ", ImVec2(160, 34)))) ImGui::CloseCurrentPopup();
-    ImGui::EndPopup();
+    const bool confirmed = ConfirmPopup(
+        kReturnPopup, {.heading = "[!] CHUYỂN VỀ SONAVELA STUDIO",
+                       .headingColour = ImVec4(1.0f, 0.3f, 0.3f, 1.0f),
+                       .text = "Bạn đang dùng Mini Output cho dàn show/gia đình.\nChuyển về Studio sẽ ngắt WASAPI và "
+                               "kết nối Soundcard ASIO.\nBạn có muốn tiếp tục?",
+                       .confirm = " XÁC NHẬN VỀ STUDIO ",
+                       .confirmSize = ImVec2(170, 34),
+                       .confirmColour = ImVec4(0.70f, 0.25f, 0.25f, 1.0f),
+                       .cancel = " Ở LẠI MINI PLAYER ",
+                       .cancelSize = ImVec2(160, 34)});
+    if (confirmed) ReturnToStudioWindow(shell);
 }
 
 void DrawModeButtons(ShellState& shell) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/device_actions.h"
@@ -326,11 +327,13 @@ void DrawBeatTest(ShellState& shell) {
     }
 }
 
-void DrawMiniOutput() {
+void DrawMiniOutput(ShellState& shell) {
     ImGui::TextWrapped(
         "Mini Player chi phat beat karaoke da tang/giam tone. Co the chon 3.5mm, Bluetooth, HDMI hoac output Windows "
         "khac.");
-    RefreshOutputs();  // before the list is drawn, never while it is walked
+    // Listed once each time the step is shown, before the list is drawn: not a
+    // sound-server round trip every frame.
+    if (!std::exchange(shell.wizard.outputsListed, true)) RefreshOutputs();
     std::vector<const char*> names;
     for (const AudioEndpoint& e : endpointLists.outputEndpoints) names.push_back(e.name.c_str());
     int index = endpointLists.selectedOutputIndex;
@@ -370,6 +373,7 @@ void DrawStep(ShellState& shell) {
     ImGui::TextColored(kHeading, "%s", titles[step]);
     NoteItem(titles[step]);
     ImGui::Spacing();
+    if (step != 4) shell.wizard.outputsListed = false;
     switch (step) {
         case 0:
             DrawSystemCheck(shell);
@@ -384,7 +388,7 @@ void DrawStep(ShellState& shell) {
             DrawBeatTest(shell);
             break;
         case 4:
-            DrawMiniOutput();
+            DrawMiniOutput(shell);
             break;
         default:
             DrawSummary();
@@ -419,6 +423,7 @@ void DrawSetupWizard(ShellState& shell) {
     if (shell.setupWizardPending) {
         ImGui::OpenPopup(kPopup);
         shell.setupWizardPending = false;
+        shell.wizard.outputsListed = false;
     }
     ImGui::SetNextWindowSize(ImVec2(720, 640), ImGuiCond_Appearing);
     if (!ImGui::BeginPopupModal(kPopup, nullptr, ImGuiWindowFlags_NoResize)) return;

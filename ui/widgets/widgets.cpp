@@ -153,3 +153,20 @@ bool SameLineIfFits(float width) {
     ImGui::SameLine();
     return true;
 }
+
+bool ConfirmPopup(const char* id, const ConfirmPopupLook& look) {
+    if (!ImGui::BeginPopupModal(id, nullptr, ImGuiWindowFlags_NoMove | ImGuiWindowFlags_AlwaysAutoResize)) return false;
+    ImGui::TextColored(look.headingColour, "%s", look.heading);
+    ImGui::Separator();
+    ImGui::Spacing();
+    ImGui::TextUnformatted(look.text);
+    ImGui::Spacing();
+    ImGui::Separator();
+    ImGui::Spacing();
+    const bool confirmed = ColouredButton(look.confirm, look.confirmSize, look.confirmColour,
+                                          ImGui::GetStyleColorVec4(ImGuiCol_ButtonHovered));
+    ImGui::SameLine();
+    if (confirmed || Noted(look.cancel, ImGui::Button(look.cancel, look.cancelSize))) ImGui::CloseCurrentPopup();
+    ImGui::EndPopup();
+    return confirmed;
+}

@@ -51,3 +51,18 @@ void FillField(char (&field)[N], const std::string& text) {
     const std::string kept = TruncateUtf8(text, N - 1);
     std::memcpy(field, kept.c_str(), kept.size() + 1);
 }
+
+// The Mini Player's two confirmations: a modal with a warning heading, the
+// text, and a coloured confirm button beside a cancel one. True on the frame
+// the user confirmed (the popup is then closed).
+struct ConfirmPopupLook {
+    const char* heading;
+    ImVec4 headingColour;
+    const char* text;
+    const char* confirm;
+    ImVec2 confirmSize;
+    ImVec4 confirmColour;
+    const char* cancel;
+    ImVec2 cancelSize;
+};
+bool ConfirmPopup(const char* id, const ConfirmPopupLook& look);
