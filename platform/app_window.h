@@ -22,10 +22,14 @@ WindowBounds UsableDisplayBounds();
 bool OpenAppWindow(const std::string& title, const WindowBounds& place, std::string& reason);
 void CloseAppWindow();
 void StopWindowSystem();
+// The display went away under the window (its server ended); the frame loop
+// is told to quit, and the program ends without drawing again.
+bool AppWindowDisplayLost();
 
 // Waits up to timeoutSeconds for the first event and handles every event
 // waiting. Returns whether any arrived; `quit` is set when the user closed
-// the window, `exposed` when what it showed must be drawn again.
+// the window or the display went away, `exposed` when what it showed must be
+// drawn again.
 bool HandleWindowEvents(double timeoutSeconds, bool& quit, bool& exposed);
 bool AppWindowMinimised();
 // The OpenGL renderer draws in software (no GPU): frames are then expensive.

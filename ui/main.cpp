@@ -170,6 +170,7 @@ int main() {
         shell.wizard.setupWizardStep = std::clamp(static_cast<int32_t>(std::strtol(step, nullptr, 10)), 0, 5);
     }
     RunFrameLoop(shell);
+    if (AppWindowDisplayLost()) Console("[WARN] Mat ket noi voi man hinh - Sonavela dong lai va giu cai dat.\n");
 
     CloseAppWindow();
     ImGui::DestroyContext();

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_opengl.h>
+#include <SDL_syswm.h>
 #include <imgui.h>
 #include <imgui_impl_opengl3.h>
 #include <imgui_impl_sdl.h>
@@ -20,8 +21,34 @@ struct AppWindow {
     SDL_GLContext context = nullptr;
     bool backEndsStarted = false;
     bool software = false;
+    // The display's connection broke (the X server ended): nothing may be drawn
+    // or torn down through it any more, but the program still ends in order.
+    bool displayLost = false;
 };
 AppWindow appWindow;
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+// Xlib would otherwise end the process on the spot, with the audio threads
+// still running under the static destructors.
+void OnDisplayLost(Display* /*display*/, void* /*data*/) { appWindow.displayLost = true; }
+int OnDisplayError(Display* /*display*/) {
+    appWindow.displayLost = true;
+    return 0;
+}
+#endif
+
+void WatchDisplayConnection(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
+        XSetIOErrorHandler(OnDisplayError);
+        XSetIOErrorExitHandler(info.info.x11.display, OnDisplayLost, nullptr);
+    }
+#else
+    (void)window;
+#endif
+}
 
 // The program's icon: a microphone head over a cyan ring on the window's dark blue.
 SDL_Surface* MakeIcon() {
@@ -99,6 +126,7 @@ bool OpenAppWindow(const std::string& title, const WindowBounds& place, std::str
         reason = SDL_GetError();
         return false;
     }
+    WatchDisplayConnection(appWindow.window);
     if (SDL_Surface* icon = MakeIcon()) {
         SDL_SetWindowIcon(appWindow.window, icon);
         SDL_FreeSurface(icon);
@@ -125,6 +153,12 @@ bool OpenAppWindow(const std::string& title, const WindowBounds& place, std::str
 }
 
 void CloseAppWindow() {
+    if (appWindow.displayLost) {
+        // Its resources went with the connection; only the GUI library's side is left.
+        if (appWindow.backEndsStarted) ImGui_ImplSDL2_Shutdown();
+        appWindow = AppWindow{.displayLost = true};
+        return;
+    }
     if (appWindow.backEndsStarted) {
         ImGui_ImplOpenGL3_Shutdown();
         ImGui_ImplSDL2_Shutdown();
@@ -134,9 +168,18 @@ void CloseAppWindow() {
     appWindow = AppWindow{};
 }
 
-void StopWindowSystem() { SDL_Quit(); }
+void StopWindowSystem() {
+    // Closing the display again through a broken connection would end the process.
+    if (!appWindow.displayLost) SDL_Quit();
+}
+
+bool AppWindowDisplayLost() { return appWindow.displayLost; }
 
 bool HandleWindowEvents(double timeoutSeconds, bool& quit, bool& exposed) {
+    if (appWindow.displayLost) {
+        quit = true;
+        return false;
+    }
     SDL_Event event;
     const int waitMs = static_cast<int>(std::lround(std::max(0.0, timeoutSeconds) * 1000.0));
     bool any = waitMs > 0 ? SDL_WaitEventTimeout(&event, waitMs) == 1 : SDL_PollEvent(&event) == 1;
@@ -159,6 +202,7 @@ bool HandleWindowEvents(double timeoutSeconds, bool& quit, bool& exposed) {
                 break;
         }
     } while (SDL_PollEvent(&event) == 1);
+    if (appWindow.displayLost) quit = true;
     return true;
 }
 
