@@ -57,8 +57,11 @@ void Say(const ImVec4& colour, const char* text) {
     ImGui::TextColored(colour, "%s", text);
     NoteItem(text);
 }
+// Wrapped: the wizard is narrower than its longest hints.
 void SayDim(const char* text) {
-    ImGui::TextDisabled("%s", text);
+    ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
+    ImGui::TextWrapped("%s", text);
+    ImGui::PopStyleColor();
     NoteItem(text);
 }
 void SayWrapped(const char* text) {
