@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "app/device_actions.h"
+#include "devices/beat_capture.h"
+#include "devices/player_mode.h"
 #include "engine/engine_params.h"
 #include "tests/support/private_server.h"
 #include "tests/support/shell.h"
@@ -136,12 +138,15 @@ protected:
     std::string window;
     ImVec2 size;
     ShellState shell;
-    void StartProgram() {
+    // The program on a private server, set up as the config says; `setUp` runs on the server before it starts.
+    void StartProgram(const std::string& config = "setup_complete=1\n", const std::string& extraEnv = "",
+                      const std::function<void()>& setUp = {}) {
         server = std::make_unique<PrivateServer>((dir / "server").string());
         ASSERT_TRUE(server->Start());
+        if (setUp) setUp();
         fs::create_directories(dir / "data/Brivanta/Sonavela");
-        std::ofstream(dir / "data/Brivanta/Sonavela/sonavela_config.txt") << "setup_complete=1\n";
-        program = Start("program.log", "JACK_DEFAULT_SERVER=none");
+        std::ofstream(dir / "data/Brivanta/Sonavela/sonavela_config.txt") << config;
+        program = Start("program.log", "JACK_DEFAULT_SERVER=none " + extraEnv);
         ASSERT_TRUE(WaitForText(dir / "program.log", "ASIO Stream da kich hoat")) << ReadFile(dir / "program.log");
         window = ShellWord(Xdo() + "search --sync --onlyvisible --name 'Sonavela Studio'");
         std::this_thread::sleep_for(std::chrono::seconds(1));  // its first frames drawn, so a click is not lost
@@ -155,28 +160,47 @@ protected:
             if (line.rfind("HEIGHT=", 0) == 0) size.y = std::stof(line.substr(7));
         }
     }
-    void ClickItem(const std::string& label) {
+    // Clicks the last label of the path; the ones before it were clicked already (a button that opens a
+    // popup), and are clicked headless so that the layout shows what the window shows.
+    void ClickItem(const std::vector<std::string>& path) {
         MeasureWindow();
         StartHeadlessUi(size);
         const auto draw = [&] { DrawShellFrame(shell); };
-        for (int i = 0; i < 4; ++i) RunFrame(draw);
-        for (int i = 0; i < 2; ++i) RunFrame(draw);
-        const ProbedItem* item = FindItem(label);
-        ASSERT_NE(item, nullptr) << label;
+        shell.setupWizardPending = !shell.wizard.cableSaid.empty() || shell.wizard.setupWizardStep > 0;
+        for (int i = 0; i < 6; ++i) RunFrame(draw);
+        for (size_t i = 0; i + 1 < path.size(); ++i) {
+            ASSERT_TRUE(Click(path[i], draw)) << path[i];
+            for (int f = 0; f < 3; ++f) RunFrame(draw);  // the popup sized and placed
+        }
+        const ProbedItem* item = FindItem(path.back());
+        ASSERT_NE(item, nullptr) << path.back();
         const std::string at = std::to_string(static_cast<int>((item->min.x + item->max.x) / 2)) + " " +
                                std::to_string(static_cast<int>((item->min.y + item->max.y) / 2));
         StopHeadlessUi();
         Shell(Xdo() + "mousemove --window " + window + " " + at + " click 1");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
+    void ClickItem(const char* label) { ClickItem(std::vector<std::string>{label}); }
+    // Polls the shell command until its output holds the text.
+    bool WaitForOutput(const std::string& command, const std::string& text, double seconds = 10) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            if (Shell(command).find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
     // The 440 Hz tone played into the cable while `act` runs, and the beat that then reached the speakers.
-    double SpeakersFrequency(const std::function<void()>& act) {
+    double SpeakersFrequency(const std::function<void()>& act, const std::string& speakers = "Speakers_Builtin") {
         Background beat(
             "sox -n -t raw -r 48000 -c 2 -e floating-point -b 32 - synth 8 sine 440 vol 0.5 | "
             "pacat --playback -d CABLE_Input --format=float32le --rate=48000 --channels=2 --raw");
         act();
+        return SpeakersNow(speakers);
+    }
+    double SpeakersNow(const std::string& sink = "Speakers_Builtin") {
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        MonitorRecording speakers("Speakers_Builtin", dir / "speakers.raw");
+        MonitorRecording speakers(sink, dir / "speakers.raw");
         std::this_thread::sleep_for(std::chrono::seconds(2));
         const std::vector<float> out = speakers.Stop();
         return EstimateFrequency(out, out.size() / 4, out.size());
@@ -214,4 +238,53 @@ TEST_F(WindowClicks, ARecordingFromThePanelIsAWavFileOfItsLength) {
     ASSERT_EQ(takes.size(), 1u) << ReadFile(dir / "program.log");
     const size_t samples = ReadPcm16(takes[0].string()).size();
     EXPECT_TRUE(samples > 48000 * 2 && samples < 4 * 48000 * 2) << samples;  // about the two seconds between the clicks
+}
+
+// The Mini Player as the singer enters it: its button, the confirmation, and two clicks on "[+] TANG 1"; the beat
+// in the cable then plays two semitones up on the Mini output (the K10, not the Studio's speakers).
+TEST_F(WindowClicks, TheMiniPlayerPlaysTheCableKeyShiftedOnItsOwnOutput) {
+    StartProgram("setup_complete=1\nmini_output_id=Speakers_XOX\n");
+    ClickItem("CHUYỂN SANG MINI PLAYER");
+    ClickItem({"CHUYỂN SANG MINI PLAYER", " ĐỒNG Ý CHUYỂN "});
+    ASSERT_TRUE(WaitForOutput(Xdo() + "getwindowgeometry --shell " + window, "WIDTH=460"))
+        << ReadFile(dir / "program.log");
+    miniPlayerActive = true;  // the window's face from now on
+    const double played = SpeakersFrequency(
+        [&] {
+            for (int i = 0; i < 2; ++i) ClickItem("[+] TANG 1");
+        },
+        "Speakers_XOX");
+    miniPlayerActive = false;
+    EXPECT_NEAR(played, 493.88, 1.5) << ReadFile(dir / "program.log");
+}
+
+// A first start without a cable: the wizard's cable step makes it, the "browser" it opens starts playing on
+// other speakers, and one click moves that stream onto the cable, whose beat then reaches the Studio output.
+TEST_F(WindowClicks, TheWizardMakesTheCableAndMovesTheBrowserIntoIt) {
+    fs::create_directories(dir / "bin");
+    std::ofstream(dir / "bin/brave-browser")
+        << "#!/bin/sh\nsox -n -t raw -r 48000 -c 2 -e floating-point -b 32 - synth 12 sine 440 vol 0.5 | "
+           "pacat --playback -d Speakers_XOX --client-name=Brave --format=float32le --rate=48000 --channels=2 "
+           "--raw\n";
+    fs::permissions(dir / "bin/brave-browser", fs::perms::owner_all);
+    StartProgram("", "SONAVELA_WIZARD_STEP=3 PATH='" + (dir / "bin").string() + ":" + std::getenv("PATH") + "'", [] {
+        Shell("pactl unload-module $(pactl list modules short | grep 'sink_name=CABLE_Input' | cut -f1)");
+    });
+    shell.wizard.setupWizardStep = 3;
+    ClickItem("TAO VB-CABLE");
+    ClickItem({"TAO VB-CABLE", "TAO CABLE"});
+    ASSERT_TRUE(WaitForText(dir / "program.log", "[OK] Da tao CABLE Input va mo capture."))
+        << ReadFile(dir / "program.log");
+    EXPECT_NE(Shell("pactl list sinks short").find("CABLE_Input"), std::string::npos);
+
+    beatCapture.beatCaptureReady = true;  // the step as the window now shows it
+    shell.wizard.cableDone = true;
+    shell.wizard.cableSaid = "Da tao CABLE Input va mo capture.";
+    ClickItem("MO BRAVE / YOUTUBE KARAOKE");
+    ASSERT_TRUE(WaitForOutput("pactl list sink-inputs", "application.name = \"Brave\""));
+    shell.wizard.wizardBraveOpened = true;
+    ClickItem("CHUYEN BRAVE VAO CABLE");
+    beatCapture.beatCaptureReady = false;
+    EXPECT_TRUE(WaitForText(dir / "program.log", "[OK] Da chuyen Brave #")) << ReadFile(dir / "program.log");
+    EXPECT_NEAR(SpeakersNow(), 440.0, 1.5);
 }
