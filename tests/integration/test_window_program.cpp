@@ -34,14 +34,18 @@ std::string ReadFile(const fs::path& p) {
     return s.str();
 }
 
-// Waits up to the bound for the text to show up in the file.
-bool WaitForText(const fs::path& file, const std::string& text, double seconds = 30) {
+// Polls until the condition holds or the bound passes.
+bool WaitUntil(const std::function<bool()>& holds, double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
-        if (ReadFile(file).find(text) != std::string::npos) return true;
+        if (holds()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
+}
+
+bool WaitForText(const fs::path& file, const std::string& text, double seconds = 30) {
+    return WaitUntil([&] { return ReadFile(file).find(text) != std::string::npos; }, seconds);
 }
 
 class WindowProgram : public ::testing::Test {
@@ -182,13 +186,8 @@ protected:
     }
     void ClickItem(const char* label) { ClickItem(std::vector<std::string>{label}); }
     // Polls the shell command until its output holds the text.
-    bool WaitForOutput(const std::string& command, const std::string& text, double seconds = 10) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            if (Shell(command).find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
+    static bool WaitForOutput(const std::string& command, const std::string& text, double seconds = 10) {
+        return WaitUntil([&] { return Shell(command).find(text) != std::string::npos; }, seconds);
     }
     // The 440 Hz tone played into the cable while `act` runs, and the beat that then reached the speakers.
     double SpeakersFrequency(const std::function<void()>& act, const std::string& speakers = "Speakers_Builtin") {
