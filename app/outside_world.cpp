@@ -140,6 +140,17 @@ bool ShellOpenUrl(const std::string& url) {
     return Launch({"xdg-open", url});
 }
 
+bool OpenUpdateDownload(const std::string& url) {
+    // The link came from the network: only a web address is handed on, never a settings page or a file.
+    const bool web = IsWebUrl(url);
+    if (web && Launch({"xdg-open", url})) return true;
+    if (!web) Refuse(url);
+    PostNotice("Sonavela - Cap nhat",
+               web ? "Khong mo duoc trinh duyet de tai ban cap nhat." : "Link tai ban cap nhat khong hop le.",
+               MessageIcon::Warning);
+    return false;
+}
+
 bool OpenVolumeMixerSettings() { return ShellOpenUrl(std::string(kVolumePage)); }
 
 bool OpenRecordingsFolder(const std::string& folder) {

@@ -21,6 +21,9 @@ bool ShellOpenUrl(const std::string& url);
 // The volume mixer (pavucontrol); when it is not installed the user is told
 // what to install.
 bool OpenVolumeMixerSettings();
+// The update's download link in the browser: only an http(s) link, anything
+// else is refused and told.
+bool OpenUpdateDownload(const std::string& url);
 // The recordings folder, made when missing, in the desktop's file manager;
 // a folder that cannot be made or shown is told.
 bool OpenRecordingsFolder(const std::string& folder);

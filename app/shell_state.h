@@ -84,4 +84,10 @@ struct ShellState {
     bool miniFavouritesOnly = false;
     bool miniPinned = true;
     WindowPlacement savedPlacement;
+    // "KHOI PHUC MAC DINH" opens its confirmation on the next frame.
+    bool resetDialogPending = false;
+    // What the last "SAVE DIAGNOSTIC REPORT" did, shown until the window's time passes it.
+    std::string reportSaid;
+    bool reportSaved = false;
+    double reportSaidUntil = 0.0;
 };

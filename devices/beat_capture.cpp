@@ -94,7 +94,8 @@ void LoseStream() {
 void InitBeatCapture() {
     beatCapture.stereoScratch.assign(2 * kScratchFrames, 0.0f);
     beatCapture.packets = beatCapture.framesCaptured = beatCapture.silentPackets = 0;
-    beatCapture.samplesTrimmed = beatCapture.streamsLost = 0;
+    beatCapture.samplesTrimmed = 0;
+    beatCapture.streamsLost = 0;
     beatCapture.lastPump = {};
     beatCapture.pumpGapSamples = 0.0;
     for (Biquad* f : {&beatCapture.beatHighPassL, &beatCapture.beatHighPassR}) {

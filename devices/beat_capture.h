@@ -26,7 +26,7 @@ struct BeatCapture {
     uint64_t packets = 0;
     uint64_t framesCaptured = 0;
     uint64_t silentPackets = 0;
-    uint64_t samplesTrimmed = 0;
+    std::atomic<uint64_t> samplesTrimmed{0};  // the diagnostic report reads it on the window's thread
     uint64_t streamsLost = 0;
     // How far apart the pumps come (the recent longest gap, in stereo
     // samples): the ring's cushion covers it, so a faster pump plays sooner.

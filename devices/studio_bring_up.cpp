@@ -50,9 +50,9 @@ int ProbeDrivers(const std::vector<uint32_t>& ids) {
             continue;
         }
         if (!Usable(info)) continue;
-        studioHost.asioDrivers.push_back(AsioDriverEntry{id, TruncateUtf8(info.name, kDriverNameBytes),
-                                                         static_cast<int>(info.inputChannels),
-                                                         static_cast<int>(info.outputChannels), info.generic});
+        studioHost.asioDrivers.push_back(
+            AsioDriverEntry{id, TruncateUtf8(info.name, kDriverNameBytes), static_cast<int>(info.inputChannels),
+                            static_cast<int>(info.outputChannels), info.generic, info.backEnd});
         const int rank = DriverRank(studioHost.asioDrivers.back());
         if (rank > bestRank) {
             bestRank = rank;
@@ -97,8 +97,9 @@ StudioBringUp BringUpStudioAudio(std::string& openFailure) {
     studioHost.asioAvailable = hostReady && !studioHost.asioDrivers.empty();
     if (!studioHost.asioAvailable) {
         StudioAudioOff();
-        Console("[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI san sang khi "
-                "nguoi dung chon.\n");
+        Console(
+            "[INFO] Khong co ASIO - Main Shell van hoat dong; Studio Audio tam khoa, Mini WASAPI san sang khi "
+            "nguoi dung chon.\n");
         return StudioBringUp::NoDriver;
     }
     studioHost.studioBufferFrames = static_cast<uint32_t>(deviceChoices.bufferFrames);

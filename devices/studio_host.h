@@ -18,6 +18,7 @@ struct AsioDriverEntry {
     int inputChannels = 0;
     int outputChannels = 0;
     bool generic = false;  // reaches the card through the desktop's sound server
+    std::string backEnd;   // the audio system under it, for the diagnostic report
 };
 
 struct StudioHost {

@@ -107,6 +107,11 @@ struct EngineParams {
     // Health counters.
     std::atomic<uint64_t> callbackBlocks{0};
     std::atomic<uint64_t> callbackStatusEvents{0};
+    // The callback's own time: busy nanoseconds and frames ever, and the
+    // longest block since the window last took it (it stores 0 back).
+    std::atomic<uint64_t> callbackBusyNanos{0};
+    std::atomic<uint64_t> callbackFrames{0};
+    std::atomic<uint64_t> callbackWorstNanos{0};
     std::atomic<uint64_t> bridgeUnderruns{0};
     std::atomic<uint64_t> bridgeFramesConsumed{0};
     std::atomic<uint64_t> bridgeFramesCaptured{0};

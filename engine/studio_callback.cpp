@@ -1,6 +1,7 @@
 #include "engine/studio_callback.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 
@@ -42,10 +43,14 @@ float SelectAsioMic(const float* input, int32_t channels, int32_t mode, uint32_t
     }
     const bool twoInputs = channels > 1;
     switch (mode) {
-        case 0: return in1;
-        case 1: return twoInputs ? in2 : in1;
-        case 2: return twoInputs ? (in1 + in2) * 0.707f : in1;
-        default: return 0.0f;
+        case 0:
+            return in1;
+        case 1:
+            return twoInputs ? in2 : in1;
+        case 2:
+            return twoInputs ? (in1 + in2) * 0.707f : in1;
+        default:
+            return 0.0f;
     }
 }
 
@@ -136,6 +141,8 @@ void RunSlice(float* out, const float* input, int32_t channels, uint32_t nFrames
 }  // namespace
 
 int StudioCallback(void* output, void* input, unsigned int nFrames, double, unsigned int status, void*) {
+    // A clock read, not a system call: the share of the period the block took, for support.
+    const auto started = std::chrono::steady_clock::now();
     ScopedDenormalFlush flush;
     engine.callbackBlocks.fetch_add(1, std::memory_order_relaxed);
     if (status != 0) engine.callbackStatusEvents.fetch_add(1, std::memory_order_relaxed);
@@ -149,6 +156,13 @@ int StudioCallback(void* output, void* input, unsigned int nFrames, double, unsi
         const uint32_t n = std::min(nFrames - done, kSlice);
         RunSlice(out + 2 * done, in != nullptr ? in + static_cast<uint32_t>(channels) * done : nullptr, channels, n);
         done += n;
+    }
+    const auto busy = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - started).count());
+    engine.callbackBusyNanos.fetch_add(busy, std::memory_order_relaxed);
+    engine.callbackFrames.fetch_add(nFrames, std::memory_order_relaxed);
+    if (busy > engine.callbackWorstNanos.load(std::memory_order_relaxed)) {
+        engine.callbackWorstNanos.store(busy, std::memory_order_relaxed);
     }
     return 0;
 }

@@ -2,10 +2,12 @@
 // Lines for the console window: what a person supporting the singer reads
 // when something did not come up. Every line the program prints goes here.
 
-#include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
-inline void Console(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-}
+// Any thread but the audio ones (it locks and writes).
+void Console(std::string_view text);
+// The last warnings printed ("[WARN] ..." lines), oldest first, at most five:
+// the diagnostic report carries them.
+std::vector<std::string> RecentWarnings();

@@ -20,3 +20,7 @@ bool LoadVirtualOutput(const std::string& id, const std::string& name, std::stri
 bool ListPlaybackStreams(std::vector<PlaybackStream>& streams, std::string& reason);
 // Moves a playback stream to the output whose id is given.
 bool MovePlaybackStream(uint32_t index, const std::string& outputId, std::string& reason);
+
+// The server's name and version as support asks for them ("pulseaudio 16.1");
+// false, with the reason, when it did not answer.
+bool DescribeSoundServer(std::string& description, std::string& reason);

@@ -15,6 +15,7 @@ struct DriverInfo {
     // Reaches the card through the desktop's sound server: the generic
     // driver, on which the microphone comes through the Direct Mic Bridge.
     bool generic = false;
+    std::string backEnd;  // the audio system it runs on ("JACK", "ALSA", ...), for support
 };
 
 struct DriverChannels {

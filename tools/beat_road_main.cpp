@@ -85,7 +85,7 @@ void PrintCounters(double at, const Road& road) {
         "silent passes %llu  re-primes %llu  lost: capture %llu output %llu server %llu%s%s%s\n",
         at, static_cast<double>(engine.cablePeak.load()), static_cast<double>(engine.beatPeak.load()),
         static_cast<long long>(BeatRingFill()), static_cast<unsigned long long>(beatCapture.framesCaptured),
-        static_cast<unsigned long long>(beatCapture.samplesTrimmed / 2),
+        static_cast<unsigned long long>(beatCapture.samplesTrimmed.load() / 2),
         static_cast<unsigned long long>(miniOutput.framesWritten.load()),
         static_cast<unsigned long long>(miniOutput.silentPasses.load()),
         static_cast<unsigned long long>(engine.beatRingReprimes.load()),

@@ -53,17 +53,14 @@ void StatusRow(bool ok, const char* label, const std::string& status) {
 }
 
 // Text the tests read by its words.
+// Wrapped: the wizard is narrower than its longest lines.
 void Say(const ImVec4& colour, const char* text) {
-    ImGui::TextColored(colour, "%s", text);
-    NoteItem(text);
-}
-// Wrapped: the wizard is narrower than its longest hints.
-void SayDim(const char* text) {
-    ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
+    ImGui::PushStyleColor(ImGuiCol_Text, colour);
     ImGui::TextWrapped("%s", text);
     ImGui::PopStyleColor();
     NoteItem(text);
 }
+void SayDim(const char* text) { Say(ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled), text); }
 void SayWrapped(const char* text) {
     ImGui::TextWrapped("%s", text);
     NoteItem(text);
@@ -182,7 +179,8 @@ void DrawSystemCheck(ShellState& shell) {
         CableButton(shell, "CAI VB-CABLE", 140);
     }
     if (!kinds.hasNative && !kinds.hasGeneric && !k10) {
-        if (!brave || !cable) ImGui::NewLine();
+        // The buttons before it end their line (the cable's confirmation is drawn after its button).
+        if (brave && cable) ImGui::SameLine();
         if (Button("CAI ASIO4ALL (FALLBACK)", 210, 32)) {
             TellInstall("Sonavela - Driver Studio",
                         "Tren Linux, Studio dung JACK/ALSA (native) hoac sound server PulseAudio/PipeWire "

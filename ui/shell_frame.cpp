@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/controls.h"
+#include "app/diagnostics.h"
 #include "app/host_requests.h"
 #include "app/presets.h"
 #include "devices/player_mode.h"
@@ -16,6 +17,7 @@
 #include "ui/mini_player.h"
 #include "ui/notice_popups.h"
 #include "ui/recorder_panel.h"
+#include "ui/settings_panels.h"
 #include "ui/setup_wizard.h"
 #include "ui/vocal_column.h"
 #include "ui/widgets/item_probe.h"
@@ -50,6 +52,7 @@ void DrawStudioBody(ShellState& shell) {
     ImGui::NextColumn();
     ColumnChild("##StudioColBeat", shell.columnsToTop, [&] {
         DrawBeatColumnTop(shell);
+        DrawSettingsPanels(shell);
         DrawRecorderPanel(shell);
     });
     ImGui::NextColumn();
@@ -62,6 +65,7 @@ void DrawStudioBody(ShellState& shell) {
 
 void BeforeShellFrame(ShellState& shell) {
     HandleHostRequests();
+    SampleHealth();
     if (const int32_t restored = HandleRestoreRequest(); restored != 0) {
         shell.restoreResult = restored;
         shell.restoreShownUntil = ImGui::GetTime() + kRestoreShownSeconds;

@@ -12,6 +12,7 @@ struct Reply {
     uint32_t index = PA_INVALID_INDEX;
     bool success = false;
     std::vector<PlaybackStream>* streams = nullptr;
+    std::string* server = nullptr;
 };
 
 void OnIndex(pa_context*, uint32_t index, void* userdata) {
@@ -39,6 +40,15 @@ void OnSinkInput(pa_context*, const pa_sink_input_info* info, int eol, void* use
     }
     reply->streams->push_back({info->index, Property(info->proplist, PA_PROP_APPLICATION_NAME),
                                Property(info->proplist, PA_PROP_APPLICATION_PROCESS_BINARY)});
+}
+
+void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata) {
+    auto* reply = static_cast<Reply*>(userdata);
+    if (info != nullptr) {
+        *reply->server = std::string(info->server_name != nullptr ? info->server_name : "?") + " " +
+                         (info->server_version != nullptr ? info->server_version : "?");
+    }
+    pa_threaded_mainloop_signal(reply->connection->loop, 0);
 }
 
 // Runs one request on a fresh connection; the server's own words on failure.
@@ -92,4 +102,12 @@ bool MovePlaybackStream(uint32_t index, const std::string& outputId, std::string
     if (!reply.success)
         reason = "the sound server would not move stream " + std::to_string(index) + " (" + reason + ")";
     return reply.success;
+}
+
+bool DescribeSoundServer(std::string& description, std::string& reason) {
+    description.clear();
+    Reply reply{nullptr};
+    reply.server = &description;
+    return Ask(reply, reason, [&](pa_context* c) { return pa_context_get_server_info(c, OnServerInfo, &reply); }) &&
+           !description.empty();
 }

@@ -316,6 +316,7 @@ bool GetDriverInfo(uint32_t id, DriverInfo& info, std::string& reason) {
     info.inputChannels = device.inputChannels;
     info.outputChannels = device.outputChannels;
     info.generic = entry->generic;
+    info.backEnd = RtAudio::getApiDisplayName(entry->api->getCurrentApi());
     return true;
 }
 

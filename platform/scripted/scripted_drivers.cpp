@@ -72,7 +72,7 @@ bool GetDriverInfo(uint32_t id, DriverInfo& info, std::string& reason) {
         reason = driver->probeError;
         return false;
     }
-    info = DriverInfo{driver->name, driver->inputs, driver->outputs, driver->generic};
+    info = DriverInfo{driver->name, driver->inputs, driver->outputs, driver->generic, "scripted"};
     return true;
 }
 

@@ -120,6 +120,7 @@ struct ScriptedSoundServer {
     std::string loadError;  // non-empty: loading fails with it
     std::vector<PlaybackStream> streams;
     std::vector<std::string> moves;
+    std::string description = "scripted-server 1.0";  // empty: it does not answer
 };
 
 struct ScriptedPlatform {

@@ -17,3 +17,9 @@ bool MovePlaybackStream(uint32_t index, const std::string& outputId, std::string
     scripted.soundServer.moves.push_back(std::to_string(index) + " -> " + outputId);
     return true;
 }
+
+bool DescribeSoundServer(std::string& description, std::string& reason) {
+    description = scripted.soundServer.description;
+    reason = description.empty() ? "no sound server" : "";
+    return !description.empty();
+}

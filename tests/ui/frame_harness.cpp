@@ -14,6 +14,7 @@ namespace {
 struct Harness {
     ImGuiContext* context = nullptr;
     ItemProbe probe;
+    std::string clipboard;  // no desktop's clipboard without a window
 };
 Harness harness;
 
@@ -42,6 +43,8 @@ void StartHeadlessUi(ImVec2 displaySize) {
     ApplyTheme();
     io.DisplaySize = displaySize;
     io.DeltaTime = 1.0f / 60.0f;
+    io.SetClipboardTextFn = [](void*, const char* text) { harness.clipboard = text; };
+    io.GetClipboardTextFn = [](void*) { return harness.clipboard.c_str(); };
     unsigned char* pixels = nullptr;
     int width = 0;
     int height = 0;

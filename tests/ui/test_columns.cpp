@@ -7,12 +7,15 @@
 #include <cstring>
 
 #include "app/controls.h"
+#include "app/diagnostics.h"
 #include "app/presets.h"
 #include "app/takes.h"
 #include "engine/beat_tone.h"
 #include "engine/vocal_presets.h"
 #include "persistence/song_library.h"
 #include "persistence/user_presets.h"
+#include "platform/console.h"
+#include "platform/local_time.h"
 #include "recording/recorder.h"
 #include "tests/devices/device_world.h"
 #include "tests/support/wav_reader.h"
@@ -371,4 +374,145 @@ TEST_F(Columns, TheMiniPlayerComesAndGoesThroughItsPopups) {
     confirm("CHUYỂN SANG MINI PLAYER", " ĐỒNG Ý CHUYỂN ");
     EXPECT_TRUE(scripted.window.onTop && FindItem("[ ] Tha")) << "on top again, whatever the pin said";
     std::filesystem::remove_all(folder);
+}
+
+// The diagnostics board and the report support reads, line by line, on the scripted machine: a running driver,
+// then the bridged microphone, then a take that lost frames after a repaired config; copied and saved whole.
+TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
+    AddDriver("Focusrite USB ASIO", 2);
+    BringUp();
+    RefreshOutputs();
+    engine.micPeak = 0.25f;
+    shell.toneSemitones = -1.5f;
+    songLibrary.songs.assign(3, SongEntry{});
+    Settle();
+    ASSERT_TRUE(ClickOn("DIAGNOSTICS & SUPPORT"));
+    const auto reportLines = [&] {
+        std::vector<std::string> lines;
+        const std::string report = BuildDiagnosticReport(shell);
+        for (size_t at = 0, end; (end = report.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            lines.push_back(report.substr(at, end - at));
+        }
+        return lines;
+    };
+    std::vector<std::string> expected = {"SONAVELA DIAGNOSTIC REPORT",
+                                         "==========================",
+                                         "Mode: STUDIO / VOCAL+BEAT / ASIO",
+                                         "ASIO device: Focusrite USB ASIO",
+                                         "ASIO available: YES",
+                                         "ASIO stream open: YES",
+                                         "ASIO stream running: YES",
+                                         "Sample rate: 48000 Hz",
+                                         "Buffer: 128 samples",
+                                         "ASIO input channels: 2",
+                                         "Mic source: Native ASIO",
+                                         "Mic mode: 2",
+                                         "Raw mic peak: 25%",
+                                         "VB-CABLE ready: NO",
+                                         "Raw beat peak: 0%",
+                                         "Mini output: Speakers (High Definition Audio)",
+                                         "Mini profile: Wired/HDMI Sync",
+                                         "Recorder: IDLE",
+                                         "Recorder dropped frames: 0",
+                                         "ASIO status events: 0",
+                                         "ASIO callback blocks: 0",
+                                         "Config recovered at startup: NO",
+                                         "Songs in library: 3",
+                                         "User vocal presets: 0",
+                                         "Current tone: -1.5 st",
+                                         ""};
+    std::vector<std::string> lines = reportLines();
+    ASSERT_GT(lines.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 26), expected);
+    Frame();
+    for (const char* row : {"ASIO DEVICE [OK] Focusrite USB ASIO", "AUDIO ENGINE [OK] ASIO dang chay",
+                            "VB-CABLE [!] Chua tim thay / chua khoi tao", "RECORDER [OK] Khong dropped frame"}) {
+        EXPECT_NE(FindItem(row), nullptr) << row;
+    }
+
+    engine.micBridgeEnabled = true;
+    micBridge.deviceName = kUsbMic.name;
+    micBridge.bridgeDeviceChannels = 2;
+    micBridge.bridgeChannelMode = 1;
+    micBridge.bridgePeakCh1 = 0.125f;
+    engine.bridgeFramesCaptured = 4800;
+    engine.bridgeUnderruns = 3;
+    expected.insert(
+        expected.begin() + 11,
+        {"WASAPI mic: Microphone (USB Audio Device)", "WASAPI channels: 2 | selected mode: 1",
+         "WASAPI peak CH1/CH2: 0.125 / 0", "Direct mic bridge buffered: 0 samples", "Direct mic captured samples: 4800",
+         "Direct mic consumed samples: 0", "Direct mic underrun blocks: 3"});
+    expected[10] = "Mic source: WASAPI fallback";
+    lines = reportLines();
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 33), expected);
+
+    engine.recordFramesDropped = 12;
+    configRecovered = true;
+    recoveryNotice = "Config loi da duoc luu thanh sonavela_config.txt.recovered.1";
+    Console("[WARN] the last thing that went wrong\n");
+    Frame();
+    for (const char* seen : {"RECORDER [!] 12 dropped frames", "CONFIG [!] Da tu recovery config",
+                             "Config loi da duoc luu thanh sonavela_config.txt.recovered.1"}) {
+        EXPECT_NE(FindItem(seen), nullptr) << seen;
+    }
+    const std::string report = BuildDiagnosticReport(shell);
+    for (const char* part : {"\r\nRecorder dropped frames: 12\r\n", "\r\nConfig recovered at startup: YES\r\n",
+                             "\r\nSonavela 1.0.2 (build ", "\r\nSound server: scripted-server 1.0\r\n",
+                             "\r\nStudio driver back-end: scripted | granted buffer: 128 samples\r\n",
+                             "\r\nLast warnings:\r\n  [WARN] the last thing that went wrong\r\n"}) {
+        EXPECT_TRUE(Has(report, part)) << part << "\nin:\n" << report;
+    }
+
+    ASSERT_TRUE(ClickOn("COPY DIAGNOSTIC INFO"));
+    EXPECT_EQ(ImGui::GetClipboardText(), BuildDiagnosticReport(shell));
+    // Two saves never replace each other, nor a report already there under the name of this second or the next.
+    const LocalTime t = LocalTimeNow();
+    std::vector<std::string> kept;
+    for (int later = 0; later < 2; ++later) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Sonavela_Diagnostic_%04d%02d%02d_%02d%02d%02d.txt", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second + later);
+        kept.push_back(DataFilePath(name));
+        WriteFile(kept.back(), "earlier report");
+    }
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(ClickOn("SAVE DIAGNOSTIC REPORT"));
+    for (const std::string& path : kept) EXPECT_EQ(ReadFile(path), "earlier report");
+    int saved = 0;
+    for (const auto& f : std::filesystem::directory_iterator(GetDataFolder())) {
+        saved +=
+            f.path().filename().string().starts_with("Sonavela_Diagnostic_") && ReadFile(f.path()) != "earlier report";
+    }
+    EXPECT_EQ(saved, 2);
+    EXPECT_EQ(shell.reportSaid.rfind("Da luu: ", 0), 0u) << shell.reportSaid;
+    configRecovered = false;
+}
+
+// "KHOI PHUC MAC DINH" asks first: "HUY" changes nothing; the confirmation keeps the old file, brings every value
+// back and opens the wizard at its first step, and leaves the personal presets and the songs alone.
+TEST_F(Columns, TheResetDialogAsksFirstThenRestoresAndReopensTheWizard) {
+    Settle();
+    MoveControl(shell, Param::Echo, 20.0f);
+    appConfig.setupComplete = true;
+    SaveConfig();
+    ASSERT_GE(SaveCurrentAsUserPreset("Cua toi", shell), 0);
+    songLibrary.songs.assign(2, SongEntry{});
+    const std::string presets = ReadFile(UserPresetsPath());
+    const std::string before = ReadFile(ConfigPath());
+    ASSERT_TRUE(ClickOn("SETTINGS & RECOVERY"));
+    for (const char* answer : {"HUY##ResetDialog", "XAC NHAN KHOI PHUC"}) {
+        ASSERT_TRUE(ClickOn("KHOI PHUC MAC DINH"));
+        ASSERT_TRUE(Open("Khoi phuc cai dat mac dinh")) << "the dialog opens on the next frame";
+        ASSERT_TRUE(ClickOn(answer));
+        Frame();
+        EXPECT_EQ(FindItem("Khoi phuc cai dat mac dinh"), nullptr);
+    }
+    bool backedUp = false;
+    for (const auto& f : std::filesystem::directory_iterator(GetDataFolder())) {
+        backedUp |= f.path().string().starts_with(ConfigPath() + ".before_reset.") && ReadFile(f.path()) == before;
+    }
+    EXPECT_TRUE(backedUp) << "the config as it was is kept";
+    EXPECT_TRUE(Stored(Param::Echo) != 20.0f && StoredConfigValue("setup_complete") == "0");
+    EXPECT_TRUE(FindItem("Sonavela Setup Wizard") != nullptr && shell.wizard.setupWizardStep == 0);
+    EXPECT_EQ(ReadFile(UserPresetsPath()), presets);
+    EXPECT_EQ(songLibrary.songs.size(), 2u);
 }
