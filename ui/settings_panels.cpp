@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/diagnostics.h"
@@ -24,7 +25,7 @@ constexpr double kReportSaidSeconds = 6.0;
 const ImVec4 kOk(0.28f, 1.0f, 0.52f, 1.0f);
 const ImVec4 kWarn(1.0f, 0.72f, 0.25f, 1.0f);
 
-bool Button(const char* label, const ImVec2& size) { return Noted(label, ImGui::Button(label, size)); }
+bool Button(const char* label, const ImVec2& size) { return ColouredButton(label, size, ImVec4(), ImVec4()); }
 void Say(const ImVec4& colour, const char* text) {
     ImGui::TextColored(colour, "%s", text);
     NoteItem(text);
@@ -68,7 +69,8 @@ void DrawSettings(ShellState& shell) {
         shell.wizard.wizardBeatConfirmed = false;
         shell.setupWizardPending = true;
     }
-    ImGui::SameLine();
+    SameLineIfFits(
+        std::max(190.0f, ImGui::CalcTextSize("KHOI PHUC MAC DINH").x + 2 * ImGui::GetStyle().FramePadding.x));
     if (ColouredButton("KHOI PHUC MAC DINH", ImVec2(190, 32), ImVec4(0.55f, 0.14f, 0.14f, 1.0f),
                        ImVec4(0.68f, 0.2f, 0.2f, 1.0f))) {
         shell.resetDialogPending = true;

@@ -36,10 +36,8 @@ const char* const kBuffers[] = {"64 samples", "128 samples (khuyen dung)", "256 
 constexpr int32_t kBufferFrames[] = {64, 128, 256};
 const char* const kProfiles[] = {"3.5mm / HDMI - dong bo nhanh", "Bluetooth - on dinh"};
 
-// The set width, or the label's own where the font needs more.
 bool Button(const char* label, float width, float height) {
-    const float fits = ImGui::CalcTextSize(label, nullptr, true).x + 2 * ImGui::GetStyle().FramePadding.x;
-    return Noted(label, ImGui::Button(label, ImVec2(std::max(width, fits), height)));
+    return ColouredButton(label, ImVec2(width, height), ImVec4(), ImVec4());
 }
 
 void StatusRow(bool ok, const char* label, const std::string& status) {

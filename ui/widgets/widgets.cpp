@@ -121,7 +121,9 @@ bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour,
         ImGui::PushStyleColor(ImGuiCol_Button, colour);
         ImGui::PushStyleColor(ImGuiCol_ButtonHovered, hovered);
     }
-    const bool pressed = ImGui::Button(label, size);
+    // A set width gives way to the label's own where the font needs more.
+    const float fits = ImGui::CalcTextSize(label, nullptr, true).x + 2 * ImGui::GetStyle().FramePadding.x;
+    const bool pressed = ImGui::Button(label, ImVec2(size.x > 0.0f ? std::max(size.x, fits) : size.x, size.y));
     if (own) ImGui::PopStyleColor(2);
     NoteItem(label);
     return pressed;

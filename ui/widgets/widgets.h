@@ -35,7 +35,8 @@ void TopBar(const char* presetName, bool recording);
 // than cut off its last row. Each BeginCard wants its EndCard; cards do not nest.
 void BeginCard(const char* id, float height);
 void EndCard();
-// A button in its own colours; a zero colour keeps the theme's.
+// A button in its own colours; a zero colour keeps the theme's. A set width
+// grows to fit the label.
 bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour, const ImVec4& hovered);
 // A combo over fixed entries: true when an entry was picked (the one shown
 // too), `index` then holds it. Each entry is noted under its own label for the tests. The
