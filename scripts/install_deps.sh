@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, only those missing.
 set -euo pipefail
-packages=(g++ clang libclang-rt-14-dev cmake pkg-config libpulse-dev libsndfile1-dev libsoundtouch-dev libgtest-dev libbenchmark-dev pulseaudio pulseaudio-utils sox espeak-ng librtaudio-dev libsdl2-dev libx11-dev jackd2 libimgui-dev libstb-dev fonts-dejavu-core fontconfig libfontconfig-dev xvfb xauth xdotool libgl1-mesa-dri)
+packages=(g++ clang libclang-rt-14-dev cmake pkg-config libpulse-dev libsndfile1-dev libsoundtouch-dev libgtest-dev libbenchmark-dev pulseaudio pulseaudio-utils sox espeak-ng librtaudio-dev libsdl2-dev libx11-dev jackd2 libimgui-dev libstb-dev fonts-dejavu-core fontconfig libfontconfig-dev xvfb xauth xdotool libgl1-mesa-dri libcurl4-openssl-dev nlohmann-json3-dev openssl)
 missing=()
 for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then

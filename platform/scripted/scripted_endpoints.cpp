@@ -10,6 +10,12 @@ void ResetScriptedPlatform() {
     scripted.launcher = ScriptedLauncher{};
     scripted.window = ScriptedWindow{};
     scripted.soundServer = ScriptedSoundServer{};
+    {
+        std::lock_guard<std::mutex> guard(scripted.https.lock);
+        scripted.https.answers.clear();
+        scripted.https.requests.clear();
+    }
+    scripted.https.hold = false;
     ScriptedCapture& c = scripted.captureStream;
     c.openFails = false;
     c.endpointChannels = 2;

@@ -11,6 +11,7 @@
 #include "platform/app_window.h"
 #include "platform/audio_endpoints.h"
 #include "platform/audio_streams.h"
+#include "platform/https_get.h"
 #include "platform/message_box.h"
 #include "platform/sound_server.h"
 #include "platform/studio_driver.h"
@@ -123,6 +124,16 @@ struct ScriptedSoundServer {
     std::string description = "scripted-server 1.0";  // empty: it does not answer
 };
 
+// The network as HttpGet sees it: each call records its request and takes the
+// next queued answer (none left: a failed transfer). While `hold` is set a
+// call waits, unless its cancel flag is raised, so a test can see a check in flight.
+struct ScriptedHttps {
+    std::mutex lock;  // the calls come from the update worker
+    std::deque<HttpsResult> answers;
+    std::vector<HttpsRequest> requests;
+    std::atomic<bool> hold{false};
+};
+
 struct ScriptedPlatform {
     ScriptedEndpoints render;
     ScriptedEndpoints capture;
@@ -133,6 +144,7 @@ struct ScriptedPlatform {
     ScriptedLauncher launcher;
     ScriptedWindow window;
     ScriptedSoundServer soundServer;
+    ScriptedHttps https;
 };
 
 extern ScriptedPlatform scripted;
