@@ -22,6 +22,7 @@
 #include "ui/shell_frame.h"
 #include "ui/widgets/font.h"
 #include "ui/widgets/theme.h"
+#include "update/update_check.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -172,6 +173,8 @@ int main() {
     RunFrameLoop(shell);
     if (AppWindowDisplayLost()) Console("[WARN] Mat ket noi voi man hinh - Sonavela dong lai va giu cai dat.\n");
 
+    // A check still waiting on the server is abandoned before the libraries under it are torn down.
+    StopUpdateCheck();
     CloseAppWindow();
     ImGui::DestroyContext();
     StopWindowSystem();

@@ -18,6 +18,7 @@
 #include "persistence/user_presets.h"
 #include "ui/widgets/item_probe.h"
 #include "ui/widgets/widgets.h"
+#include "update/update_check.h"
 
 namespace {
 constexpr const char* kResetPopup = "Khoi phuc cai dat mac dinh";
@@ -61,6 +62,49 @@ void DrawResetDialog(ShellState& shell) {
     ImGui::EndPopup();
 }
 
+void DrawUpdateSection() {
+    ImGui::TextColored(ImVec4(0.55f, 0.82f, 1.0f, 1.0f), "CAP NHAT SONAVELA");
+    ImGui::Text("Phien ban hien tai: %s", SONAVELA_VERSION);
+    ImGui::SameLine();
+    ImGui::TextDisabled("| %s", MakerWebDomain());
+    const UpdateResult update = CopyUpdateResult();
+    if (update.state == 1) {
+        ImGui::BeginDisabled();
+        Button("DANG KIEM TRA...", ImVec2(190, 32));
+        ImGui::EndDisabled();
+        ImGui::SameLine();
+        ImGui::TextDisabled("Dang ket noi may chu cap nhat...");
+        return;
+    }
+    if (Button("KIEM TRA CAP NHAT", ImVec2(190, 32))) StartUpdateCheck();
+    const ImVec4 orange(1.0f, 0.5f, 0.3f, 1.0f);
+    switch (update.state) {
+        case 2:
+            Say(ImVec4(0.3f, 1.0f, 0.52f, 1.0f), "Sonavela cua ban da la phien ban moi nhat.");
+            if (!update.latestVersion.empty())
+                ImGui::TextDisabled("Phien ban moi nhat: %s", update.latestVersion.c_str());
+            break;
+        case 3:
+            Say(ImVec4(1.0f, 0.82f, 0.25f, 1.0f), ("CO SONAVELA " + update.latestVersion + " MOI").c_str());
+            if (!update.releaseNotes.empty()) ImGui::TextWrapped("%s", update.releaseNotes.c_str());
+            if (update.mandatory) Say(ImVec4(1.0f, 0.45f, 0.25f, 1.0f), "Ban cap nhat nay duoc danh dau BAT BUOC.");
+            if (update.downloadUrl.empty()) {
+                Say(orange, "latest.json chua co download_url.");
+            } else if (Button("TAI BAN CAP NHAT", ImVec2(190, 32))) {
+                OpenUpdateDownload(update.downloadUrl);
+            }
+            break;
+        case 4:
+            Say(orange, "Khong the kiem tra cap nhat.");
+            if (!update.errorText.empty()) ImGui::TextDisabled("%s", update.errorText.c_str());
+            NoteItem(update.errorText.c_str());
+            ImGui::TextDisabled("Kiem tra Internet hoac thu lai sau.");
+            break;
+        default:
+            break;
+    }
+}
+
 void DrawSettings(ShellState& shell) {
     if (!Noted("SETTINGS & RECOVERY", ImGui::CollapsingHeader("SETTINGS & RECOVERY  |  Cai dat / Khoi phuc"))) return;
     if (Button("CHAY LAI SETUP WIZARD", ImVec2(190, 32))) {
@@ -77,6 +121,7 @@ void DrawSettings(ShellState& shell) {
     }
     ImGui::TextDisabled("Reset se backup config cu; preset ca nhan va file thu KHONG bi xoa.");
     ImGui::Separator();
+    DrawUpdateSection();
 }
 
 void StatusRow(bool ok, const char* label, const std::string& status) {

@@ -23,6 +23,7 @@
 #include "tools/synth/signals.h"
 #include "ui/shell_frame.h"
 #include "ui/vocal_column.h"
+#include "update/update_check.h"
 
 namespace {
 class Columns : public StudioWorld {
@@ -515,4 +516,46 @@ TEST_F(Columns, TheResetDialogAsksFirstThenRestoresAndReopensTheWizard) {
     EXPECT_TRUE(FindItem("Sonavela Setup Wizard") != nullptr && shell.wizard.setupWizardStep == 0);
     EXPECT_EQ(ReadFile(UserPresetsPath()), presets);
     EXPECT_EQ(songLibrary.songs.size(), 2u);
+}
+
+// The update section through each state of a check on the scripted network, and its download link handed to
+// the browser only when it is a web address.
+TEST_F(Columns, TheUpdateSectionShowsEachStateOfACheck) {
+    scripted.launcher.installed = {"/usr/bin/xdg-open"};
+    Settle();
+    ASSERT_TRUE(ClickOn("SETTINGS & RECOVERY"));
+    const auto check = [&](HttpsResult answer) {
+        scripted.https.answers.push_back(std::move(answer));
+        EXPECT_TRUE(ClickOn("KIEM TRA CAP NHAT"));
+        EXPECT_TRUE(Eventually([] { return CopyUpdateResult().state != kUpdateChecking; }));
+        Frame();
+    };
+    scripted.https.hold = true;
+    ASSERT_TRUE(ClickOn("KIEM TRA CAP NHAT"));
+    Frame();
+    EXPECT_TRUE(FindItem("DANG KIEM TRA...") != nullptr && FindItem("KIEM TRA CAP NHAT") == nullptr)
+        << "no second check while one runs";
+    scripted.https.hold = false;
+    ASSERT_TRUE(Eventually([] { return CopyUpdateResult().state == kUpdateError; }));
+    Frame();
+
+    check({true, 200, R"({"version":"1.0.2"})", 0, ""});
+    EXPECT_NE(FindItem("Sonavela cua ban da la phien ban moi nhat."), nullptr);
+    check({true, 200, R"({"version":"1.1.0","release_notes":"Sua loi","mandatory":true})", 0, ""});
+    for (const char* seen :
+         {"CO SONAVELA 1.1.0 MOI", "Ban cap nhat nay duoc danh dau BAT BUOC.", "latest.json chua co download_url."}) {
+        EXPECT_NE(FindItem(seen), nullptr) << seen;
+    }
+    for (const char* url : {"https://brivanta.vn/tai/sonavela-1.1.0.deb", "javascript:alert(1)"}) {
+        check({true, 200, std::string(R"({"version":"1.1.0","download_url":")") + url + "\"}", 0, ""});
+        scripted.launcher.launched.clear();
+        ASSERT_TRUE(ClickOn("TAI BAN CAP NHAT"));
+        EXPECT_EQ(scripted.launcher.launched.size(), std::string(url).starts_with("https") ? 1u : 0u) << url;
+    }
+    EXPECT_TRUE(Open("OK##Notice")) << "the refused link is told";
+    check({false, 0, "", 7, "loi curl 7: Couldn't connect to server"});
+    for (const char* seen : {"Khong the kiem tra cap nhat.",
+                             "Khong the ket noi den may chu cap nhat (loi curl 7: Couldn't connect to server)"}) {
+        EXPECT_NE(FindItem(seen), nullptr) << seen;
+    }
 }
