@@ -43,6 +43,13 @@ struct HealthSample {
 };
 std::deque<HealthSample> health;
 
+const AsioDriverEntry* CurrentDriver() {
+    const int d = studioHost.currentDriverIndex;
+    return d >= 0 && static_cast<size_t>(d) < studioHost.asioDrivers.size()
+               ? &studioHost.asioDrivers[static_cast<size_t>(d)]
+               : nullptr;
+}
+
 const char* YesNo(bool value) { return value ? "YES" : "NO"; }
 
 std::string Float(float value) {
@@ -67,11 +74,7 @@ std::string HealthLines() {
     std::ostringstream s;
     s.setf(std::ios::fixed);
     s.precision(1);
-    const AsioDriverEntry* driver =
-        studioHost.currentDriverIndex >= 0 &&
-                static_cast<size_t>(studioHost.currentDriverIndex) < studioHost.asioDrivers.size()
-            ? &studioHost.asioDrivers[static_cast<size_t>(studioHost.currentDriverIndex)]
-            : nullptr;
+    const AsioDriverEntry* driver = CurrentDriver();
     s << "Studio driver back-end: " << (driver != nullptr && !driver->backEnd.empty() ? driver->backEnd : "-")
       << " | granted buffer: " << studioHost.studioBufferFrames << " samples\r\n";
     if (health.size() < 2 || health.back().frames == health.front().frames) {
@@ -109,10 +112,8 @@ DiagnosticFacts GatherDiagnosticFacts() {
     f.micLevel = std::clamp(engine.micPeak.load(), 0.0f, 1.0f);
     f.beatLevel = std::clamp(engine.cablePeak.load(), 0.0f, 1.0f);
     f.dropped = engine.recordFramesDropped.load();
-    const int d = studioHost.currentDriverIndex;
-    f.deviceText = !studioHost.asioDrivers.empty() && d >= 0 && static_cast<size_t>(d) < studioHost.asioDrivers.size()
-                       ? studioHost.asioDrivers[static_cast<size_t>(d)].name
-                       : "Khong co";
+    const AsioDriverEntry* driver = CurrentDriver();
+    f.deviceText = driver != nullptr ? driver->name : "Khong co";
     const auto& outputs = endpointLists.outputEndpoints;
     const int o = endpointLists.selectedOutputIndex;
     f.outputText = o >= 0 && static_cast<size_t>(o) < outputs.size() ? outputs[static_cast<size_t>(o)].name
@@ -123,6 +124,8 @@ DiagnosticFacts GatherDiagnosticFacts() {
 void SampleHealth() {
     const auto now = Clock::now();
     if (!health.empty() && now - health.back().at < std::chrono::seconds(1)) return;
+    // Counters that went back (the engine started again) start a new minute.
+    if (!health.empty() && engine.callbackFrames.load() < health.back().frames) health.clear();
     health.push_back({now, engine.callbackBusyNanos.load(), engine.callbackFrames.load(),
                       engine.callbackWorstNanos.exchange(0), engine.bridgeUnderruns.load()});
     if (health.size() > kMinuteOfSamples) health.pop_front();

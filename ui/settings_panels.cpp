@@ -27,6 +27,7 @@ const ImVec4 kOk(0.28f, 1.0f, 0.52f, 1.0f);
 const ImVec4 kWarn(1.0f, 0.72f, 0.25f, 1.0f);
 
 bool Button(const char* label, const ImVec2& size) { return ColouredButton(label, size, ImVec4(), ImVec4()); }
+
 void Say(const ImVec4& colour, const char* text) {
     ImGui::TextColored(colour, "%s", text);
     NoteItem(text);
@@ -36,7 +37,7 @@ void DrawRecoveryNotice() {
     if (!configRecovered) return;
     ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0.32f, 0.22f, 0.05f, 0.85f));
     ImGui::BeginChild("RecoveryNotice", ImVec2(-FLT_MIN, 58), true);
-    ImGui::TextColored(ImVec4(1.0f, 0.78f, 0.28f, 1.0f), "CAU HINH DA DUOC TU PHUC HOI");
+    Say(ImVec4(1.0f, 0.78f, 0.28f, 1.0f), "CAU HINH DA DUOC TU PHUC HOI");
     ImGui::TextWrapped("%s", recoveryNotice.c_str());
     NoteItem(recoveryNotice.c_str());
     ImGui::EndChild();

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <regex>
+#include <thread>
 
 #include "app/controls.h"
 #include "app/diagnostics.h"
@@ -380,14 +383,20 @@ TEST_F(Columns, TheMiniPlayerComesAndGoesThroughItsPopups) {
 // The diagnostics board and the report support reads, line by line, on the scripted machine: a running driver,
 // then the bridged microphone, then a take that lost frames after a repaired config; copied and saved whole.
 TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
+    Settle();
+    ASSERT_TRUE(ClickOn("DIAGNOSTICS & SUPPORT"));
+    Frame();
+    for (const char* row : {"ASIO DEVICE [!] Khong co", "AUDIO ENGINE [OK] ASIO chua mo"}) {
+        EXPECT_NE(FindItem(row), nullptr) << "without a driver: " << row;
+    }
+    for (const char* line : {"\r\nASIO available: NO\r\n", "\r\nStudio driver back-end: - | granted"}) {
+        EXPECT_TRUE(Has(BuildDiagnosticReport(shell), line)) << line;
+    }
     AddDriver("Focusrite USB ASIO", 2);
     BringUp();
     RefreshOutputs();
-    engine.micPeak = 0.25f;
     shell.toneSemitones = -1.5f;
     songLibrary.songs.assign(3, SongEntry{});
-    Settle();
-    ASSERT_TRUE(ClickOn("DIAGNOSTICS & SUPPORT"));
     const auto reportLines = [&] {
         std::vector<std::string> lines;
         const std::string report = BuildDiagnosticReport(shell);
@@ -408,7 +417,7 @@ TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
                                          "ASIO input channels: 2",
                                          "Mic source: Native ASIO",
                                          "Mic mode: 2",
-                                         "Raw mic peak: 25%",
+                                         "Raw mic peak: 100%",
                                          "VB-CABLE ready: NO",
                                          "Raw beat peak: 0%",
                                          "Mini output: Speakers (High Definition Audio)",
@@ -422,6 +431,18 @@ TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
                                          "User vocal presets: 0",
                                          "Current tone: -1.5 st",
                                          ""};
+    // The callback's share of its period over the samples taken a second apart.
+    SampleHealth();
+    ASSERT_TRUE(RunScriptedDriverBlocks(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1050));
+    SampleHealth();
+    std::smatch load;
+    const std::string withLoad = BuildDiagnosticReport(shell);
+    ASSERT_TRUE(std::regex_search(withLoad, load, std::regex("mean ([0-9.]+)% \\| worst ([0-9.]+)% of the period")))
+        << withLoad;
+    EXPECT_TRUE(std::stod(load[1]) > 0 && std::stod(load[2]) >= std::stod(load[1])) << load[0];
+    engine.callbackBlocks = 0;
+    engine.micPeak = 1.25f;  // a clipped input reads full, not more
     std::vector<std::string> lines = reportLines();
     ASSERT_GT(lines.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 26), expected);
@@ -452,8 +473,9 @@ TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
     recoveryNotice = "Config loi da duoc luu thanh sonavela_config.txt.recovered.1";
     Console("[WARN] the last thing that went wrong\n");
     Frame();
-    for (const char* seen : {"RECORDER [!] 12 dropped frames", "CONFIG [!] Da tu recovery config",
-                             "Config loi da duoc luu thanh sonavela_config.txt.recovered.1"}) {
+    for (const char* seen :
+         {"RECORDER [!] 12 dropped frames", "CONFIG [!] Da tu recovery config", "CAU HINH DA DUOC TU PHUC HOI",
+          "Config loi da duoc luu thanh sonavela_config.txt.recovered.1"}) {
         EXPECT_NE(FindItem(seen), nullptr) << seen;
     }
     const std::string report = BuildDiagnosticReport(shell);
@@ -478,12 +500,15 @@ TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
     }
     for (int i = 0; i < 2; ++i) ASSERT_TRUE(ClickOn("SAVE DIAGNOSTIC REPORT"));
     for (const std::string& path : kept) EXPECT_EQ(ReadFile(path), "earlier report");
-    int saved = 0;
+    std::vector<std::string> suffixes;  // the names were taken: both saves are numbered
     for (const auto& f : std::filesystem::directory_iterator(GetDataFolder())) {
-        saved +=
-            f.path().filename().string().starts_with("Sonavela_Diagnostic_") && ReadFile(f.path()) != "earlier report";
+        const std::string name = f.path().filename().string();
+        if (name.starts_with("Sonavela_Diagnostic_") && ReadFile(f.path()) != "earlier report") {
+            suffixes.push_back(name.substr(name.size() - 6));
+        }
     }
-    EXPECT_EQ(saved, 2);
+    std::sort(suffixes.begin(), suffixes.end());
+    EXPECT_EQ(suffixes, (std::vector<std::string>{"_2.txt", "_3.txt"}));
     EXPECT_EQ(shell.reportSaid.rfind("Da luu: ", 0), 0u) << shell.reportSaid;
     configRecovered = false;
 }
