@@ -38,8 +38,7 @@ void DrawRecoveryNotice() {
     ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0.32f, 0.22f, 0.05f, 0.85f));
     ImGui::BeginChild("RecoveryNotice", ImVec2(-FLT_MIN, 58), true);
     Say(ImVec4(1.0f, 0.78f, 0.28f, 1.0f), "CAU HINH DA DUOC TU PHUC HOI");
-    ImGui::TextWrapped("%s", recoveryNotice.c_str());
-    NoteItem(recoveryNotice.c_str());
+    Say(ImGui::GetStyleColorVec4(ImGuiCol_Text), recoveryNotice.c_str());
     ImGui::EndChild();
     ImGui::PopStyleColor();
 }
@@ -87,7 +86,7 @@ void DrawUpdateSection() {
             break;
         case 3:
             Say(ImVec4(1.0f, 0.82f, 0.25f, 1.0f), ("CO SONAVELA " + update.latestVersion + " MOI").c_str());
-            if (!update.releaseNotes.empty()) ImGui::TextWrapped("%s", update.releaseNotes.c_str());
+            if (!update.releaseNotes.empty()) Say(ImGui::GetStyleColorVec4(ImGuiCol_Text), update.releaseNotes.c_str());
             if (update.mandatory) Say(ImVec4(1.0f, 0.45f, 0.25f, 1.0f), "Ban cap nhat nay duoc danh dau BAT BUOC.");
             if (update.downloadUrl.empty()) {
                 Say(orange, "latest.json chua co download_url.");

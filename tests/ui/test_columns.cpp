@@ -479,12 +479,13 @@ TEST_F(Columns, TheDiagnosticsBoardAndReportSayWhatSupportAsks) {
         EXPECT_NE(FindItem(seen), nullptr) << seen;
     }
     const std::string report = BuildDiagnosticReport(shell);
-    for (const char* part : {"\r\nRecorder dropped frames: 12\r\n", "\r\nConfig recovered at startup: YES\r\n",
-                             "\r\nSonavela 1.0.2 (build ", "\r\nSound server: scripted-server 1.0\r\n",
-                             "\r\nStudio driver back-end: scripted | granted buffer: 128 samples\r\n",
-                             "\r\nLast warnings:\r\n  [WARN] the last thing that went wrong\r\n"}) {
+    for (const char* part :
+         {"\r\nRecorder dropped frames: 12\r\n", "\r\nConfig recovered at startup: YES\r\n",
+          "\r\nSonavela 1.0.2 (build ", "\r\nSound server: scripted-server 1.0\r\n",
+          "\r\nStudio driver back-end: scripted | granted buffer: 128 samples\r\n", "\r\nLast warnings:\r\n"}) {
         EXPECT_TRUE(Has(report, part)) << part << "\nin:\n" << report;
     }
+    EXPECT_TRUE(report.ends_with("\r\n  [WARN] the last thing that went wrong\r\n")) << report;
 
     ASSERT_TRUE(ClickOn("COPY DIAGNOSTIC INFO"));
     EXPECT_EQ(ImGui::GetClipboardText(), BuildDiagnosticReport(shell));
@@ -525,6 +526,14 @@ TEST_F(Columns, TheResetDialogAsksFirstThenRestoresAndReopensTheWizard) {
     const std::string presets = ReadFile(UserPresetsPath());
     const std::string before = ReadFile(ConfigPath());
     ASSERT_TRUE(ClickOn("SETTINGS & RECOVERY"));
+    shell.wizard.setupWizardStep = 3;
+    shell.wizard.wizardBraveOpened = shell.wizard.wizardBeatConfirmed = true;
+    ASSERT_TRUE(ClickOn("CHAY LAI SETUP WIZARD"));
+    Frame();
+    EXPECT_TRUE(FindItem("Sonavela Setup Wizard") != nullptr && shell.wizard.setupWizardStep == 0 &&
+                !shell.wizard.wizardBraveOpened && !shell.wizard.wizardBeatConfirmed)
+        << "the wizard again from its first step, though setup was finished";
+    ASSERT_TRUE(ClickOn("BO QUA"));
     for (const char* answer : {"HUY##ResetDialog", "XAC NHAN KHOI PHUC"}) {
         ASSERT_TRUE(ClickOn("KHOI PHUC MAC DINH"));
         ASSERT_TRUE(Open("Khoi phuc cai dat mac dinh")) << "the dialog opens on the next frame";
@@ -567,8 +576,8 @@ TEST_F(Columns, TheUpdateSectionShowsEachStateOfACheck) {
     check({true, 200, R"({"version":"1.0.2"})", 0, ""});
     EXPECT_NE(FindItem("Sonavela cua ban da la phien ban moi nhat."), nullptr);
     check({true, 200, R"({"version":"1.1.0","release_notes":"Sua loi","mandatory":true})", 0, ""});
-    for (const char* seen :
-         {"CO SONAVELA 1.1.0 MOI", "Ban cap nhat nay duoc danh dau BAT BUOC.", "latest.json chua co download_url."}) {
+    for (const char* seen : {"CO SONAVELA 1.1.0 MOI", "Sua loi", "Ban cap nhat nay duoc danh dau BAT BUOC.",
+                             "latest.json chua co download_url."}) {
         EXPECT_NE(FindItem(seen), nullptr) << seen;
     }
     for (const char* url : {"https://brivanta.vn/tai/sonavela-1.1.0.deb", "javascript:alert(1)"}) {
