@@ -166,7 +166,9 @@ TEST_F(DataFiles, BackupsAccumulateAndALinkedConfigStaysALink) {
     for (time_t t = time(nullptr), end = t + 3; t < end; ++t) {  // the seconds the backup may be named after
         char stamp[16];
         std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", std::localtime(&t));
-        fs::create_directories(path + ".before_reset." + stamp + ".bak/kept");
+        const std::string taken = path + ".before_reset." + stamp + ".bak";
+        fs::remove(taken);  // a backup of the loop above, made in this very second
+        fs::create_directories(taken + "/kept");
     }
     fs::permissions(GetDataFolder(), fs::perms::owner_write | fs::perms::owner_exec);
     const std::string next = BackupConfigFile("before_reset");
