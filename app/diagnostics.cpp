@@ -43,13 +43,6 @@ struct HealthSample {
 };
 std::deque<HealthSample> health;
 
-const AsioDriverEntry* CurrentDriver() {
-    const int d = studioHost.currentDriverIndex;
-    return d >= 0 && static_cast<size_t>(d) < studioHost.asioDrivers.size()
-               ? &studioHost.asioDrivers[static_cast<size_t>(d)]
-               : nullptr;
-}
-
 const char* YesNo(bool value) { return value ? "YES" : "NO"; }
 
 std::string Float(float value) {
@@ -74,7 +67,7 @@ std::string HealthLines() {
     std::ostringstream s;
     s.setf(std::ios::fixed);
     s.precision(1);
-    const AsioDriverEntry* driver = CurrentDriver();
+    const AsioDriverEntry* driver = CurrentAsioDriver();
     s << "Studio driver back-end: " << (driver != nullptr && !driver->backEnd.empty() ? driver->backEnd : "-")
       << " | granted buffer: " << studioHost.studioBufferFrames << " samples\r\n";
     if (health.size() < 2 || health.back().frames == health.front().frames) {
@@ -112,7 +105,7 @@ DiagnosticFacts GatherDiagnosticFacts() {
     f.micLevel = std::clamp(engine.micPeak.load(), 0.0f, 1.0f);
     f.beatLevel = std::clamp(engine.cablePeak.load(), 0.0f, 1.0f);
     f.dropped = engine.recordFramesDropped.load();
-    const AsioDriverEntry* driver = CurrentDriver();
+    const AsioDriverEntry* driver = CurrentAsioDriver();
     f.deviceText = driver != nullptr ? driver->name : "Khong co";
     const auto& outputs = endpointLists.outputEndpoints;
     const int o = endpointLists.selectedOutputIndex;

@@ -34,6 +34,14 @@ struct StudioHost {
 
 extern StudioHost studioHost;
 
+// The driver the Studio stream is on, or nullptr when none is chosen.
+inline const AsioDriverEntry* CurrentAsioDriver() {
+    const int i = studioHost.currentDriverIndex;
+    return i >= 0 && static_cast<size_t>(i) < studioHost.asioDrivers.size()
+               ? &studioHost.asioDrivers[static_cast<size_t>(i)]
+               : nullptr;
+}
+
 enum class StudioBringUp { Running, NoDriver, OpenFailed };
 // Start-up: probe, choose (the stored driver name wins when it is listed),
 // open and start. Without a driver, or when the chosen one would not open

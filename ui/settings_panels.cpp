@@ -28,10 +28,7 @@ const ImVec4 kWarn(1.0f, 0.72f, 0.25f, 1.0f);
 
 bool Button(const char* label, const ImVec2& size) { return ColouredButton(label, size, ImVec4(), ImVec4()); }
 
-void Say(const ImVec4& colour, const char* text) {
-    ImGui::TextColored(colour, "%s", text);
-    NoteItem(text);
-}
+void Say(const ImVec4& colour, const char* text) { NotedText(colour, text); }
 
 void DrawRecoveryNotice() {
     if (!configRecovered) return;

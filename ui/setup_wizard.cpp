@@ -52,23 +52,11 @@ void StatusRow(bool ok, const char* label, const std::string& status) {
 
 // Text the tests read by its words.
 // Wrapped: the wizard is narrower than its longest lines.
-void Say(const ImVec4& colour, const char* text) {
-    ImGui::PushStyleColor(ImGuiCol_Text, colour);
-    ImGui::TextWrapped("%s", text);
-    ImGui::PopStyleColor();
-    NoteItem(text);
-}
+void Say(const ImVec4& colour, const char* text) { NotedText(colour, text); }
 void SayDim(const char* text) { Say(ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled), text); }
 void SayWrapped(const char* text) {
     ImGui::TextWrapped("%s", text);
     NoteItem(text);
-}
-
-const AsioDriverEntry* CurrentDriver() {
-    const int i = studioHost.currentDriverIndex;
-    return i >= 0 && static_cast<size_t>(i) < studioHost.asioDrivers.size()
-               ? &studioHost.asioDrivers[static_cast<size_t>(i)]
-               : nullptr;
 }
 
 // The Studio drivers as the wizard sorts them: the sound server's devices and
@@ -221,7 +209,7 @@ void DrawSystemCheck(ShellState& shell) {
 
 void DrawSoundCard() {
     SayDim("Studio vocal: uu tien Native ASIO / ASIO Link Pro. K10 = Compatibility Output only; K10 Mic khong ho tro.");
-    const AsioDriverEntry* driver = CurrentDriver();
+    const AsioDriverEntry* driver = CurrentAsioDriver();
     if (driver == nullptr) {
         SayWrapped("May nay khong co ASIO. Co the bo qua buoc nay va dung Mini Player 3.5mm / Bluetooth / HDMI.");
         return;
@@ -235,7 +223,7 @@ void DrawSoundCard() {
 
 void DrawMicAndBuffer() {
     const bool bridge = engine.micBridgeEnabled.load() && engine.micBridgeRunning.load();
-    const AsioDriverEntry* driver = CurrentDriver();
+    const AsioDriverEntry* driver = CurrentAsioDriver();
     const bool k10Lock = driver != nullptr && IsAsio4AllWithK10(driver->name);
     const int32_t channels = bridge ? 1 : engine.inputChannels.load();
     if (k10Lock) {
@@ -351,7 +339,7 @@ void DrawSummary() {
     };
     bullet(std::string("Brave: ") + (IsBraveInstalled() ? "OK" : "chua tim thay"));
     bullet(std::string("VB-CABLE: ") + (beatCapture.beatCaptureReady.load() ? "OK" : "chua san sang"));
-    const AsioDriverEntry* driver = CurrentDriver();
+    const AsioDriverEntry* driver = CurrentAsioDriver();
     bullet("Studio: " + (studioHost.asioAvailable && driver != nullptr
                              ? driver->name
                              : std::string("Studio ASIO: chua co soundcard")));

@@ -115,6 +115,13 @@ void EndCard() {
     ImGui::PopStyleColor(2);
 }
 
+void NotedText(const ImVec4& colour, const char* text) {
+    ImGui::PushStyleColor(ImGuiCol_Text, colour);
+    ImGui::TextWrapped("%s", text);
+    ImGui::PopStyleColor();
+    NoteItem(text);
+}
+
 bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour, const ImVec4& hovered) {
     const bool own = colour.w > 0.0f;
     if (own) {

@@ -35,6 +35,8 @@ void TopBar(const char* presetName, bool recording);
 // than cut off its last row. Each BeginCard wants its EndCard; cards do not nest.
 void BeginCard(const char* id, float height);
 void EndCard();
+// Text in a colour, wrapped at the window's edge and noted for the tests.
+void NotedText(const ImVec4& colour, const char* text);
 // A button in its own colours; a zero colour keeps the theme's. A set width
 // grows to fit the label.
 bool ColouredButton(const char* label, const ImVec2& size, const ImVec4& colour, const ImVec4& hovered);
