@@ -6,10 +6,10 @@
 
 namespace {
 constexpr int kDecimation = 4;
-constexpr int kWindow = 260;    // decimated samples analysed
-constexpr int kSpan = 80;       // difference-function span
+constexpr int kWindow = 260;  // decimated samples analysed
+constexpr int kSpan = 80;     // difference-function span
 constexpr int kMaxLag = 159;
-constexpr int kMinLag = 16;     // 750 Hz at 12 kHz
+constexpr int kMinLag = 16;  // 750 Hz at 12 kHz
 constexpr float kDetectorRate = 12000.0f;
 constexpr float kThreshold = 0.22f;
 constexpr float kQuietRms = 0.005f;
@@ -101,4 +101,34 @@ PitchEstimate EstimatePitch(const PitchHistory& h) {
     e.confidence = 1.0f - dn[tau];
     e.frequency = kDetectorRate / RefineLag(dn, tau);
     return e;
+}
+
+float RefinePeriod(const PitchHistory& h, float period) {
+    constexpr int kReach = 4;
+    constexpr int kCompared = kDecimation * kSpan;
+    constexpr int kWindowSamples = kDecimation * kWindow;
+    const int centre = static_cast<int>(std::lround(period));
+    if (!(period > 0.0f) || centre - kReach < 2 || centre + kReach + 1 >= kWindowSamples - kCompared) return period;
+    // The window unwrapped, so the sums below run over plain arrays.
+    float x[kWindowSamples];
+    const uint32_t start = h.write - static_cast<uint32_t>(kWindowSamples);
+    for (uint32_t n = 0; n < static_cast<uint32_t>(kWindowSamples); ++n)
+        x[n] = h.samples[(start + n) & kPitchHistoryMask];
+    float d[2 * kReach + 3];
+    for (int j = 0; j < 2 * kReach + 3; ++j) {
+        const float* later = x + centre - kReach - 1 + j;
+        float sum = 0.0f;
+        for (int n = 0; n < kCompared; ++n) {
+            const float diff = x[n] - later[n];
+            sum += diff * diff;
+        }
+        d[j] = sum;
+    }
+    int best = 1;
+    for (int j = 2; j <= 2 * kReach + 1; ++j) {
+        if (d[j] < d[best]) best = j;
+    }
+    const float denominator = d[best - 1] - 2.0f * d[best] + d[best + 1];
+    const float offset = std::fabs(denominator) > 1e-12f ? 0.5f * (d[best - 1] - d[best + 1]) / denominator : 0.0f;
+    return static_cast<float>(centre - kReach - 1 + best) + std::clamp(offset, -0.5f, 0.5f);
 }

@@ -23,3 +23,7 @@ void ClearPitchHistory(PitchHistory& h);
 void AppendPitchHistory(PitchHistory& h, const float* in, uint32_t nFrames);
 // The raw estimate, before any octave correction.
 PitchEstimate EstimatePitch(const PitchHistory& h);
+// The period in full-rate samples, found within four samples of `period`
+// on the same stretch of history the estimate compared: the decimated lag
+// alone is a few cents coarse for high voices.
+float RefinePeriod(const PitchHistory& h, float period);

@@ -20,9 +20,15 @@ struct SpliceShifter {
     float spliceDelay;  // the delay being faded in
     float fadePosition;
     float fadeLength;   // the pitch period at the splice start
+    float ratio;        // the read's pitch ratio, gliding towards its target
+    float spliceRatio;  // the same for the read being faded in
 };
 
 void ClearSpliceShifter(SpliceShifter& s);
-// One sample at pitch ratio `ratio`; `period` is the sung pitch period in
-// samples; `drift` lets the delay settle back to nominal (nothing is sung).
-float ProcessSpliceShifter(SpliceShifter& s, float x, float ratio, float period, bool drift);
+// One sample. Each read glides at `rate` towards the pitch ratio wanted for
+// the audio it reads: `target` for the read at `delay`, `spliceTarget` for
+// the one being faded in (their audio may be sung at different pitches).
+// `period` is the sung pitch period in samples; `drift` lets the delay
+// settle back to nominal (nothing is sung).
+float ProcessSpliceShifter(SpliceShifter& s, float x, float target, float spliceTarget, float rate, float period,
+                           bool drift);

@@ -67,7 +67,7 @@ TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
         double glide = -1.0;  // the ratio's time constant over the block after the first note
         float delay = 0.0f;   // the splices keep the read inside the ring's span
         const std::vector<float> out = Tune(in, 128, [&](size_t) {
-            const float target = engine.autoTune.targetRatio, ratio = engine.autoTune.ratio;
+            const float target = engine.autoTune.targetRatio, ratio = engine.autoTune.shifter.ratio;
             if (glide < 0.0 && target != 1.0f) glide = -128.0 / std::log((target - ratio) / (target - 1.0f));
             delay = std::max(delay, engine.autoTune.shifter.delay);
         });
@@ -78,20 +78,24 @@ TEST_F(AutoTune, EachStylePullsAnOffNoteByItsAmountWithItsGlideTime) {
     }
 }
 
-// 512-frame blocks put detections 2048 samples apart: after the voice every window is silent.
+// With 512-frame blocks every block ends in a detection: the one 512 samples after the voice still hears
+// it, every later one is silent. The read, up to 3200 samples behind, reaches the let-go moment later.
 TEST_F(AutoTune, HoldsTheCorrectionForSixteenDetectionsThenLetsGo) {
     SetTuneMode(2);
-    std::vector<float> in = Sing(SteadyVoice(HzOfNote(kFlat)), 24 * 2048);
-    in.resize(2 * in.size(), 0.0f);
-    std::vector<std::pair<double, float>> seen;  // note and target from the last voiced detection on
-    Tune(in, 512, [&](size_t end) {
-        if (engine.autoTune.blockCounter == 0 && end >= 24 * 2048)
-            seen.emplace_back(Note(), engine.autoTune.targetRatio);
+    const size_t end = 96 * 512;
+    std::vector<float> in = Sing(SteadyVoice(HzOfNote(kFlat)), end);
+    in.resize(2 * end, 0.0f);
+    std::vector<std::pair<double, float>> seen;  // note and correction from the last voiced detection on
+    Tune(in, 512, [&](size_t done) {
+        if (done >= end + 512) seen.emplace_back(Note(), engine.autoTune.targetRatio);
     });
-    ASSERT_EQ(seen.size(), 25u);
+    for (size_t k = 0; k <= 16; ++k) {
+        EXPECT_EQ(seen[k].first, seen[0].first) << k;
+        EXPECT_NEAR(seen[k].second, std::exp2(0.176 / 12.0), 3e-4) << k;
+    }
     EXPECT_NEAR(seen[0].first, kFlat, 0.1);
-    for (size_t k = 1; k <= 16; ++k) EXPECT_EQ(seen[k], seen[0]) << k;
-    EXPECT_EQ(seen[17], std::make_pair(-1.0, 1.0f));
+    EXPECT_EQ(seen[17].first, -1.0);
+    EXPECT_EQ(seen[17 + 7].second, 1.0f);
     EXPECT_NEAR(engine.autoTune.shifter.delay, kShifterNominalDelay, 0.5f);
 }
 
