@@ -6,9 +6,12 @@
 // normalised autocorrelation at full rate, searched near a guess, so it
 // shares nothing with the detector under test.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "tools/synth/signals.h"
@@ -20,8 +23,8 @@ struct Voice {
     double vibratoHz = 0.0;
     double vibratoCents = 0.0;
     double attackSeconds = 0.02;
-    double breath = 0.0;            // noise level relative to level
-    double fundamentalGain = 1.0;   // below 1: a weak fundamental
+    double breath = 0.0;                           // noise level relative to level
+    double fundamentalGain = 1.0;                  // below 1: a weak fundamental
     double formants[3] = {700.0, 1200.0, 2600.0};  // an open "a"
 };
 
@@ -31,6 +34,20 @@ inline double NoteOfHz(double hz) { return 69.0 + 12.0 * std::log2(hz / 440.0); 
 inline Voice SteadyVoice(double hz) {
     Voice v;
     v.hz = [hz](double) { return hz; };
+    return v;
+}
+
+// The voice sung on 'a', 'e', 'i', 'o' or 'u': the closed "i" and "u" put
+// their first formant among a low voice's first few harmonics.
+inline Voice WithVowel(Voice v, char vowel) {
+    const std::pair<char, std::array<double, 3>> presets[] = {{'a', {700.0, 1200.0, 2600.0}},
+                                                              {'e', {400.0, 2000.0, 2550.0}},
+                                                              {'i', {280.0, 2250.0, 2900.0}},
+                                                              {'o', {450.0, 800.0, 2830.0}},
+                                                              {'u', {310.0, 870.0, 2250.0}}};
+    for (const auto& [name, formants] : presets) {
+        if (name == vowel) std::copy(formants.begin(), formants.end(), v.formants);
+    }
     return v;
 }
 
