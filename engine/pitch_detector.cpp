@@ -69,41 +69,41 @@ float RefineLag(const float* dn, int tau) {
     return static_cast<float>(tau) + (dn[tau + 1] - dn[tau - 1]) / denominator;
 }
 
-float LowDifference(const float* low, int tau) {
-    float sum = 0.0f;
+// The differences of the low band at lags tau - 1, tau and tau + 1, and the
+// energies of their later spans, in one pass.
+void LowDifferences(const float* low, int tau, float* diff, float* later) {
+    float sums[3] = {0.0f, 0.0f, 0.0f};
+    float energies[3] = {0.0f, 0.0f, 0.0f};
     for (int n = 0; n < kSpan; ++n) {
-        const float diff = low[n] - low[n + tau];
-        sum += diff * diff;
+        for (int k = 0; k < 3; ++k) {
+            const float y = low[n + tau - 1 + k];
+            sums[k] += (low[n] - y) * (low[n] - y);
+            energies[k] += y * y;
+        }
     }
-    return sum;
+    std::copy_n(sums, 3, diff);
+    std::copy_n(energies, 3, later);
 }
 
 // How far the low band is from repeating at its dip next to tau: the bottom
 // of the parabola through the dip and its neighbours over the energy of both
-// spans, 0 for a repeat, about 1 for no relation. Unlike d' it has no bias
-// towards long lags; the low band and the parabola keep it from favouring
-// the lags that happen to fall near a whole number.
-float Aperiodicity(const float* low, int tau) {
-    float before = LowDifference(low, tau - 1);
-    float at = LowDifference(low, tau);
-    float after = LowDifference(low, tau + 1);
-    for (int step = 0; step < 2 && before < at; ++step) {
-        after = at;
-        at = before;
-        before = LowDifference(low, --tau - 1);
+// spans (`head` is the earlier one's), 0 for a repeat, about 1 for no
+// relation. Unlike d' it has no bias towards long lags; the low band and the
+// parabola keep it from favouring the lags that happen to fall near a whole
+// number.
+float Aperiodicity(const float* low, float head, int tau) {
+    float diff[3];
+    float later[3];
+    LowDifferences(low, tau, diff, later);
+    for (int step = 0; step < 2 && diff[0] < diff[1]; ++step) LowDifferences(low, --tau, diff, later);
+    for (int step = 0; step < 2 && diff[2] < diff[1]; ++step) LowDifferences(low, ++tau, diff, later);
+    float bottom = std::min({diff[0], diff[1], diff[2]});
+    const float curvature = diff[0] + diff[2] - 2.0f * diff[1];
+    if (bottom == diff[1] && curvature > 1e-9f) {
+        const float slope = diff[2] - diff[0];
+        bottom = std::max(0.0f, diff[1] - slope * slope / (8.0f * curvature));
     }
-    for (int step = 0; step < 2 && after < at; ++step) {
-        before = at;
-        at = after;
-        after = LowDifference(low, ++tau + 1);
-    }
-    float bottom = std::min({before, at, after});
-    const float curvature = before + after - 2.0f * at;
-    if (bottom == at && curvature > 1e-9f) {
-        bottom = std::max(0.0f, at - (after - before) * (after - before) / (8.0f * curvature));
-    }
-    float energy = 0.0f;
-    for (int n = 0; n < kSpan; ++n) energy += low[n] * low[n] + low[n + tau] * low[n + tau];
+    const float energy = head + later[1];
     return energy > 1e-9f ? bottom / energy : 1.0f;
 }
 
@@ -130,15 +130,18 @@ int PreferWholePeriod(const float* x, const float* d, const float* dn, int tau) 
     for (int j = 0; j < kWindow - 3; ++j) box[j] = x[j] + x[j + 1] + x[j + 2] + x[j + 3];
     float low[kWindow - 6];
     for (int j = 0; j < kWindow - 6; ++j) low[j] = box[j] + box[j + 1] + box[j + 2] + box[j + 3];
+    float head = 0.0f;
+    for (int n = 0; n < kSpan; ++n) head += low[n] * low[n];
     for (bool moved = true; moved;) {  // each move lengthens the lag
         moved = false;
         const float lag = RefineLag(dn, tau);
-        const float own = Aperiodicity(low, tau);
+        const float enough = kMuchMorePeriodic * Aperiodicity(low, head, tau) - kPeriodicMargin;
+        if (enough <= 0.0f) break;  // no dip could do better
         for (const float m : kMultiples) {
             const int around = static_cast<int>(std::lround(m * lag));
             if (around > kMaxLag - 1) break;
             const int t = DipNear(d, around);
-            if (t > 0 && Aperiodicity(low, t) < kMuchMorePeriodic * own - kPeriodicMargin) {
+            if (t > 0 && Aperiodicity(low, head, t) < enough) {
                 tau = t;
                 moved = true;
                 break;
