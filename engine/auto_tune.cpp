@@ -146,7 +146,10 @@ void ProcessAutoTune(const float* in, float* out, uint32_t nFrames) {
 float NoteAt(const AutoTune& t, double time) {
     if (t.count == 0) return -1.0f;
     int32_t i = t.newest;
-    for (int32_t seen = 1; seen<t.count&& static_cast<double>(t.detections[i].time)> time; ++seen) i = Older(i);
+    for (int32_t seen = 1; seen < t.count; ++seen) {
+        if (static_cast<double>(t.detections[i].time) <= time) break;
+        i = Older(i);
+    }
     const TuneDetection& at = t.detections[i];
     const auto since = time - static_cast<double>(at.time);
     if (since < 0.0) return at.note;  // older than anything remembered
