@@ -162,7 +162,8 @@ TEST_F(AutoTune, AVariedSetOfSingersLandsOnTheSemitoneReadAtTheirPitchWithoutDip
     std::sort(off.begin(), off.end());
     const double p95 = off[off.size() * 95 / 100], lowGross = 100.0 * gross[1] / detections[1];
     for (const auto& [name, value] : {std::pair{"hard_tune_p95_cents", p95},
-                                      {"lowest_gross_pct", lowGross},
+                                      {"low_closed_vowels_gross_pct", lowGross},
+                                      {"other_voices_gross_detections", gross[0]},
                                       {"vibrato_left_cents_style3", vibrato[3]},
                                       {"vibrato_left_cents_style2", vibrato[2]},
                                       {"vibrato_left_cents_style1", vibrato[1]},
