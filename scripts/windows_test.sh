@@ -12,6 +12,7 @@ build=$here/build-windows
 cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" -DSONAVELA_WINDOWS_PREFIX="$prefix" \
     -DSONAVELA_WERROR=ON >/dev/null
 cmake --build "$build" -j2
-export WINEPREFIX=$cache/wine WINEDEBUG=-all
+# A prefix of our own; no Mono or Gecko prompt when wine creates it.
+export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 (cd "$build" && ctest -L windows --output-on-failure --timeout 600)
 echo "[OK] Windows build: engine tests passed under wine"
