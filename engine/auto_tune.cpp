@@ -24,10 +24,6 @@ float GuardOctave(float previous, float f) {
 // The tuner may snap to any pitch class; nothing narrows the scale.
 constexpr int32_t kChromatic[12] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
-// The detector compares the oldest 80 of its 260 decimated samples with those
-// `lag` later: its reading describes the middle of that span.
-int64_t HeardAt(const AutoTune& t, float lag) { return t.clock - 882 + static_cast<int64_t>(2.0f * lag); }
-
 int32_t Older(int32_t i) { return (i + kTuneDetections - 1) % kTuneDetections; }
 int32_t Newer(int32_t i) { return (i + 1) % kTuneDetections; }
 
@@ -39,11 +35,12 @@ void Remember(AutoTune& t, int64_t time, float note) {
     t.count = std::min(t.count + 1, kTuneDetections);
 }
 
-void Voiced(AutoTune& t, float f, float lag) {
+void Voiced(AutoTune& t, float f, float heardBehind) {
     const float note = 12.0f * std::log2(f / 440.0f) + 69.0f;
     engine.detectedNote.store(note, std::memory_order_relaxed);
     t.period = static_cast<float>(EngineParams::sampleRate) / f;
-    Remember(t, HeardAt(t, lag), note);
+    t.heardBehind = heardBehind;
+    Remember(t, t.clock - static_cast<int64_t>(heardBehind), note);
     t.hold = kHoldDetections;
 }
 
@@ -54,7 +51,8 @@ void Unvoiced(AutoTune& t) {
         --t.hold;
         return;
     }
-    if (engine.detectedNote.load(std::memory_order_relaxed) >= 0.0f) Remember(t, HeardAt(t, 0.25f * t.period), -1.0f);
+    if (engine.detectedNote.load(std::memory_order_relaxed) >= 0.0f)
+        Remember(t, t.clock - static_cast<int64_t>(t.heardBehind), -1.0f);
     t.previousFrequency = 0.0f;
     engine.detectedNote.store(-1.0f, std::memory_order_relaxed);
 }
@@ -62,10 +60,9 @@ void Unvoiced(AutoTune& t) {
 void Detect(AutoTune& t) {
     const PitchEstimate e = EstimatePitch(t.history);
     if (e.periodic) {
-        const auto rate = static_cast<float>(EngineParams::sampleRate);
-        const float f = GuardOctave(t.previousFrequency, rate / RefinePeriod(t.history, rate / e.frequency));
+        const float f = GuardOctave(t.previousFrequency, e.frequency);
         t.previousFrequency = f;
-        if (f > 65.0f && e.confidence > 0.5f) return Voiced(t, f, 12000.0f / e.frequency);
+        if (f > 65.0f && e.confidence > 0.5f) return Voiced(t, f, e.heardBehind);
     }
     Unvoiced(t);
 }
@@ -118,6 +115,7 @@ void ClearAutoTune(AutoTune& t) {
     t.targetNote = -1.0f;
     t.targetRatio = 1.0f;
     t.period = 240.0f;
+    t.heardBehind = 0.0f;
     t.hold = 0;
 }
 

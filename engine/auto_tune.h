@@ -33,6 +33,7 @@ struct AutoTune {
     float targetNote;         // -1 when none
     float targetRatio;        // the last wanted for the audio being read
     float period;             // sung period in samples
+    float heardBehind;        // how far behind its detection the last voiced reading lay
     int32_t hold;             // detections a lost pitch keeps its correction
 };
 

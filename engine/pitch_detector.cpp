@@ -62,11 +62,16 @@ int SkipFormantDips(const float* dn, int tau) {
     return tau;
 }
 
+// Where the parabola through three equally spaced values turns, in steps
+// from the middle one; 0 when they lie on a line.
+float VertexOffset(float before, float at, float after) {
+    const float curvature = before - 2.0f * at + after;
+    return std::fabs(curvature) > 1e-12f ? 0.5f * (before - after) / curvature : 0.0f;
+}
+
 float RefineLag(const float* dn, int tau) {
     if (tau < kMinLag || tau > kMaxLag - 1) return static_cast<float>(tau);
-    const float denominator = 2.0f * (2.0f * dn[tau] - dn[tau - 1] - dn[tau + 1]);
-    if (std::fabs(denominator) <= 1e-6f) return static_cast<float>(tau);
-    return static_cast<float>(tau) + (dn[tau + 1] - dn[tau - 1]) / denominator;
+    return static_cast<float>(tau) + VertexOffset(dn[tau - 1], dn[tau], dn[tau + 1]);
 }
 
 // The differences of the low band at lags tau - 1, tau and tau + 1, and the
@@ -158,6 +163,37 @@ int FindLag(const float* x, const float* d, const float* dn) {
     if (tau > kMaxLag) return 0;
     return PreferWholePeriod(x, d, dn, SkipFormantDips(dn, LocalMinimumFrom(dn, tau)));
 }
+// The period in full-rate samples, found within four samples of `period`
+// on the same stretch of history the estimate compared: the decimated lag
+// alone is a few cents coarse for high voices.
+float RefinePeriod(const PitchHistory& h, float period) {
+    constexpr int kReach = 4;
+    constexpr int kCompared = kDecimation * kSpan;
+    constexpr int kWindowSamples = kDecimation * kWindow;
+    const int centre = static_cast<int>(std::lround(period));
+    if (!(period > 0.0f) || centre - kReach < 2 || centre + kReach + 1 >= kWindowSamples - kCompared) return period;
+    // The window unwrapped, so the sums below run over plain arrays.
+    float x[kWindowSamples];
+    const uint32_t start = h.write - static_cast<uint32_t>(kWindowSamples);
+    for (uint32_t n = 0; n < static_cast<uint32_t>(kWindowSamples); ++n)
+        x[n] = h.samples[(start + n) & kPitchHistoryMask];
+    float d[2 * kReach + 3];
+    for (int j = 0; j < 2 * kReach + 3; ++j) {
+        const float* later = x + centre - kReach - 1 + j;
+        float sum = 0.0f;
+        for (int n = 0; n < kCompared; ++n) {
+            const float diff = x[n] - later[n];
+            sum += diff * diff;
+        }
+        d[j] = sum;
+    }
+    int best = 1;
+    for (int j = 2; j <= 2 * kReach + 1; ++j) {
+        if (d[j] < d[best]) best = j;
+    }
+    const float offset = VertexOffset(d[best - 1], d[best], d[best + 1]);
+    return static_cast<float>(centre - kReach - 1 + best) + std::clamp(offset, -0.5f, 0.5f);
+}
 }  // namespace
 
 void ClearPitchHistory(PitchHistory& h) {
@@ -185,36 +221,10 @@ PitchEstimate EstimatePitch(const PitchHistory& h) {
     if (tau == 0) return e;
     e.periodic = true;
     e.confidence = 1.0f - dn[tau];
-    e.frequency = kDetectorRate / RefineLag(dn, tau);
+    const float lag = RefineLag(dn, tau);
+    e.frequency = kDetectorRate * kDecimation / RefinePeriod(h, kDecimation * lag);
+    // The oldest kSpan samples are compared with those `lag` later: the
+    // reading describes the middle of that span.
+    e.heardBehind = kDecimation * (kWindow - (kSpan - 1 + lag) / 2.0f);
     return e;
-}
-
-float RefinePeriod(const PitchHistory& h, float period) {
-    constexpr int kReach = 4;
-    constexpr int kCompared = kDecimation * kSpan;
-    constexpr int kWindowSamples = kDecimation * kWindow;
-    const int centre = static_cast<int>(std::lround(period));
-    if (!(period > 0.0f) || centre - kReach < 2 || centre + kReach + 1 >= kWindowSamples - kCompared) return period;
-    // The window unwrapped, so the sums below run over plain arrays.
-    float x[kWindowSamples];
-    const uint32_t start = h.write - static_cast<uint32_t>(kWindowSamples);
-    for (uint32_t n = 0; n < static_cast<uint32_t>(kWindowSamples); ++n)
-        x[n] = h.samples[(start + n) & kPitchHistoryMask];
-    float d[2 * kReach + 3];
-    for (int j = 0; j < 2 * kReach + 3; ++j) {
-        const float* later = x + centre - kReach - 1 + j;
-        float sum = 0.0f;
-        for (int n = 0; n < kCompared; ++n) {
-            const float diff = x[n] - later[n];
-            sum += diff * diff;
-        }
-        d[j] = sum;
-    }
-    int best = 1;
-    for (int j = 2; j <= 2 * kReach + 1; ++j) {
-        if (d[j] < d[best]) best = j;
-    }
-    const float denominator = d[best - 1] - 2.0f * d[best] + d[best + 1];
-    const float offset = std::fabs(denominator) > 1e-12f ? 0.5f * (d[best - 1] - d[best + 1]) / denominator : 0.0f;
-    return static_cast<float>(centre - kReach - 1 + best) + std::clamp(offset, -0.5f, 0.5f);
 }

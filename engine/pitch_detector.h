@@ -14,16 +14,13 @@ struct PitchHistory {
 };
 
 struct PitchEstimate {
-    bool periodic = false;  // loud enough and a dip under the threshold was found
-    float frequency = 0.0f;
+    bool periodic = false;   // loud enough and a dip under the threshold was found
+    float frequency = 0.0f;  // refined on the full-rate history
     float confidence = 0.0f;
+    float heardBehind = 0.0f;  // samples behind the newest input that the reading describes
 };
 
 void ClearPitchHistory(PitchHistory& h);
 void AppendPitchHistory(PitchHistory& h, const float* in, uint32_t nFrames);
 // The raw estimate, before any octave correction.
 PitchEstimate EstimatePitch(const PitchHistory& h);
-// The period in full-rate samples, found within four samples of `period`
-// on the same stretch of history the estimate compared: the decimated lag
-// alone is a few cents coarse for high voices.
-float RefinePeriod(const PitchHistory& h, float period);

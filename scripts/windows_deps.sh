@@ -21,19 +21,19 @@ fi
 # parts folder, so the system's package lists are never pointed at a list
 # without the binary entries.
 apt_dir=$cache/apt
+private_apt=(apt-get -q -o APT::Sandbox::User=root -o Dir::Etc::SourceList=/dev/null
+    -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" -o Dir::State::Lists="$apt_dir/lists")
 if [[ ! -f $apt_dir/lists.ready ]]; then
     mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial"
     echo "deb-src http://deb.debian.org/debian bookworm main" >"$apt_dir/sources.list.d/sonavela-src.list"
-    apt-get -q -o APT::Sandbox::User=root -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" \
-        -o Dir::State::Lists="$apt_dir/lists" update >/dev/null
+    "${private_apt[@]}" update >/dev/null
     touch "$apt_dir/lists.ready"
 fi
 fetch() {  # unpacks source package $1 under $cache/src/$1, once
     local dir=$cache/src/$1
     if [[ ! -d $dir ]]; then
         mkdir -p "$dir"
-        (cd "$dir" && apt-get -q -o APT::Sandbox::User=root -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt_dir/sources.list.d" \
-            -o Dir::State::Lists="$apt_dir/lists" source "$1" >/dev/null 2>&1)
+        (cd "$dir" && "${private_apt[@]}" source "$1" >/dev/null 2>&1)
     fi
     find "$dir" -mindepth 1 -maxdepth 1 -type d | head -1
 }
