@@ -1,21 +1,146 @@
-# The Windows build so far: the portable audio engine and its tests, with
-# SoundTouch and GoogleTest from the mingw dependency build
-# (scripts/windows_deps.sh). The tests run under wine.
-# M_PI and friends, which glibc declares by default.
-add_compile_definitions(_USE_MATH_DEFINES)
+# The Windows build: the same portable layers over platform/windows/, with
+# the dependencies the mingw dependency build made (scripts/windows_deps.sh).
+# Unit tests run under wine; the integration tests under wine reach the same
+# PulseAudio test server through wine's audio driver.
+
+# M_PI and friends, which glibc declares by default; Unicode Win32 calls; no min/max macros.
+add_compile_definitions(_USE_MATH_DEFINES UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
 
 find_package(SoundTouch CONFIG REQUIRED)
 find_package(GTest CONFIG REQUIRED)
 find_package(Threads REQUIRED)
+find_package(RtAudio CONFIG REQUIRED)
+find_package(SndFile CONFIG REQUIRED)
+find_package(nlohmann_json 3 CONFIG REQUIRED)
+find_path(SONAVELA_IMGUI_DIR imgui.cpp PATHS ${SONAVELA_WINDOWS_PREFIX}/imgui REQUIRED NO_DEFAULT_PATH)
+
+# Files of platform/windows/ that are there; the list of each library is fixed.
+function(sonavela_windows_sources out)
+  set(found)
+  foreach(name ${ARGN})
+    if(EXISTS ${CMAKE_SOURCE_DIR}/platform/windows/${name})
+      list(APPEND found ${CMAKE_SOURCE_DIR}/platform/windows/${name})
+    endif()
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
 
 add_library(sonavela_engine STATIC ${SONAVELA_ENGINE_SOURCES})
 target_include_directories(sonavela_engine PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_engine PUBLIC SoundTouch::SoundTouch)
 
+# Files on disk, the clock, thread names, the folder chooser and the single
+# instance: real in every program, tests included.
+sonavela_windows_sources(files_sources wide_text.cpp file_sync.cpp file_access.cpp folder_picker.cpp known_paths.cpp
+  local_time.cpp record_file.cpp single_instance.cpp system_info.cpp thread_name.cpp thread_priority.cpp)
+add_library(sonavela_platform_files STATIC ${CMAKE_SOURCE_DIR}/platform/console.cpp
+  ${CMAKE_SOURCE_DIR}/platform/utf8_text.cpp ${files_sources})
+target_include_directories(sonavela_platform_files PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_platform_files PUBLIC Threads::Threads ole32 shell32 uuid avrt)
+
+# The real audio system, the network, other programs and message boxes.
+sonavela_windows_sources(real_sources mmdevice_endpoints.cpp wasapi_streams.cpp sound_server.cpp rtaudio_drivers.cpp
+  https_get.cpp launch.cpp message_box.cpp)
+add_library(sonavela_platform_windows STATIC ${real_sources})
+target_include_directories(sonavela_platform_windows PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_platform_windows PUBLIC sonavela_platform_files PRIVATE RtAudio::rtaudio winhttp crypt32
+  ole32 uuid ksuser mfplat mfuuid wmcodecdspuuid)
+
+add_library(sonavela_platform_scripted STATIC
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_drivers.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_keys.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_endpoints.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_https.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_launch.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_message_box.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_sound_server.cpp
+  ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_streams.cpp)
+target_include_directories(sonavela_platform_scripted PUBLIC ${CMAKE_SOURCE_DIR})
+
+add_library(sonavela_update STATIC ${CMAKE_SOURCE_DIR}/update/update_check.cpp)
+target_include_directories(sonavela_update PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_update PUBLIC Threads::Threads PRIVATE nlohmann_json::nlohmann_json)
+target_compile_definitions(sonavela_update PRIVATE SONAVELA_UPDATE_HOST="${SONAVELA_UPDATE_HOST}"
+  SONAVELA_MAKER_DOMAIN="${SONAVELA_MAKER_DOMAIN}")
+
+add_library(sonavela_persistence STATIC ${SONAVELA_PERSISTENCE_SOURCES})
+target_include_directories(sonavela_persistence PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_persistence PUBLIC sonavela_platform_files sonavela_engine)
+
+add_library(sonavela_devices STATIC ${SONAVELA_DEVICES_SOURCES})
+target_include_directories(sonavela_devices PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_devices PUBLIC sonavela_platform_files sonavela_engine)
+
+add_library(sonavela_recording STATIC ${SONAVELA_RECORDING_SOURCES})
+target_include_directories(sonavela_recording PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_recording PUBLIC sonavela_platform_files sonavela_engine PRIVATE SndFile::sndfile)
+
+add_library(sonavela_app STATIC ${SONAVELA_APP_SOURCES})
+target_include_directories(sonavela_app PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_app PUBLIC sonavela_devices sonavela_recording sonavela_persistence sonavela_update)
+
+# The GUI library and its Win32 and DirectX 11 back-ends, compiled as they ship.
+add_library(sonavela_imgui STATIC ${SONAVELA_IMGUI_DIR}/imgui.cpp ${SONAVELA_IMGUI_DIR}/imgui_draw.cpp
+  ${SONAVELA_IMGUI_DIR}/imgui_tables.cpp ${SONAVELA_IMGUI_DIR}/imgui_widgets.cpp ${SONAVELA_IMGUI_DIR}/imgui_demo.cpp)
+target_include_directories(sonavela_imgui PUBLIC ${SONAVELA_IMGUI_DIR})
+target_compile_options(sonavela_imgui PRIVATE -w)
+add_library(sonavela_gui_backends STATIC ${SONAVELA_IMGUI_DIR}/backends/imgui_impl_win32.cpp
+  ${SONAVELA_IMGUI_DIR}/backends/imgui_impl_dx11.cpp)
+target_include_directories(sonavela_gui_backends PUBLIC ${SONAVELA_IMGUI_DIR}/backends)
+target_compile_options(sonavela_gui_backends PRIVATE -w)
+target_link_libraries(sonavela_gui_backends PUBLIC sonavela_imgui d3d11 d3dcompiler dxgi dwmapi gdi32)
+
+sonavela_windows_sources(font_sources font_file.cpp)
+add_library(sonavela_platform_font STATIC ${font_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
+target_include_directories(sonavela_platform_font PUBLIC ${CMAKE_SOURCE_DIR})
+
+# The stb code Debian links as libstb, compiled once from its headers.
+enable_language(C)
+add_library(sonavela_stb STATIC ${CMAKE_SOURCE_DIR}/cmake/windows_stb.c)
+target_include_directories(sonavela_stb PUBLIC ${SONAVELA_WINDOWS_PREFIX}/include/stb)
+target_compile_options(sonavela_stb PRIVATE -w)
+
+add_library(sonavela_widgets STATIC ${SONAVELA_WIDGETS_SOURCES})
+target_include_directories(sonavela_widgets PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_widgets PUBLIC sonavela_imgui PRIVATE sonavela_platform_font sonavela_stb)
+
+sonavela_windows_sources(window_sources app_window.cpp)
+add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
+target_include_directories(sonavela_window PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_stb winmm)
+
+add_library(sonavela_ui STATIC ${SONAVELA_UI_SOURCES})
+target_include_directories(sonavela_ui PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_ui PUBLIC sonavela_app sonavela_widgets)
+
+# A window program: no console of its own; the console lines reach a
+# console when started from one.
+add_executable(sonavela WIN32 ${CMAKE_SOURCE_DIR}/ui/main.cpp)
+target_link_libraries(sonavela PRIVATE sonavela_ui sonavela_window sonavela_app sonavela_update sonavela_devices
+  sonavela_platform_windows)
+target_link_options(sonavela PRIVATE -municode)
+
+add_library(sonavela_render STATIC ${CMAKE_SOURCE_DIR}/tools/render_take.cpp ${CMAKE_SOURCE_DIR}/tools/wav_files.cpp)
+target_link_libraries(sonavela_render PUBLIC sonavela_app SndFile::sndfile)
+add_executable(sonavela-render ${CMAKE_SOURCE_DIR}/tools/offline_render_main.cpp)
+target_link_libraries(sonavela-render PRIVATE sonavela_render)
+
+# Tests: listed by hand rather than discovered, since discovery would have to
+# run each .exe while building. Each runs under wine in the prefix that
+# scripts/windows_test.sh sets up.
 enable_testing()
+function(sonavela_wine_test name label)
+  add_test(NAME ${name} COMMAND wine ${CMAKE_BINARY_DIR}/${name}.exe)
+  set_tests_properties(${name} PROPERTIES LABELS ${label} ENVIRONMENT "WINEDEBUG=-all")
+endfunction()
+
 add_executable(engine_tests ${SONAVELA_ENGINE_TEST_SOURCES})
 target_compile_options(engine_tests PRIVATE -Wno-conversion)
 target_link_libraries(engine_tests PRIVATE sonavela_engine GTest::gtest_main Threads::Threads)
-# Listed by hand rather than discovered: discovery would have to run the .exe while building.
-add_test(NAME engine_tests COMMAND wine ${CMAKE_BINARY_DIR}/engine_tests.exe)
-set_tests_properties(engine_tests PROPERTIES LABELS windows ENVIRONMENT "WINEDEBUG=-all")
+sonavela_wine_test(engine_tests windows)
+
+# --- unit tests of the Windows platform (files, paths, network, programs)
+
+# --- integration tests under wine: the audio roads on the PulseAudio test server
+
+# --- the window under wine and Xvfb

@@ -51,4 +51,28 @@ cmake_install() {  # $1 name, $2 source folder, then CMake options
 
 cmake_install googletest "$(fetch googletest)" -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=OFF
 cmake_install soundtouch "$(fetch soundtouch)" -DSOUNDSTRETCH=OFF -DSOUNDTOUCH_DLL=OFF
+# WASAPI only: the ASIO back-end needs the ASIO SDK, which no package ships.
+cmake_install rtaudio "$(fetch rtaudio)" -DRTAUDIO_API_WASAPI=ON -DRTAUDIO_API_DS=OFF -DRTAUDIO_API_ASIO=OFF -DRTAUDIO_API_PULSE=OFF \
+    -DRTAUDIO_API_JACK=OFF -DRTAUDIO_API_ALSA=OFF -DRTAUDIO_API_OSS=OFF \
+    -DRTAUDIO_BUILD_TESTING=OFF -DRTAUDIO_BUILD_STATIC_LIBS=ON -DBUILD_TESTING=OFF
+# WAV is all the program reads and writes: no codec libraries.
+cmake_install sndfile "$(fetch libsndfile)" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
+    -DENABLE_EXTERNAL_LIBS=OFF -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DBUILD_REGTEST=OFF
+cmake_install json "$(fetch nlohmann-json3)" -DJSON_BuildTests=OFF
+# The GUI library ships no build of its own for mingw: its sources and the
+# Win32 and DirectX 11 back-ends are compiled into the program (cmake/windows.cmake).
+if [[ ! -f $prefix/.imgui.done ]]; then
+    src=$(fetch imgui)
+    mkdir -p "$prefix/imgui/backends"
+    cp "$src"/*.cpp "$src"/*.h "$prefix/imgui/"
+    cp "$src"/backends/imgui_impl_win32.* "$src"/backends/imgui_impl_dx11.* "$prefix/imgui/backends/"
+    touch "$prefix/.imgui.done"
+fi
+# Header-only: the font check and the screenshot writer.
+if [[ ! -f $prefix/.stb.done ]]; then
+    src=$(fetch libstb)
+    mkdir -p "$prefix/include/stb"
+    cp "$src"/stb_truetype.h "$src"/stb_image_write.h "$src"/stb_rect_pack.h "$prefix/include/stb/"
+    touch "$prefix/.stb.done"
+fi
 echo "$prefix"
