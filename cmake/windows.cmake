@@ -147,4 +147,11 @@ target_compile_options(windows_audio_road_tests PRIVATE -Wno-conversion)
 target_link_libraries(windows_audio_road_tests PRIVATE sonavela_devices sonavela_platform_windows GTest::gtest_main)
 sonavela_wine_test(windows_audio_road_tests windows_integration)
 
+# The device policy over the scripted platform, as on Linux.
+add_executable(device_tests ${SONAVELA_DEVICE_TEST_SOURCES})
+target_compile_options(device_tests PRIVATE -Wno-conversion)
+target_link_libraries(device_tests PRIVATE sonavela_app sonavela_update sonavela_devices sonavela_platform_scripted
+  GTest::gtest_main)
+sonavela_wine_test(device_tests windows)
+
 # --- the window under wine and Xvfb

@@ -4,7 +4,9 @@
 #include <windows.h>
 // The property keys need the device API's types before them.
 #include <mmdeviceapi.h>
-// Last, for the reason above.
+// The key is defined here (selectany), as no import library has it.
+#include <initguid.h>
+// Last, for both reasons above.
 #include <functiondiscoverykeys_devpkey.h>
 
 #include "platform/audio_endpoints.h"
