@@ -41,7 +41,7 @@ target_link_libraries(sonavela_platform_files PUBLIC Threads::Threads ole32 shel
 # The real audio system, the network, other programs and message boxes.
 sonavela_windows_sources(real_sources mmdevice_endpoints.cpp wasapi_streams.cpp sound_server.cpp rtaudio_drivers.cpp
   https_get.cpp launch.cpp message_box.cpp)
-add_library(sonavela_platform_windows STATIC ${real_sources})
+add_library(sonavela_platform_windows STATIC ${real_sources} ${CMAKE_SOURCE_DIR}/platform/rtaudio_host.cpp)
 target_include_directories(sonavela_platform_windows PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_platform_windows PUBLIC sonavela_platform_files PRIVATE RtAudio::rtaudio winhttp crypt32
   ole32 uuid ksuser mfplat mfuuid wmcodecdspuuid)
@@ -142,5 +142,9 @@ sonavela_wine_test(engine_tests windows)
 # --- unit tests of the Windows platform (files, paths, network, programs)
 
 # --- integration tests under wine: the audio roads on the PulseAudio test server
+add_executable(windows_audio_road_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_audio_roads.cpp)
+target_compile_options(windows_audio_road_tests PRIVATE -Wno-conversion)
+target_link_libraries(windows_audio_road_tests PRIVATE sonavela_devices sonavela_platform_windows GTest::gtest_main)
+sonavela_wine_test(windows_audio_road_tests windows_integration)
 
 # --- the window under wine and Xvfb
