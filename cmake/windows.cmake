@@ -40,7 +40,7 @@ target_link_libraries(sonavela_platform_files PUBLIC Threads::Threads ole32 shel
 
 # The real audio system, the network, other programs and message boxes.
 sonavela_windows_sources(real_sources mmdevice_endpoints.cpp wasapi_streams.cpp sound_server.cpp rtaudio_drivers.cpp
-  https_get.cpp launch.cpp message_box.cpp)
+  https_get.cpp launch.cpp desktop_open.cpp message_box.cpp)
 add_library(sonavela_platform_windows STATIC ${real_sources} ${CMAKE_SOURCE_DIR}/platform/rtaudio_host.cpp)
 target_include_directories(sonavela_platform_windows PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_platform_windows PUBLIC sonavela_platform_files PRIVATE RtAudio::rtaudio winhttp crypt32
@@ -52,10 +52,12 @@ add_library(sonavela_platform_scripted STATIC
   ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_endpoints.cpp
   ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_https.cpp
   ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_launch.cpp
+  ${CMAKE_SOURCE_DIR}/platform/linux/desktop_open.cpp
   ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_message_box.cpp
   ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_sound_server.cpp
   ${CMAKE_SOURCE_DIR}/platform/scripted/scripted_streams.cpp)
 target_include_directories(sonavela_platform_scripted PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_platform_scripted PUBLIC sonavela_platform_files)
 
 add_library(sonavela_update STATIC ${CMAKE_SOURCE_DIR}/update/update_check.cpp)
 target_include_directories(sonavela_update PUBLIC ${CMAKE_SOURCE_DIR})
@@ -146,6 +148,33 @@ target_link_libraries(engine_tests PRIVATE sonavela_engine GTest::gtest_main Thr
 sonavela_wine_test(engine_tests windows)
 
 # --- unit tests of the Windows platform (files, paths, network, programs)
+# Only the tests whose helpers are portable: fresh_process.cpp (fork, the
+# XDG variables) and tests/support/shell.h (sox, a POSIX shell) keep the
+# persistence, recording and offline renderer tests and test_presets.cpp on Linux.
+set(sonavela_test_dir ${CMAKE_SOURCE_DIR}/tests)
+add_executable(update_tests ${sonavela_test_dir}/update/test_update_check.cpp)
+target_compile_options(update_tests PRIVATE -Wno-conversion)
+target_link_libraries(update_tests PRIVATE sonavela_update sonavela_platform_scripted GTest::gtest_main)
+sonavela_wine_test(update_tests windows)
+
+add_executable(app_tests ${sonavela_test_dir}/app/test_outside_world.cpp)
+target_compile_options(app_tests PRIVATE -Wno-conversion)
+target_link_libraries(app_tests PRIVATE sonavela_app sonavela_update sonavela_devices sonavela_platform_scripted
+  GTest::gtest_main)
+sonavela_wine_test(app_tests windows)
+
+# Vietnamese names through every file road, on the real Windows file calls.
+add_executable(windows_path_tests ${sonavela_test_dir}/platform/test_windows_paths.cpp)
+target_compile_options(windows_path_tests PRIVATE -Wno-conversion)
+target_link_libraries(windows_path_tests PRIVATE sonavela_render sonavela_platform_scripted GTest::gtest_main)
+sonavela_wine_test(windows_path_tests windows)
+
+# WinHTTP against the local HTTPS test server (scripts/https_test_server.sh).
+add_executable(update_server_tests ${sonavela_test_dir}/integration/test_update_server.cpp)
+target_compile_options(update_server_tests PRIVATE -Wno-conversion)
+target_compile_definitions(update_server_tests PRIVATE SONAVELA_WINHTTP=1)
+target_link_libraries(update_server_tests PRIVATE sonavela_update sonavela_platform_windows GTest::gtest_main)
+sonavela_wine_test(update_server_tests windows_integration)
 
 # --- integration tests under wine: the audio roads on the PulseAudio test server
 add_executable(windows_audio_road_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_audio_roads.cpp)
