@@ -20,6 +20,7 @@
 #include "persistence/song_library.h"
 #include "persistence/user_presets.h"
 #include "platform/console.h"
+#include "platform/file_access.h"
 #include "platform/local_time.h"
 #include "platform/sound_server.h"
 #include "platform/studio_driver.h"
@@ -185,7 +186,7 @@ bool SaveDiagnosticReport(const std::string& report, std::string& path, std::str
     for (int n = 1; n < 100; ++n) {
         const std::string name = std::string(stem) + (n == 1 ? "" : "_" + std::to_string(n)) + ".txt";
         path = DataFilePath(name.c_str());
-        if (std::filesystem::exists(path, unknown)) continue;
+        if (std::filesystem::exists(Utf8Path(path), unknown)) continue;
         if (WriteFileAtomically(path, report)) return true;
         reason = "khong ghi duoc " + path;
         return false;

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
-#include <vector>
 
 #include "app/notices.h"
 #include "platform/console.h"
-#include "platform/launch.h"
+#include "platform/desktop_open.h"
+#include "platform/file_access.h"
 #include "recording/record_folder.h"
 
 namespace {
@@ -78,32 +78,11 @@ bool Refuse(const std::string& url) {
     return false;
 }
 
-bool Launch(const std::vector<std::string>& arguments) {
-    std::string reason;
-    if (LaunchProgram(arguments, reason)) return true;
-    Console("[WARN] Khong mo duoc " + arguments.front() + ": " + reason + "\n");
+bool OpenSoundPage(SoundPage page) {
+    std::string missingHint;
+    if (OpenSoundSettings(page, missingHint)) return true;
+    if (!missingHint.empty()) PostNotice("Sonavela - Volume Mixer", missingHint, MessageIcon::Information);
     return false;
-}
-
-std::string BravePath() {
-    for (const char* name :
-         {"brave-browser", "brave", "brave-browser-stable", "/opt/brave.com/brave/brave", "/snap/bin/brave"}) {
-        std::string path = FindProgramOnPath(name);
-        if (!path.empty()) return path;
-    }
-    return "";
-}
-
-bool OpenVolumeMixer() {
-    const std::string mixer = FindProgramOnPath("pavucontrol");
-    if (mixer.empty()) {
-        PostNotice("Sonavela - Volume Mixer",
-                   "Chua co trinh chinh am luong (Volume Mixer).\n"
-                   "Hay cai goi \"pavucontrol\" (vi du: sudo apt install pavucontrol) roi bam lai.",
-                   MessageIcon::Information);
-        return false;
-    }
-    return Launch({mixer});
 }
 }  // namespace
 
@@ -125,25 +104,23 @@ std::string UrlEncodeQuery(const std::string& text) {
 
 bool IsOpenableUrl(const std::string& url) { return url == kVolumePage || IsWebUrl(url); }
 
-bool IsBraveInstalled() { return !BravePath().empty(); }
+bool IsBraveInstalled() { return !BraveBrowserPath().empty(); }
 
 bool OpenInBrave(const std::string& url) {
     if (!IsWebUrl(url)) return Refuse(url);
-    const std::string brave = BravePath();
-    if (!brave.empty() && Launch({brave, url})) return true;
-    return Launch({"xdg-open", url});
+    return StartBraveBrowser(url) || OpenWithDesktop(url);
 }
 
 bool ShellOpenUrl(const std::string& url) {
-    if (url == kVolumePage) return OpenVolumeMixer();
+    if (url == kVolumePage) return OpenSoundPage(SoundPage::AppVolumes);
     if (!IsWebUrl(url)) return Refuse(url);
-    return Launch({"xdg-open", url});
+    return OpenWithDesktop(url);
 }
 
 bool OpenUpdateDownload(const std::string& url) {
     // The link came from the network: only a web address is handed on, never a settings page or a file.
     const bool web = IsWebUrl(url);
-    if (web && Launch({"xdg-open", url})) return true;
+    if (web && OpenWithDesktop(url)) return true;
     if (!web) Refuse(url);
     PostNotice("Sonavela - Cap nhat",
                web ? "Khong mo duoc trinh duyet de tai ban cap nhat." : "Link tai ban cap nhat khong hop le.",
@@ -153,12 +130,14 @@ bool OpenUpdateDownload(const std::string& url) {
 
 bool OpenVolumeMixerSettings() { return ShellOpenUrl(std::string(kVolumePage)); }
 
+bool OpenSoundControlPanel() { return OpenSoundPage(SoundPage::ControlPanel); }
+
 bool OpenRecordingsFolder(const std::string& folder) {
     std::string reason;
     std::error_code unknown;
     // Absolute, so that no folder name can be taken for an option of the opener.
-    const std::string path = std::filesystem::absolute(folder, unknown).string();
-    if (!EnsureRecordFolder(folder, reason) || unknown || !Launch({"xdg-open", path})) {
+    const std::string path = Utf8PathText(std::filesystem::absolute(Utf8Path(folder), unknown));
+    if (!EnsureRecordFolder(folder, reason) || unknown || !OpenWithDesktop(path)) {
         PostNotice("Sonavela - Ghi am",
                    "Khong mo duoc thu muc ban thu:\n" + folder + (reason.empty() ? "" : "\n\n" + reason),
                    MessageIcon::Warning);

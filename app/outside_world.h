@@ -1,6 +1,6 @@
 #pragma once
 // What the program opens outside itself: a search on the video site, the
-// browser the beat plays in, web pages and the desktop's volume mixer. Only
+// browser the beat plays in, web pages and the desktop's sound settings. Only
 // http and https addresses and the settings pages named here are opened, so
 // a typed song link can never run anything.
 
@@ -18,9 +18,11 @@ bool OpenInBrave(const std::string& url);
 // A web address in the default browser, or a settings page ("ms-settings:
 // apps-volume" opens the volume mixer). False when refused or nothing started.
 bool ShellOpenUrl(const std::string& url);
-// The volume mixer (pavucontrol); when it is not installed the user is told
-// what to install.
+// The desktop's volume of each program; when the tool that shows it is not
+// installed the user is told what to install.
 bool OpenVolumeMixerSettings();
+// The system's sound devices panel, told the same way.
+bool OpenSoundControlPanel();
 // The update's download link in the browser: only an http(s) link, anything
 // else is refused and told.
 bool OpenUpdateDownload(const std::string& url);

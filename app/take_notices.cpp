@@ -6,11 +6,12 @@
 #include "app/takes.h"
 #include "persistence/app_config.h"
 #include "persistence/data_folder.h"
+#include "platform/file_access.h"
 #include "recording/recorder.h"
 #include "recording/take_repair.h"
 
 namespace {
-std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string FileName(const std::string& path) { return Utf8PathText(Utf8Path(path).filename()); }
 }  // namespace
 
 bool StopTake() {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_access.h"
 #include "platform/file_sync.h"
 
 namespace fs = std::filesystem;
@@ -16,7 +17,7 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 
 bool WriteAll(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = OpenFileStream(path, "wb");
     if (f == nullptr) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size() && SyncFileToDisk(f);
     return std::fclose(f) == 0 && written;
@@ -24,11 +25,11 @@ bool WriteAll(const std::string& path, const std::string& text) {
 }  // namespace
 
 bool ResolveLinks(const std::string& path, std::string& resolved) {
-    fs::path at = path;
+    fs::path at = Utf8Path(path);
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         std::error_code error;
         if (!fs::is_symlink(fs::symlink_status(at, error))) {
-            resolved = at.string();
+            resolved = Utf8PathText(at);
             return true;
         }
         const fs::path target = fs::read_symlink(at, error);
@@ -45,22 +46,22 @@ bool WriteFileAtomically(const std::string& path, const std::string& text) {
     const std::string temporary = target + ".partial";
     std::error_code error;
     if (!WriteAll(temporary, text)) {
-        fs::remove(temporary, error);
+        fs::remove(Utf8Path(temporary), error);
         return false;
     }
-    fs::rename(temporary, target, error);
+    fs::rename(Utf8Path(temporary), Utf8Path(target), error);
     if (error) {
-        fs::remove(temporary, error);
+        fs::remove(Utf8Path(temporary), error);
         return false;
     }
-    SyncFolderToDisk(fs::path(target).parent_path().string());
+    SyncFolderToDisk(Utf8PathText(Utf8Path(target).parent_path()));
     return true;
 }
 
 FileRead ReadTextFile(const std::string& path, std::string& text, size_t maxBytes, std::string* reason) {
     text.clear();
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::status(Utf8Path(path), error);
     if (status.type() == fs::file_type::not_found) return FileRead::Absent;
     const auto unreadable = [&](const std::string& why) {
         if (reason != nullptr) *reason = why;
@@ -70,7 +71,7 @@ FileRead ReadTextFile(const std::string& path, std::string& text, size_t maxByte
     if (error) return unreadable(error.message());
     if (status.type() == fs::file_type::directory) return unreadable(std::strerror(EISDIR));
     if (status.type() != fs::file_type::regular) return unreadable("not a regular file");
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = OpenFileStream(path, "rb");
     if (f == nullptr) return unreadable(std::strerror(errno));
     char chunk[65536];
     size_t got = 0;

@@ -1,12 +1,12 @@
 #include "persistence/data_folder.h"
 
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "persistence/kept_file.h"
+#include "platform/file_access.h"
 #include "platform/known_paths.h"
 
 namespace fs = std::filesystem;
@@ -20,13 +20,8 @@ std::string WithoutTrailingSeparators(std::string path) {
 // A base counts only when it would fit the system's path buffer.
 bool UsableBase(const std::string& base) { return !base.empty() && base.size() < PATH_MAX; }
 
-std::string EnvironmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 std::string DataFolderBase() {
-    for (const std::string& base : {LocalAppDataFolder(), EnvironmentValue("LOCALAPPDATA")}) {
+    for (const std::string& base : {LocalAppDataFolder(), EnvironmentText("LOCALAPPDATA")}) {
         if (UsableBase(base)) return base;
     }
     return TempFolder();
@@ -37,7 +32,7 @@ std::string BuildDataFolder() {
     // Parents too: a fresh account has no ~/.local/share yet. Failures show
     // later as absent files.
     std::error_code ignored;
-    fs::create_directories(folder, ignored);
+    fs::create_directories(Utf8Path(folder), ignored);
     return folder;
 }
 
@@ -50,7 +45,8 @@ void MigrateLegacyFile(const std::string& name, const std::string& path) {
     if (slash != std::string::npos) candidates.push_back(program.substr(0, slash) + "/" + name);
     for (const std::string& candidate : candidates) {
         std::error_code error;
-        if (fs::is_regular_file(candidate, error) && fs::copy_file(candidate, path, fs::copy_options::none, error)) {
+        if (fs::is_regular_file(Utf8Path(candidate), error) &&
+            fs::copy_file(Utf8Path(candidate), Utf8Path(path), fs::copy_options::none, error)) {
             return;
         }
     }
@@ -81,7 +77,7 @@ std::string DataFilePath(const char* name) {
     path += name;
     std::error_code error;
     // A dangling link counts as present: the copy would go through it.
-    if (!fs::exists(fs::symlink_status(path, error))) MigrateLegacyFile(name, path);
+    if (!fs::exists(fs::symlink_status(Utf8Path(path), error))) MigrateLegacyFile(name, path);
     return path;
 }
 

@@ -1,15 +1,13 @@
 #include "persistence/kept_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
+#include "platform/file_access.h"
 #include "platform/file_sync.h"
 #include "platform/local_time.h"
 
@@ -58,7 +56,8 @@ Backups ListBackups(const fs::path& folder, const std::string& prefix) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         std::pair<std::string, int> order;
-        if (BackupOrder(entry.path().filename().string(), prefix, order)) backups.emplace_back(order, entry.path());
+        if (BackupOrder(Utf8PathText(entry.path().filename()), prefix, order))
+            backups.emplace_back(order, entry.path());
     }
     std::sort(backups.begin(), backups.end());
     return backups;
@@ -74,16 +73,15 @@ bool KeepAs(const fs::path& file, const fs::path& backup, bool& taken) {
     if (fs::copy_file(file, backup, fs::copy_options::none, error)) return true;
     if (error == std::errc::file_exists) return !(taken = true);
     fs::remove(backup, error);  // a copy cut short by a read error
-    if (::link(file.c_str(), backup.c_str()) == 0) return true;
-    return !(taken = errno == EEXIST);
+    return LinkFile(Utf8PathText(file), Utf8PathText(backup), taken);
 }
 }  // namespace
 
 std::string BackUpFile(const std::string& path, const std::string& kind) {
     std::string resolved;
     if (!ResolveLinks(path, resolved)) return {};
-    const fs::path file = resolved;
-    const std::string prefix = file.filename().string() + "." + kind + ".";
+    const fs::path file = Utf8Path(resolved);
+    const std::string prefix = Utf8PathText(file.filename()) + "." + kind + ".";
     const std::string date = DateStamp(), stem = prefix + date;
     // Numbered after the newest of this second, so a name freed by the pruning never makes a new backup look old.
     int newest = 0;
@@ -91,14 +89,15 @@ std::string BackUpFile(const std::string& path, const std::string& kind) {
         if (order.first == date) newest = std::max(newest, order.second);
     }
     for (int n = newest + 1; n <= newest + 1000; ++n) {
-        const fs::path backup = file.parent_path() / (n == 1 ? stem + ".bak" : stem + "_" + std::to_string(n) + ".bak");
+        const fs::path backup =
+            file.parent_path() / Utf8Path(n == 1 ? stem + ".bak" : stem + "_" + std::to_string(n) + ".bak");
         bool taken = false;
         if (KeepAs(file, backup, taken)) {
-            SyncFolderToDisk(file.parent_path().string());
+            SyncFolderToDisk(Utf8PathText(file.parent_path()));
             const Backups backups = ListBackups(file.parent_path(), prefix);
             std::error_code error;
             for (size_t i = 0; i + kMaxBackups < backups.size(); ++i) fs::remove(backups[i].second, error);
-            return backup.string();
+            return Utf8PathText(backup);
         }
         if (!taken) break;
     }
@@ -115,7 +114,7 @@ std::string LoadKeptFile(KeptFile& file, const std::string& path, size_t maxByte
 
 bool SaveKeptFile(KeptFile& file, const std::string& path, const std::string& text) {
     std::error_code error;
-    if (file.keepBeforeSave && file.backup.empty() && fs::exists(fs::symlink_status(path, error))) {
+    if (file.keepBeforeSave && file.backup.empty() && fs::exists(fs::symlink_status(Utf8Path(path), error))) {
         file.backup = BackUpFile(path, "before_save");
         if (file.backup.empty()) return false;
     }

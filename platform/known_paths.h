@@ -12,3 +12,5 @@ std::string DocumentsFolder();
 std::string TempFolder();
 // The full path of the running program.
 std::string ExecutablePath();
+// An environment variable's value in UTF-8, "" when it is not set.
+std::string EnvironmentText(const std::string& name);

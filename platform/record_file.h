@@ -10,10 +10,10 @@
 #include <string>
 
 struct RecordFileHandle {
-    int descriptor = -1;
+    intptr_t handle = -1;  // the system's descriptor or handle; -1 when closed
 };
 
-inline bool IsRecordFileOpen(const RecordFileHandle& file) { return file.descriptor >= 0; }
+inline bool IsRecordFileOpen(const RecordFileHandle& file) { return file.handle != -1; }
 
 // Fails with nameTaken set when something already exists at path.
 bool CreateRecordFile(const std::string& path, RecordFileHandle& file, bool& nameTaken, std::string& reason);

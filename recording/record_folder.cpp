@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_access.h"
 #include "platform/folder_picker.h"
 
 namespace fs = std::filesystem;
@@ -14,7 +15,7 @@ bool EnsureRecordFolder(const std::string& folder, std::string& reason) {
         return false;
     }
     std::error_code error;
-    const fs::path path(folder);
+    const fs::path path = Utf8Path(folder);
     if (fs::is_directory(path, error)) return true;
     fs::create_directories(path, error);
     std::error_code ignored;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/file_access.h"
 #include "platform/record_file.h"
 #include "recording/wav_header.h"
 
@@ -27,9 +28,12 @@ bool IsTakeHeader(const Header& h) {
 // What an independent reader makes of the file now.
 bool ReadsAsTake(const std::string& path, uint64_t frames) {
     SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    const int descriptor = OpenFileToRead(path);
+    if (descriptor < 0) return false;
+    SNDFILE* f = sf_open_fd(descriptor, SFM_READ, &info, SF_FALSE);
+    if (f != nullptr) sf_close(f);
+    CloseDescriptor(descriptor);
     if (f == nullptr) return false;
-    sf_close(f);
     return info.format == (SF_FORMAT_WAV | SF_FORMAT_PCM_16) && info.channels == 2 && info.samplerate == 48000 &&
            static_cast<uint64_t>(info.frames) == frames;
 }
@@ -90,7 +94,7 @@ bool RepairCutTake(const std::string& path, uint64_t& frames, std::string& reaso
 std::vector<TakeRepair> RepairCutTakes(const std::string& folder) {
     std::vector<fs::path> wavs;
     std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(Utf8Path(folder), error), end; !error && it != end; it.increment(error)) {
         std::string extension = it->path().extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
@@ -99,7 +103,7 @@ std::vector<TakeRepair> RepairCutTakes(const std::string& folder) {
     std::sort(wavs.begin(), wavs.end());
     std::vector<TakeRepair> told;
     for (const fs::path& wav : wavs) {
-        TakeRepair r{wav.string(), 0, false, ""};
+        TakeRepair r{Utf8PathText(wav), 0, false, ""};
         r.repaired = RepairCutTake(r.path, r.frames, r.reason);
         if (r.repaired || !r.reason.empty()) told.push_back(r);
     }

@@ -1,16 +1,15 @@
 #include "tools/wav_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <filesystem>
+#include <system_error>
 
 #include "persistence/atomic_file.h"
+#include "platform/file_access.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 constexpr int kRate = 48000;
@@ -52,8 +51,6 @@ uint64_t ClaimedFrames(SNDFILE* file, const SF_INFO& info) {
     return std::max(static_cast<uint64_t>(info.frames), found.datalen / frameBytes);
 }
 
-std::string SystemError() { return std::strerror(errno); }
-
 // The regular file a write to `path` replaces: a symbolic link is followed to
 // its target, which may not exist yet; anything else but a regular file is refused.
 bool ResolveTarget(const std::string& path, std::string& target, std::string& error) {
@@ -61,23 +58,29 @@ bool ResolveTarget(const std::string& path, std::string& target, std::string& er
         error = "cannot follow the links of " + path;
         return false;
     }
-    struct stat st {};
-    if (lstat(target.c_str(), &st) != 0) {
-        if (errno == ENOENT) return true;
-        error = "cannot use " + target + ": " + SystemError();
+    std::error_code failure;
+    const fs::file_status status = fs::symlink_status(Utf8Path(target), failure);
+    if (status.type() == fs::file_type::not_found) return true;
+    if (failure) {
+        error = "cannot use " + target + ": " + failure.message();
         return false;
     }
-    if (S_ISREG(st.st_mode)) return true;
+    if (status.type() == fs::file_type::regular) return true;
     error = "will not replace " + target + ": it is not a regular file (a device, folder or pipe)";
     return false;
+}
+
+void RemoveFile(const std::string& path) {
+    std::error_code ignored;
+    fs::remove(Utf8Path(path), ignored);
 }
 
 bool CloseWriter(WavWriter& wav, std::string& error) {
     const bool closed = sf_close(wav.file) == 0;
     wav.file = nullptr;
-    const bool synced = fsync(wav.descriptor) == 0;
-    const std::string syncError = synced ? "" : SystemError();
-    close(wav.descriptor);
+    std::string syncError;
+    const bool synced = SyncDescriptor(wav.descriptor, syncError);
+    CloseDescriptor(wav.descriptor);
     wav.descriptor = -1;
     if (!closed || !synced) {
         error = "cannot finish " + wav.temporary + ": " + (closed ? syncError : "the header could not be written");
@@ -89,9 +92,17 @@ bool CloseWriter(WavWriter& wav, std::string& error) {
 
 bool OpenWavReader(const std::string& path, WavReader& wav, std::string& error) {
     SF_INFO info{};
-    wav.file = sf_open(path.c_str(), SFM_READ, &info);
+    wav.descriptor = OpenFileToRead(path);
+    if (wav.descriptor < 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // The descriptor stays ours: libsndfile closes only what it opened itself.
+    wav.file = sf_open_fd(wav.descriptor, SFM_READ, &info, SF_FALSE);
     if (wav.file == nullptr) {
         error = "cannot read " + path + ": " + sf_strerror(nullptr);
+        CloseDescriptor(wav.descriptor);
+        wav.descriptor = -1;
         return false;
     }
     wav.channels = static_cast<uint32_t>(info.channels);
@@ -116,24 +127,19 @@ void ReadWavFrames(WavReader& wav, float* interleaved, uint64_t frames) {
 void CloseWavReader(WavReader& wav) {
     if (wav.file != nullptr) sf_close(wav.file);
     wav.file = nullptr;
+    if (wav.descriptor >= 0) CloseDescriptor(wav.descriptor);
+    wav.descriptor = -1;
 }
 
 bool OpenFloatWavWriter(const std::string& path, uint32_t channels, WavWriter& wav, std::string& error) {
     if (!ResolveTarget(path, wav.target, error)) return false;
-    std::vector<char> name(wav.target.begin(), wav.target.end());
-    const std::string suffix = ".XXXXXX.partial";
-    name.insert(name.end(), suffix.begin(), suffix.end());
-    name.push_back('\0');
     // A fresh name every run: a stale or concurrent temporary file is never reused.
-    wav.descriptor = mkostemps(name.data(), 8, O_NOFOLLOW | O_CLOEXEC);
+    std::string reason;
+    wav.descriptor = CreateUniqueFile(wav.target, ".partial", wav.temporary, reason);
     if (wav.descriptor < 0) {
-        error = "cannot create a file beside " + wav.target + ": " + SystemError();
+        error = "cannot create a file beside " + wav.target + ": " + reason;
         return false;
     }
-    wav.temporary = name.data();
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(wav.descriptor, 0666 & ~mask);  // as any new file, not mkstemp's owner-only mode
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = static_cast<int>(channels);
@@ -141,9 +147,9 @@ bool OpenFloatWavWriter(const std::string& path, uint32_t channels, WavWriter& w
     wav.file = sf_open_fd(wav.descriptor, SFM_WRITE, &info, SF_FALSE);
     if (wav.file == nullptr) {
         error = "cannot create " + wav.temporary + ": " + sf_strerror(nullptr);
-        close(wav.descriptor);
+        CloseDescriptor(wav.descriptor);
         wav.descriptor = -1;
-        unlink(wav.temporary.c_str());
+        RemoveFile(wav.temporary);
         return false;
     }
     // Written as a plain WAV file unless it grows past 4 GiB.
@@ -164,19 +170,21 @@ bool WriteWavFrames(WavWriter& wav, const float* interleaved, uint64_t frames, s
 
 bool CommitWavWriter(WavWriter& wav, std::string& error) {
     if (!CloseWriter(wav, error)) {
-        unlink(wav.temporary.c_str());
+        RemoveFile(wav.temporary);
         return false;
     }
     // Checked again at the last moment: something else may have taken the name meanwhile.
-    struct stat st {};
-    if (lstat(wav.target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    std::error_code failure;
+    const fs::file_type type = fs::symlink_status(Utf8Path(wav.target), failure).type();
+    if (type != fs::file_type::not_found && type != fs::file_type::regular) {
         error = "will not replace " + wav.target + ": it is no longer a regular file";
-        unlink(wav.temporary.c_str());
+        RemoveFile(wav.temporary);
         return false;
     }
-    if (rename(wav.temporary.c_str(), wav.target.c_str()) != 0) {
-        error = "cannot replace " + wav.target + ": " + SystemError();
-        unlink(wav.temporary.c_str());
+    fs::rename(Utf8Path(wav.temporary), Utf8Path(wav.target), failure);
+    if (failure) {
+        error = "cannot replace " + wav.target + ": " + failure.message();
+        RemoveFile(wav.temporary);
         return false;
     }
     return true;
@@ -187,7 +195,7 @@ bool KeepPartialWav(WavWriter& wav, std::string& error) { return CloseWriter(wav
 void AbandonWavWriter(WavWriter& wav) {
     if (wav.file != nullptr) sf_close(wav.file);
     wav.file = nullptr;
-    if (wav.descriptor >= 0) close(wav.descriptor);
+    if (wav.descriptor >= 0) CloseDescriptor(wav.descriptor);
     wav.descriptor = -1;
-    if (!wav.temporary.empty()) unlink(wav.temporary.c_str());
+    if (!wav.temporary.empty()) RemoveFile(wav.temporary);
 }

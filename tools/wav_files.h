@@ -17,6 +17,7 @@
 
 struct WavReader {
     SNDFILE* file = nullptr;
+    int descriptor = -1;
     uint32_t channels = 0;
     uint32_t sampleRate = 0;
     uint64_t frames = 0;         // what the file holds

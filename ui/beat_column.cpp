@@ -89,7 +89,7 @@ void DrawAudioDevicePanel(ShellState& shell) {
     const AsioDriverEntry* driver = CurrentDriver();
     if (driver == nullptr || !DriverOffersCardControls(driver->name)) return;
     if (Noted("MỞ AUDIO CONTROL PANEL", ImGui::Button("MỞ AUDIO CONTROL PANEL", ImVec2(-FLT_MIN, 28)))) {
-        OpenVolumeMixerSettings();
+        OpenSoundControlPanel();
     }
     const ImVec4 restoreColour(0.25f, 0.40f, 0.55f, 1.0f);
     if (ColouredButton("KHÔI PHỤC ÂM THANH", ImVec2(-FLT_MIN, 30), restoreColour,

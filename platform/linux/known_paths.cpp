@@ -83,3 +83,5 @@ std::string ExecutablePath() {
     if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return "";
     return std::string(buffer, static_cast<size_t>(length));
 }
+
+std::string EnvironmentText(const std::string& name) { return Environment(name.c_str()); }

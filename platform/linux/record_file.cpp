@@ -9,6 +9,8 @@
 #include <cstring>
 
 namespace {
+int Descriptor(const RecordFileHandle& file) { return static_cast<int>(file.handle); }
+
 bool Fail(std::string& reason) {
     reason = std::strerror(errno);
     return false;
@@ -24,7 +26,7 @@ bool CreateRecordFile(const std::string& path, RecordFileHandle& file, bool& nam
     }
     // Advisory and released with the descriptor, also when the process dies.
     ::flock(fd, LOCK_EX | LOCK_NB);
-    file.descriptor = fd;
+    file.handle = fd;
     return true;
 }
 
@@ -50,13 +52,13 @@ bool OpenRecordFileToRepair(const std::string& path, RecordFileHandle& file, boo
         ::close(fd);
         return false;
     }
-    file.descriptor = fd;
+    file.handle = fd;
     return true;
 }
 
 bool RecordFileSize(RecordFileHandle& file, uint64_t& size, std::string& reason) {
     struct stat st {};
-    if (::fstat(file.descriptor, &st) != 0) return Fail(reason);
+    if (::fstat(Descriptor(file), &st) != 0) return Fail(reason);
     size = static_cast<uint64_t>(st.st_size);
     return true;
 }
@@ -85,35 +87,35 @@ bool ReadRecordFileAt(RecordFileHandle& file, uint64_t offset, void* data, size_
     auto* p = static_cast<char*>(data);
     size_t done = 0;
     return MoveAll(bytes, done, "the file is shorter than expected", reason, [&](size_t at) {
-        return ::pread(file.descriptor, p + at, bytes - at, static_cast<off_t>(offset + at));
+        return ::pread(Descriptor(file), p + at, bytes - at, static_cast<off_t>(offset + at));
     });
 }
 
 bool AppendRecordFile(RecordFileHandle& file, const void* data, size_t bytes, size_t& written, std::string& reason) {
     const auto* p = static_cast<const char*>(data);
     return MoveAll(bytes, written, "the file system accepted no more data", reason,
-                   [&](size_t at) { return ::write(file.descriptor, p + at, bytes - at); });
+                   [&](size_t at) { return ::write(Descriptor(file), p + at, bytes - at); });
 }
 
 bool WriteRecordFileAt(RecordFileHandle& file, uint64_t offset, const void* data, size_t bytes, std::string& reason) {
     const auto* p = static_cast<const char*>(data);
     size_t done = 0;
     return MoveAll(bytes, done, std::strerror(ENOSPC), reason, [&](size_t at) {
-        return ::pwrite(file.descriptor, p + at, bytes - at, static_cast<off_t>(offset + at));
+        return ::pwrite(Descriptor(file), p + at, bytes - at, static_cast<off_t>(offset + at));
     });
 }
 
 bool TruncateRecordFile(RecordFileHandle& file, uint64_t size, std::string& reason) {
-    return ::ftruncate(file.descriptor, static_cast<off_t>(size)) == 0 || Fail(reason);
+    return ::ftruncate(Descriptor(file), static_cast<off_t>(size)) == 0 || Fail(reason);
 }
 
 bool SyncRecordFile(RecordFileHandle& file, std::string& reason) {
-    return ::fdatasync(file.descriptor) == 0 || Fail(reason);
+    return ::fdatasync(Descriptor(file)) == 0 || Fail(reason);
 }
 
 bool CloseRecordFile(RecordFileHandle& file, std::string& reason) {
-    const int fd = file.descriptor;
-    file.descriptor = -1;
+    const int fd = Descriptor(file);
+    file.handle = -1;
     // On Linux the descriptor is gone even when close reports an error, so it is never retried.
     return ::close(fd) == 0 || Fail(reason);
 }

@@ -1,0 +1,63 @@
+#include "platform/desktop_open.h"
+
+#include <windows.h>
+// After windows.h, which they need.
+#include <shellapi.h>
+
+#include <cstdint>
+
+#include "platform/console.h"
+#include "platform/known_paths.h"
+#include "platform/windows/wide_text.h"
+
+namespace {
+// ShellExecuteW reports success as a value above 32.
+bool Shell(const std::wstring& file, const std::wstring& parameters) {
+    const HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(),
+                                           parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<intptr_t>(result) > 32;
+}
+
+bool Told(bool opened, const std::string& what) {
+    if (!opened) Console("[WARN] Khong mo duoc " + what + ": " + SystemErrorText(GetLastError()) + "\n");
+    return opened;
+}
+
+constexpr const char* kBraveUnder = "\\BraveSoftware\\Brave-Browser\\Application\\brave.exe";
+
+// The per-user installation, when LOCALAPPDATA names a usable folder.
+std::string UserBrave() {
+    const std::string base = EnvironmentText("LOCALAPPDATA");
+    return !base.empty() && base.size() < MAX_PATH ? base + kBraveUnder : "";
+}
+
+bool IsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+}  // namespace
+
+bool OpenWithDesktop(const std::string& target) { return Told(Shell(Utf8ToWide(target), L""), target); }
+
+std::string BraveBrowserPath() {
+    for (const std::string& path : {UserBrave(), std::string("C:\\Program Files") + kBraveUnder,
+                                    std::string("C:\\Program Files (x86)") + kBraveUnder}) {
+        if (!path.empty() && IsFile(path)) return path;
+    }
+    return "";
+}
+
+bool StartBraveBrowser(const std::string& url) {
+    // The shell first finds brave.exe where the installer registered it.
+    const std::wstring address = Utf8ToWide(url);
+    if (Shell(L"brave.exe", address)) return true;
+    for (const std::string& path : {UserBrave(), std::string("C:\\Program Files") + kBraveUnder}) {
+        if (!path.empty() && Shell(Utf8ToWide(path), address)) return true;
+    }
+    return false;
+}
+
+bool OpenSoundSettings(SoundPage page, std::string&) {
+    if (page == SoundPage::AppVolumes) return Told(Shell(L"ms-settings:apps-volume", L""), "ms-settings:apps-volume");
+    return Told(Shell(L"control.exe", L"mmsys.cpl sounds"), "control.exe mmsys.cpl sounds");
+}
