@@ -92,6 +92,21 @@ std::vector<float> RecordOutput(const std::string& name, std::chrono::millisecon
     return left;
 }
 
+// The peak of the spectrum between 400 and 540 Hz, to 0.05 Hz: gaps and
+// jumps of a stream under load widen a tone's peak but do not move it.
+double HeardFrequency(const std::vector<float>& x, size_t from) {
+    double best = 400.0;
+    for (const double step : {1.0, 0.05}) {
+        const double low = step == 1.0 ? 400.0 : best - 1.0, high = step == 1.0 ? 540.0 : best + 1.0;
+        double strongest = -1.0;
+        for (double hz = low; hz <= high; hz += step) {
+            const double m = std::abs(ToneAt(x, hz, from, x.size()));
+            if (m > strongest) strongest = m, best = hz;
+        }
+    }
+    return best;
+}
+
 class WindowsAudio : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "no test server"; }
@@ -153,7 +168,7 @@ TEST_F(WindowsAudio, AToneIntoTheCableComesOutOfTheBeatRoadTwoSemitonesUp) {
         if (mini) heard = k10;
         StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
         ASSERT_GT(heard.size(), 96000u);
-        EXPECT_NEAR(EstimateFrequency(heard, 48000, heard.size() - 4800), 493.88, 1.0);
+        EXPECT_NEAR(HeardFrequency(heard, 48000), 493.88, 1.0);
     }
 }
 
@@ -202,6 +217,6 @@ TEST_F(WindowsAudio, TheStudioStreamRunsOnAWasapiDeviceAndStopsForCertain) {
     }
     EXPECT_FALSE(failed) << reason;
     ASSERT_GT(heard.size(), 48000u);
-    EXPECT_NEAR(EstimateFrequency(heard, 24000, heard.size() - 4800), 440.0, 1.0);
+    EXPECT_NEAR(HeardFrequency(heard, 24000), 440.0, 1.0);
 }
 }  // namespace
