@@ -203,3 +203,19 @@ add_dependencies(window_program_tests sonavela)
 add_test(NAME window_program_tests COMMAND xvfb-run -a -s "-screen 0 1280x800x24" wine
   ${CMAKE_BINARY_DIR}/window_program_tests.exe)
 set_tests_properties(window_program_tests PROPERTIES LABELS windows_integration ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 240)
+
+# The window's GUI headless over the scripted platform, as on Linux.
+add_library(ui_frame_harness STATIC ${CMAKE_SOURCE_DIR}/tests/ui/frame_harness.cpp)
+target_link_libraries(ui_frame_harness PUBLIC sonavela_widgets)
+add_executable(ui_tests ${CMAKE_SOURCE_DIR}/tests/ui/test_widgets.cpp ${CMAKE_SOURCE_DIR}/tests/ui/test_shell.cpp
+  ${CMAKE_SOURCE_DIR}/tests/ui/test_columns.cpp ${CMAKE_SOURCE_DIR}/tests/ui/test_wizard.cpp
+  ${CMAKE_SOURCE_DIR}/tests/devices/private_data_folder.cpp)
+target_compile_options(ui_tests PRIVATE -Wno-conversion)
+target_link_libraries(ui_tests PRIVATE ui_frame_harness sonavela_ui sonavela_app sonavela_update sonavela_devices
+  sonavela_platform_scripted sonavela_platform_font GTest::gtest_main)
+# The program's font beside the tests, where the font finder looks.
+if(EXISTS /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
+  add_custom_command(TARGET ui_tests POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+    /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf $<TARGET_FILE_DIR:ui_tests>/DejaVuSans.ttf)
+endif()
+sonavela_wine_test(ui_tests windows)

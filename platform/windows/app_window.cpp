@@ -148,6 +148,8 @@ LRESULT WINAPI WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
             return 0;
         case WM_SIZE:
             if (appWindow.device != nullptr && wParam != SIZE_MINIMIZED) {
+                // The buffers are resized only when nothing holds them, the bound target included.
+                appWindow.context->OMSetRenderTargets(0, nullptr, nullptr);
                 Release(appWindow.target);
                 appWindow.swapChain->ResizeBuffers(0, LOWORD(lParam), HIWORD(lParam), DXGI_FORMAT_UNKNOWN, 0);
                 CreateRenderTarget();

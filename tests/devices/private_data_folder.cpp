@@ -4,30 +4,26 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <list>
 #include <random>
 #include <string>
 
 namespace {
-// putenv keeps the text itself on some systems: each one lives as long as the process.
-void SetVariable(const std::string& name, const std::filesystem::path& value) {
-    static std::list<std::string> kept;
-    kept.push_back(name + "=" + value.string());
-    putenv(kept.back().data());
+// putenv keeps the text itself on some systems: it lives as long as the process.
+void SetVariable(const std::string& name, const std::string& value) {
+    putenv((new std::string(name + "=" + value))->data());
 }
 
 struct PrivateDataFolder : ::testing::Environment {
     std::filesystem::path folder;
     void SetUp() override {
-        std::random_device random;
-        do {
-            folder = std::filesystem::temp_directory_path() / ("sonavela-devices-" + std::to_string(random()));
-        } while (!std::filesystem::create_directory(folder));
-        // The XDG folders on Linux; LOCALAPPDATA where Windows has no known folder to give.
-        SetVariable("HOME", folder);
-        SetVariable("XDG_DATA_HOME", folder / "data");
-        SetVariable("XDG_CONFIG_HOME", folder / "config");
-        SetVariable("LOCALAPPDATA", folder / "data");
+        folder =
+            std::filesystem::temp_directory_path() / ("sonavela-devices-" + std::to_string(std::random_device{}()));
+        ASSERT_TRUE(std::filesystem::create_directories(folder));
+        const std::string path = folder.string();
+        // Each system's names for the user's folders.
+        for (const char* name : {"HOME", "USERPROFILE"}) SetVariable(name, path);
+        for (const char* name : {"XDG_DATA_HOME", "LOCALAPPDATA"}) SetVariable(name, path + "/data");
+        SetVariable("XDG_CONFIG_HOME", path + "/config");
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
 };

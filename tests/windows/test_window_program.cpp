@@ -71,15 +71,15 @@ HWND ProgramWindow() {
     return FindWindowW(L"SonavelaClass", L"Sonavela Studio - Professional Live Vocal & Beat Engine");
 }
 
-// As big as the window on the 1280 x 800 display, with pixels unlike the clear colour and colours in all.
-void ExpectDrawnPicture(const fs::path& png) {
+// As big as the window's inside, with pixels unlike the clear colour and colours in all.
+void ExpectDrawnPicture(const fs::path& png, const RECT& inside) {
     int w = 0;
     int h = 0;
     int n = 0;
     unsigned char* pixels = stbi_load(png.string().c_str(), &w, &h, &n, 3);
     ASSERT_NE(pixels, nullptr) << png;
-    EXPECT_GT(w, 1000);
-    EXPECT_GT(h, 600);
+    EXPECT_EQ(w, inside.right);
+    EXPECT_EQ(h, inside.bottom);
     size_t drawn = 0;
     std::set<int> colours;
     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
@@ -99,16 +99,25 @@ TEST(WindowProgram, DrawsItsWindowRaisesItselfForASecondStartAndEndsInOrder) {
     const fs::path png = dir / "studio.png";
     SetEnvironmentVariableW(L"SONAVELA_SCREENSHOT", png.c_str());
     SetEnvironmentVariableW(L"SONAVELA_NO_MESSAGE_BOX", L"1");
+    SetEnvironmentVariableW(L"SONAVELA_SCREENSHOT_FRAME", L"120");
     HANDLE first = Start(dir / "first.log");
     ASSERT_NE(first, nullptr);
+    HWND window = nullptr;
+    for (int tries = 0; tries < 600 && window == nullptr; ++tries) {
+        std::this_thread::sleep_for(100ms);
+        window = ProgramWindow();
+    }
+    ASSERT_NE(window, nullptr) << ReadFile(dir / "first.log");
+    // Sized anew long before the screenshot's frame: the picture follows.
+    SetWindowPos(window, nullptr, 0, 0, 1100, 700, SWP_NOMOVE | SWP_NOZORDER);
+    RECT inside{};
+    GetClientRect(window, &inside);
     ASSERT_TRUE(WaitForText(dir / "first.log", "[OK] Anh chup cua so", 90s)) << ReadFile(dir / "first.log");
-    ExpectDrawnPicture(png);
+    ExpectDrawnPicture(png, inside);
     if (const char* keep = std::getenv("SONAVELA_KEEP_SCREENSHOT"); keep != nullptr) {
         fs::copy_file(png, keep, fs::copy_options::overwrite_existing);
     }
 
-    HWND window = ProgramWindow();
-    ASSERT_NE(window, nullptr);
     ShowWindow(window, SW_MINIMIZE);
     EXPECT_TRUE(IsIconic(window));
     SetEnvironmentVariableW(L"SONAVELA_SCREENSHOT", nullptr);
