@@ -71,15 +71,15 @@ struct TonePlayer {
     }
 };
 
-// The left channel of what an output plays for `length`, while `step` runs every 5 ms.
-std::vector<float> RecordOutput(const std::string& name, std::chrono::milliseconds length,
-                                const std::function<void()>& step) {
+// The left channel of what an output plays, running `enough` on it every 5 ms
+// until it says so; at most 10 s, as a first stream on a new server starts late.
+std::vector<float> RecordOutput(const std::string& name, const std::function<bool(const std::vector<float>&)>& enough) {
     std::string reason;
     CaptureStream* loopback = OpenCaptureStream(EndpointId(EndpointFlow::Render, name), true, {}, 4800, reason);
     EXPECT_NE(loopback, nullptr) << reason;
     std::vector<float> left;
-    for (const auto end = std::chrono::steady_clock::now() + length; std::chrono::steady_clock::now() < end;) {
-        step();
+    for (const auto end = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < end;) {
+        if (enough(left)) break;
         const void* data = nullptr;
         uint32_t frames = 0;
         while (loopback != nullptr && PeekCapturePacket(loopback, data, frames) && frames > 0) {
@@ -157,14 +157,15 @@ TEST_F(WindowsAudio, AToneIntoTheCableComesOutOfTheBeatRoadTwoSemitonesUp) {
         ASSERT_TRUE(!mini || OpenMiniOutput(EndpointId(EndpointFlow::Render, kK10), false)) << miniOutput.openError;
         TonePlayer tone(kCable);
         std::vector<float> heard;
-        const auto readRing = [&] {
+        const auto readRing = [&](const std::vector<float>& k10) {
             PumpBeat();
             std::vector<float> stereo(static_cast<size_t>(BeatRingFill() & ~int64_t{1}));
             if (!mini && ReadBeatRing(stereo.data(), static_cast<int64_t>(stereo.size()), BeatReader::Studio) > 0) {
                 for (size_t i = 0; i < stereo.size(); i += 2) heard.push_back(stereo[i]);
             }
+            return (mini ? k10.size() : heard.size()) >= 144000;
         };
-        const std::vector<float> k10 = RecordOutput(kK10, 3s, readRing);
+        const std::vector<float> k10 = RecordOutput(kK10, readRing);
         if (mini) heard = k10;
         StopMiniOutput(), CloseBeatCapture(), SetBeatTone(0.0f);
         ASSERT_GT(heard.size(), 96000u);
@@ -201,7 +202,8 @@ TEST_F(WindowsAudio, TheStudioStreamRunsOnAWasapiDeviceAndStopsForCertain) {
     ASSERT_TRUE(OpenDriverStream({speakers, 2, 0}, nullptr, 48000, frames, ToneCallback, reason) &&
                 StartDriverStream(reason))
         << reason;
-    const std::vector<float> heard = RecordOutput(kSpeakers, 2s, [] {});
+    const std::vector<float> heard =
+        RecordOutput(kSpeakers, [](const std::vector<float>& x) { return x.size() >= 96000; });
     const bool failed = DriverStreamFailed(reason);
     EXPECT_TRUE(StopDriverStream(reason) && !IsDriverStreamRunning()) << reason;
     const uint64_t stopped = calls.load();
