@@ -36,12 +36,12 @@ sonavela_windows_sources(files_sources wide_text.cpp file_sync.cpp file_access.c
 add_library(sonavela_platform_files STATIC ${CMAKE_SOURCE_DIR}/platform/console.cpp
   ${CMAKE_SOURCE_DIR}/platform/utf8_text.cpp ${files_sources})
 target_include_directories(sonavela_platform_files PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_platform_files PUBLIC Threads::Threads ole32 shell32 uuid avrt)
+target_link_libraries(sonavela_platform_files PUBLIC Threads::Threads ole32 shell32 uuid avrt user32)
 
 # The real audio system, the network, other programs and message boxes.
 sonavela_windows_sources(real_sources mmdevice_endpoints.cpp wasapi_streams.cpp sound_server.cpp rtaudio_drivers.cpp
   https_get.cpp launch.cpp desktop_open.cpp message_box.cpp)
-add_library(sonavela_platform_windows STATIC ${real_sources})
+add_library(sonavela_platform_windows STATIC ${real_sources} ${CMAKE_SOURCE_DIR}/platform/rtaudio_host.cpp)
 target_include_directories(sonavela_platform_windows PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_platform_windows PUBLIC sonavela_platform_files PRIVATE RtAudio::rtaudio winhttp crypt32
   ole32 uuid ksuser mfplat mfuuid wmcodecdspuuid)
@@ -95,6 +95,7 @@ target_link_libraries(sonavela_gui_backends PUBLIC sonavela_imgui d3d11 d3dcompi
 sonavela_windows_sources(font_sources font_file.cpp)
 add_library(sonavela_platform_font STATIC ${font_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
 target_include_directories(sonavela_platform_font PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(sonavela_platform_font PRIVATE shell32 ole32 uuid)
 
 # The stb code Debian links as libstb, compiled once from its headers.
 enable_language(C)
@@ -109,7 +110,7 @@ target_link_libraries(sonavela_widgets PUBLIC sonavela_imgui PRIVATE sonavela_pl
 sonavela_windows_sources(window_sources app_window.cpp)
 add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
 target_include_directories(sonavela_window PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_stb winmm)
+target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_stb winmm ole32)
 
 add_library(sonavela_ui STATIC ${SONAVELA_UI_SOURCES})
 target_include_directories(sonavela_ui PUBLIC ${CMAKE_SOURCE_DIR})
@@ -120,7 +121,12 @@ target_link_libraries(sonavela_ui PUBLIC sonavela_app sonavela_widgets)
 add_executable(sonavela WIN32 ${CMAKE_SOURCE_DIR}/ui/main.cpp)
 target_link_libraries(sonavela PRIVATE sonavela_ui sonavela_window sonavela_app sonavela_update sonavela_devices
   sonavela_platform_windows)
-target_link_options(sonavela PRIVATE -municode)
+# A plain main(): mingw's start-up code calls it in a window program too.
+# The font ships beside it.
+if(EXISTS /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
+  add_custom_command(TARGET sonavela POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+    /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf $<TARGET_FILE_DIR:sonavela>/DejaVuSans.ttf)
+endif()
 
 add_library(sonavela_render STATIC ${CMAKE_SOURCE_DIR}/tools/render_take.cpp ${CMAKE_SOURCE_DIR}/tools/wav_files.cpp)
 target_link_libraries(sonavela_render PUBLIC sonavela_app SndFile::sndfile)
@@ -174,5 +180,45 @@ sonavela_wine_test(update_server_tests windows_integration)
 set_property(TEST update_server_tests APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=-*DeathTest*")
 
 # --- integration tests under wine: the audio roads on the PulseAudio test server
+add_executable(windows_audio_road_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_audio_roads.cpp)
+target_compile_options(windows_audio_road_tests PRIVATE -Wno-conversion)
+target_link_libraries(windows_audio_road_tests PRIVATE sonavela_devices sonavela_platform_windows GTest::gtest_main)
+sonavela_wine_test(windows_audio_road_tests windows_integration)
+
+# The device policy over the scripted platform, as on Linux.
+add_executable(device_tests ${SONAVELA_DEVICE_TEST_SOURCES})
+target_compile_options(device_tests PRIVATE -Wno-conversion)
+target_link_libraries(device_tests PRIVATE sonavela_app sonavela_update sonavela_devices sonavela_platform_scripted
+  GTest::gtest_main)
+sonavela_wine_test(device_tests windows)
 
 # --- the window under wine and Xvfb
+
+# The program itself on a virtual display of its own: its window, its
+# screenshot, a second start and an orderly end.
+find_path(SONAVELA_STB_IMAGE_DIR stb_image.h PATHS ${SONAVELA_WINDOWS_PREFIX}/include/stb /usr/include/stb NO_DEFAULT_PATH
+  NO_CMAKE_FIND_ROOT_PATH)
+add_executable(window_program_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_window_program.cpp)
+target_include_directories(window_program_tests PRIVATE ${SONAVELA_STB_IMAGE_DIR})
+target_compile_options(window_program_tests PRIVATE -Wno-conversion)
+target_link_libraries(window_program_tests PRIVATE GTest::gtest_main)
+add_dependencies(window_program_tests sonavela)
+add_test(NAME window_program_tests COMMAND xvfb-run -a -s "-screen 0 1280x800x24" wine
+  ${CMAKE_BINARY_DIR}/window_program_tests.exe)
+set_tests_properties(window_program_tests PROPERTIES LABELS windows_integration ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 240)
+
+# The window's GUI headless over the scripted platform, as on Linux.
+add_library(ui_frame_harness STATIC ${CMAKE_SOURCE_DIR}/tests/ui/frame_harness.cpp)
+target_link_libraries(ui_frame_harness PUBLIC sonavela_widgets)
+add_executable(ui_tests ${CMAKE_SOURCE_DIR}/tests/ui/test_widgets.cpp ${CMAKE_SOURCE_DIR}/tests/ui/test_shell.cpp
+  ${CMAKE_SOURCE_DIR}/tests/ui/test_columns.cpp ${CMAKE_SOURCE_DIR}/tests/ui/test_wizard.cpp
+  ${CMAKE_SOURCE_DIR}/tests/devices/private_data_folder.cpp)
+target_compile_options(ui_tests PRIVATE -Wno-conversion)
+target_link_libraries(ui_tests PRIVATE ui_frame_harness sonavela_ui sonavela_app sonavela_update sonavela_devices
+  sonavela_platform_scripted sonavela_platform_font GTest::gtest_main)
+# The program's font beside the tests, where the font finder looks.
+if(EXISTS /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
+  add_custom_command(TARGET ui_tests POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+    /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf $<TARGET_FILE_DIR:ui_tests>/DejaVuSans.ttf)
+endif()
+sonavela_wine_test(ui_tests windows)

@@ -1,8 +1,10 @@
 #pragma once
-// The program's one window: an SDL2 window with an OpenGL 3 context, drawn
-// by the GUI library's SDL2 and OpenGL3 back-ends. Main thread only.
+// The program's one window, drawn by the GUI library's back-ends for the
+// platform (SDL2 and OpenGL 3 on Linux, Win32 and Direct3D 11 on Windows).
+// Main thread only.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@ void StopWindowSystem();
 // The display went away under the window (its server ended); the frame loop
 // is told to quit, and the program ends without drawing again.
 bool AppWindowDisplayLost();
+// The frame loop's work besides drawing, run every few milliseconds while
+// the window system holds the main thread in a loop of its own (Windows
+// does while the user moves or sizes the window; SDL on Linux never does).
+void SetMoveSizeWork(std::function<void()> work);
 
 // Waits up to timeoutSeconds for the first event and handles every event
 // waiting. Returns whether any arrived; `quit` is set when the user closed

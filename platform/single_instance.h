@@ -1,7 +1,9 @@
 #pragma once
-// One copy of the program per user session: a lock file in the session's
-// runtime folder (else the given fallback folder), and a local socket beside
-// it over which a second start asks the first to raise its window.
+// One copy of the program per user session. Linux: a lock file in the
+// session's runtime folder (else the given fallback folder), and a local
+// socket beside it over which a second start asks the first to raise its
+// window. Windows: a named mutex, and the second start raises the first's
+// window itself.
 
 #include <string>
 

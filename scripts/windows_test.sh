@@ -1,6 +1,8 @@
 #!/bin/bash
-# Cross-builds what the Windows build has so far (the audio engine and its
-# tests) with mingw-w64 and runs the tests under wine:
+# Cross-builds the Windows program, its tools and tests with mingw-w64, runs
+# the unit tests under wine, then the integration tests under wine on a
+# PulseAudio test server and a local HTTPS server of their own (the window
+# on a virtual display), and packs the program:
 #   scripts/windows_test.sh
 # The dependencies and the wine prefix are kept in ~/.cache/sonavela-windows
 # (or $SONAVELA_WINDOWS_CACHE) and reused.
@@ -14,5 +16,17 @@ cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake
 cmake --build "$build" -j2
 # A prefix of our own; no Mono or Gecko prompt when wine creates it.
 export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-(cd "$build" && ctest -L windows --output-on-failure --timeout 600)
-echo "[OK] Windows build: engine tests passed under wine"
+(cd "$build" && ctest -L '^windows$' --output-on-failure --timeout 600 --no-tests=error)
+
+server=$(mktemp -d /tmp/sonavela-wine-pulse.XXXXXX)
+https=$(mktemp -d /tmp/sonavela-wine-https.XXXXXX)
+trap 'wineserver -k 2>/dev/null || true; "$here/scripts/pulse_test_server.sh" stop "$server"; "$here/scripts/https_test_server.sh" stop "$https"; rm -rf "$server" "$https"' EXIT
+"$here/scripts/pulse_test_server.sh" start "$server"
+"$here/scripts/https_test_server.sh" start "$https"
+# wine's audio driver reads the server's address when a process starts: a
+# wineserver left from the unit tests is stopped first.
+wineserver -k 2>/dev/null || true
+( . "$server/env" && . "$https/env" &&
+  cd "$build" && ctest -L '^windows_integration$' --repeat until-pass:3 --output-on-failure --timeout 300 --no-tests=ignore )
+"$here/scripts/windows_package.sh" "$build" | tail -2
+echo "[OK] Windows build: tests passed under wine"

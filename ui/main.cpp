@@ -148,24 +148,25 @@ int main() {
     }
     if (claim == InstanceClaim::Failed) Console("[WARN] Khong kiem tra duoc ban dang chay: " + reason + "\n");
 
-    ShellState shell;
-    StartUpAudio(shell);
+    // First, as the audio devices need what it starts (COM, the console, the timer period on Windows).
     if (!StartWindowSystem(reason)) {
         Console("[WARN] Khong mo duoc cua so (" + reason + "). Can man hinh hoac Xvfb.\n");
-        ShutDownAudio();
         ReleaseSingleInstance();
         return 1;
     }
+    ShellState shell;
+    StartUpAudio(shell);
     StartGui();
     if (!OpenAppWindow(kWindowTitle, PlaceMainWindow(UsableDisplayBounds()), reason)) {
-        Console("[WARN] Khong mo duoc cua so OpenGL: " + reason + "\n");
+        Console("[WARN] Khong mo duoc cua so do hoa: " + reason + "\n");
         ImGui::DestroyContext();
-        StopWindowSystem();
         ShutDownAudio();
+        StopWindowSystem();
         ReleaseSingleInstance();
         return 1;
     }
     FinishStartUp(shell);
+    SetMoveSizeWork([&shell] { BeforeShellFrame(shell); });
     // A screenshot of a later step of the wizard opens it there.
     if (const char* step = std::getenv("SONAVELA_WIZARD_STEP"); step != nullptr) {
         shell.wizard.setupWizardStep = std::clamp(static_cast<int32_t>(std::strtol(step, nullptr, 10)), 0, 5);
@@ -177,8 +178,8 @@ int main() {
     StopUpdateCheck();
     CloseAppWindow();
     ImGui::DestroyContext();
-    StopWindowSystem();
     ShutDownAudio();
+    StopWindowSystem();
     ReleaseSingleInstance();
     Console("[OK] Sonavela da dong.\n");
     return 0;

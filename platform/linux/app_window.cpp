@@ -175,6 +175,9 @@ void StopWindowSystem() {
 
 bool AppWindowDisplayLost() { return appWindow.displayLost; }
 
+// Moving or sizing an SDL window never holds the main thread: the loop itself keeps running.
+void SetMoveSizeWork(std::function<void()> /*work*/) {}
+
 bool HandleWindowEvents(double timeoutSeconds, bool& quit, bool& exposed) {
     if (appWindow.displayLost) {
         quit = true;

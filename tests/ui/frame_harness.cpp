@@ -1,7 +1,5 @@
 #include "tests/ui/frame_harness.h"
 
-#include <SDL_scancode.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -18,17 +16,13 @@ struct Harness {
 };
 Harness harness;
 
-// The SDL back-end's table, in ImGuiKey order: keyboard navigation needs one
-// and keys then reach the widgets as in the program.
-// clang-format off
-const int kSdlKeyMap[] = {
-    SDL_SCANCODE_TAB, SDL_SCANCODE_LEFT, SDL_SCANCODE_RIGHT, SDL_SCANCODE_UP, SDL_SCANCODE_DOWN,
-    SDL_SCANCODE_PAGEUP, SDL_SCANCODE_PAGEDOWN, SDL_SCANCODE_HOME, SDL_SCANCODE_END, SDL_SCANCODE_INSERT,
-    SDL_SCANCODE_DELETE, SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_SPACE, SDL_SCANCODE_RETURN, SDL_SCANCODE_ESCAPE,
-    SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_A, SDL_SCANCODE_C, SDL_SCANCODE_V, SDL_SCANCODE_X, SDL_SCANCODE_Y,
-    SDL_SCANCODE_Z};
-// clang-format on
-static_assert(std::size(kSdlKeyMap) == ImGuiKey_COUNT);
+// The key table in ImGuiKey order, numbered as SDL's scancodes like the
+// scripted platform's shortcut keys: keyboard navigation needs one, and keys
+// then reach the widgets as in the program. Tab, the arrows, Page Up/Down,
+// Home, End, Insert, Delete, Backspace, Space, Return, Escape, keypad Enter,
+// A, C, V, X, Y, Z.
+const int kKeyMap[] = {43, 80, 79, 82, 81, 75, 78, 74, 77, 73, 76, 42, 44, 40, 41, 88, 4, 6, 25, 27, 28, 29};
+static_assert(std::size(kKeyMap) == ImGuiKey_COUNT);
 }  // namespace
 
 void StartHeadlessUi(ImVec2 displaySize) {
@@ -37,7 +31,7 @@ void StartHeadlessUi(ImVec2 displaySize) {
     ImGuiIO& io = ImGui::GetIO();
     io.IniFilename = nullptr;
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;  // as in the program
-    std::copy(std::begin(kSdlKeyMap), std::end(kSdlKeyMap), io.KeyMap);
+    std::copy(std::begin(kKeyMap), std::end(kKeyMap), io.KeyMap);
     std::string reason;
     if (!LoadUiFont(reason)) std::fprintf(stderr, "%s\n", reason.c_str());
     ApplyTheme();

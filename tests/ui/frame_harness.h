@@ -11,7 +11,7 @@
 
 // A real Dear ImGui context with no back-end: the program's font and theme, a
 // fixed display size and delta time (1/60 s), input injected through ImGuiIO.
-// Key indices are SDL scancodes, as the program's window back-end numbers them.
+// Key indices are SDL scancodes, as the scripted platform numbers its shortcut keys.
 void StartHeadlessUi(ImVec2 displaySize = ImVec2(1240, 1010));
 void StopHeadlessUi();
 // One frame: NewFrame, body, Render; an ItemProbe is installed for it.

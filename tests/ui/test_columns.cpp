@@ -309,7 +309,7 @@ TEST_F(Columns, TheRecorderPanelTellsWhatEachTakeBecame) {
     BringUp();
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "sonavela-panel-takes";
     std::filesystem::remove_all(folder);
-    std::strcpy(shell.recordFolder, folder.c_str());
+    std::strcpy(shell.recordFolder, folder.string().c_str());
     shell.recorderFieldsLoaded = true;
     Settle();
     for (const bool dropping : {false, true}) {
