@@ -2,8 +2,6 @@
 // block by block as the sound card would, and writes what the outputs would
 // play (and, on request, what the recorder would capture).
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -195,12 +193,10 @@ volatile std::sig_atomic_t stopSignal = 0;
 
 void OnStopSignal(int signal) { stopSignal = signal; }
 
+// std::signal rather than sigaction: the handler only sets a flag, and both systems have it.
 void CatchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
 }
 
 struct Streams {

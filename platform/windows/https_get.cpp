@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -19,6 +20,8 @@
 namespace {
 
 HttpsResult Failed(DWORD code, std::string words = {}) {
+    // Wine passes a socket's time-out through as the socket's own code.
+    if (code == WSAETIMEDOUT) code = ERROR_WINHTTP_TIMEOUT;
     HttpsResult result;
     result.errorCode = code;
     result.errorText = words.empty() ? "Windows error " + std::to_string(code) : std::move(words);
@@ -58,7 +61,9 @@ bool ChainsTo(const CERT_CONTEXT* server, const CERT_CONTEXT* root) {
     bool trusted = false;
     HCERTCHAINENGINE engine = nullptr;
     CERT_CHAIN_ENGINE_CONFIG config{};
-    config.cbSize = sizeof config;
+    // The Windows 7 layout: exclusive roots, without the later flags word
+    // that older systems (and wine) refuse as a wrong size.
+    config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, dwExclusiveFlags);
     config.hExclusiveRoot = roots;
     if (CertAddCertificateContextToStore(roots, root, CERT_STORE_ADD_ALWAYS, nullptr) &&
         CertCreateCertificateChainEngine(&config, &engine)) {
@@ -179,6 +184,11 @@ HttpsResult HttpGet(const HttpsRequest& request) {
                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
     if (r == nullptr) return Failed(GetLastError());
     h.request.handle = r;
+    // The request's own copy of the limits: the session's may not reach it.
+    WinHttpSetTimeouts(r, 2500, 3000, 3000, 5000);
+    // Waiting for the answer's headers has a limit of its own (90 s by default): the receive limit too.
+    DWORD answerLimit = 5000;
+    WinHttpSetOption(r, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerLimit, sizeof answerLimit);
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     WinHttpSetOption(r, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
 

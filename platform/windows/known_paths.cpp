@@ -37,7 +37,9 @@ std::string TempFolder() {
     wchar_t path[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, path);
     if (length < 1 || length >= MAX_PATH) return "C:\\Temp";
-    return WideToUtf8(std::wstring_view(path, length));
+    // Without the separator the system adds, as the other folders come.
+    const size_t kept = length > 3 && path[length - 1] == L'\\' ? length - 1 : length;
+    return WideToUtf8(std::wstring_view(path, kept));
 }
 
 std::string ExecutablePath() {
