@@ -13,6 +13,7 @@ need=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
 command -v wine >/dev/null || need+=(wine wine64)
 command -v dpkg-source >/dev/null || need+=(dpkg-dev)
+command -v patch >/dev/null || need+=(patch)
 if ((${#need[@]})); then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${need[@]}" >/dev/null
 fi
@@ -52,7 +53,14 @@ cmake_install() {  # $1 name, $2 source folder, then CMake options
 cmake_install googletest "$(fetch googletest)" -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=OFF
 cmake_install soundtouch "$(fetch soundtouch)" -DSOUNDSTRETCH=OFF -DSOUNDTOUCH_DLL=OFF
 # WASAPI only: the ASIO back-end needs the ASIO SDK, which no package ships.
-cmake_install rtaudio "$(fetch rtaudio)" -DRTAUDIO_API_WASAPI=ON -DRTAUDIO_API_DS=OFF -DRTAUDIO_API_ASIO=OFF -DRTAUDIO_API_PULSE=OFF \
+# Patched so that a system without the low-latency engine period (wine)
+# falls back to an ordinary shared-mode stream rather than a silent one.
+rtaudio_src=$(fetch rtaudio)
+if [[ ! -f $rtaudio_src/.shared-mode-fallback ]]; then
+    patch -s -d "$rtaudio_src" -p1 <"$here/scripts/rtaudio-shared-mode-fallback.patch"
+    touch "$rtaudio_src/.shared-mode-fallback"
+fi
+cmake_install rtaudio-fallback "$rtaudio_src" -DRTAUDIO_API_WASAPI=ON -DRTAUDIO_API_DS=OFF -DRTAUDIO_API_ASIO=OFF -DRTAUDIO_API_PULSE=OFF \
     -DRTAUDIO_API_JACK=OFF -DRTAUDIO_API_ALSA=OFF -DRTAUDIO_API_OSS=OFF \
     -DRTAUDIO_BUILD_TESTING=OFF -DRTAUDIO_BUILD_STATIC_LIBS=ON -DBUILD_TESTING=OFF
 # WAV is all the program reads and writes: no codec libraries.
