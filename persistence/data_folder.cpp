@@ -12,6 +12,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+// "\" on Windows, "/" elsewhere: the names shown to the user read as the system writes them.
+constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
+
 std::string WithoutTrailingSeparators(std::string path) {
     while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
     return path;
@@ -28,7 +31,8 @@ std::string DataFolderBase() {
 }
 
 std::string BuildDataFolder() {
-    const std::string folder = WithoutTrailingSeparators(DataFolderBase()) + "/Brivanta/Sonavela";
+    const std::string folder =
+        WithoutTrailingSeparators(DataFolderBase()) + kSeparator + "Brivanta" + kSeparator + "Sonavela";
     // Parents too: a fresh account has no ~/.local/share yet. Failures show
     // later as absent files.
     std::error_code ignored;
@@ -42,7 +46,7 @@ void MigrateLegacyFile(const std::string& name, const std::string& path) {
     std::vector<std::string> candidates{name};
     const std::string program = ExecutablePath();
     const size_t slash = program.find_last_of("/\\");
-    if (slash != std::string::npos) candidates.push_back(program.substr(0, slash) + "/" + name);
+    if (slash != std::string::npos) candidates.push_back(program.substr(0, slash) + kSeparator + name);
     for (const std::string& candidate : candidates) {
         std::error_code error;
         if (fs::is_regular_file(Utf8Path(candidate), error) &&
@@ -72,7 +76,7 @@ const std::string& GetDataFolder() {
 }
 
 std::string DataFilePath(const char* name) {
-    std::string path = GetDataFolder() + "/";
+    std::string path = GetDataFolder() + kSeparator;
     if (name == nullptr || *name == '\0') return path;
     path += name;
     std::error_code error;
@@ -84,7 +88,7 @@ std::string DataFilePath(const char* name) {
 std::string GetDefaultRecordingsFolder() {
     std::string documents = DocumentsFolder();
     if (documents.empty()) documents = GetDataFolder();
-    return WithoutTrailingSeparators(documents) + "/Sonavela Recordings";
+    return WithoutTrailingSeparators(documents) + kSeparator + "Sonavela Recordings";
 }
 
 std::string BackupConfigFile(const char* kind) { return BackUpFile(ConfigPath(), kind); }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/utf8_text.h"
 
@@ -40,5 +41,7 @@ std::string RecordFileName(const std::string& name, int32_t mode, const LocalTim
 
 std::string JoinRecordPath(const std::string& folder, const std::string& fileName) {
     const bool endsInSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    return endsInSeparator ? folder + fileName : folder + "/" + fileName;
+    // "\\" on Windows, "/" elsewhere, as the system writes its paths.
+    constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+    return endsInSeparator ? folder + fileName : folder + kSeparator + fileName;
 }

@@ -32,6 +32,8 @@ TEST(WindowsPaths, VietnameseNamesReachEveryFileRoadIntact) {
     for (const auto& [name, wide] : names) {
         SCOPED_TRACE(name);
         const std::string folder = temp + name;
+        std::error_code error;
+        fs::remove_all(Utf8Path(folder), error);  // a run that failed half-way
         std::string reason;
         ASSERT_TRUE(EnsureRecordFolder(folder, reason)) << reason;
         EXPECT_TRUE(ExistsWide(Utf8Path(temp).wstring() + wide));
@@ -69,7 +71,6 @@ TEST(WindowsPaths, VietnameseNamesReachEveryFileRoadIntact) {
         // The data folder's base when the shell has none: the variable, in UTF-8.
         ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", (Utf8Path(temp).wstring() + wide).c_str()));
         EXPECT_EQ(EnvironmentText("LOCALAPPDATA"), folder);
-        std::error_code error;
         fs::remove_all(Utf8Path(temp) / wide, error);
     }
     EXPECT_TRUE(fs::is_directory(Utf8Path(GetDataFolder())));
