@@ -171,7 +171,7 @@ sonavela_wine_test(windows_path_tests windows)
 
 # A wine process that hangs (update_tests did, once in several loaded runs,
 # inside the update worker's thread) fails its test instead of the whole run.
-set_tests_properties(update_tests app_tests windows_path_tests PROPERTIES TIMEOUT 120)
+set_tests_properties(update_tests app_tests windows_path_tests PROPERTIES TIMEOUT 60)
 
 # WinHTTP against the local HTTPS test server (scripts/https_test_server.sh).
 add_executable(update_server_tests ${sonavela_test_dir}/integration/test_update_server.cpp)

@@ -16,7 +16,7 @@ cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake
 cmake --build "$build" -j2
 # A prefix of our own; no Mono or Gecko prompt when wine creates it.
 export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-(cd "$build" && ctest -L '^windows$' --output-on-failure --timeout 600 --no-tests=error)
+(cd "$build" && ctest -L '^windows$' --repeat until-pass:2 --output-on-failure --timeout 300 --no-tests=error)
 
 server=$(mktemp -d /tmp/sonavela-wine-pulse.XXXXXX)
 https=$(mktemp -d /tmp/sonavela-wine-https.XXXXXX)
