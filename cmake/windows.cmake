@@ -138,7 +138,7 @@ target_link_libraries(sonavela-render PRIVATE sonavela_render)
 # scripts/windows_test.sh sets up.
 enable_testing()
 function(sonavela_wine_test name label)
-  add_test(NAME ${name} COMMAND wine ${CMAKE_BINARY_DIR}/${name}.exe)
+  add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine_test.sh wine ${CMAKE_BINARY_DIR}/${name}.exe)
   set_tests_properties(${name} PROPERTIES LABELS ${label} ENVIRONMENT "WINEDEBUG=-all")
 endfunction()
 
@@ -200,14 +200,12 @@ sonavela_wine_test(device_tests windows)
 
 # The program itself on a virtual display of its own: its window, its
 # screenshot, a second start and an orderly end.
-find_path(SONAVELA_STB_IMAGE_DIR stb_image.h PATHS ${SONAVELA_WINDOWS_PREFIX}/include/stb /usr/include/stb NO_DEFAULT_PATH
-  NO_CMAKE_FIND_ROOT_PATH)
 add_executable(window_program_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_window_program.cpp)
-target_include_directories(window_program_tests PRIVATE ${SONAVELA_STB_IMAGE_DIR})
+target_include_directories(window_program_tests PRIVATE ${SONAVELA_WINDOWS_PREFIX}/include/stb)
 target_compile_options(window_program_tests PRIVATE -Wno-conversion)
 target_link_libraries(window_program_tests PRIVATE GTest::gtest_main)
 add_dependencies(window_program_tests sonavela)
-add_test(NAME window_program_tests COMMAND xvfb-run -a -s "-screen 0 1280x800x24" wine
+add_test(NAME window_program_tests COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine_test.sh xvfb-run -a -s "-screen 0 1280x800x24" wine
   ${CMAKE_BINARY_DIR}/window_program_tests.exe)
 set_tests_properties(window_program_tests PROPERTIES LABELS windows_integration ENVIRONMENT "WINEDEBUG=-all" TIMEOUT 240)
 

@@ -76,11 +76,10 @@ if [[ ! -f $prefix/.imgui.done ]]; then
     cp "$src"/backends/imgui_impl_win32.* "$src"/backends/imgui_impl_dx11.* "$prefix/imgui/backends/"
     touch "$prefix/.imgui.done"
 fi
-# Header-only: the font check and the screenshot writer.
-if [[ ! -f $prefix/.stb.done ]]; then
+# Header-only: the font check, the screenshot writer and the tests' PNG reader.
+if [[ ! -f $prefix/include/stb/stb_image.h ]]; then
     src=$(fetch libstb)
     mkdir -p "$prefix/include/stb"
-    cp "$src"/stb_truetype.h "$src"/stb_image_write.h "$src"/stb_rect_pack.h "$prefix/include/stb/"
-    touch "$prefix/.stb.done"
+    cp "$src"/stb_truetype.h "$src"/stb_image_write.h "$src"/stb_rect_pack.h "$src"/stb_image.h "$prefix/include/stb/"
 fi
 echo "$prefix"

@@ -16,6 +16,18 @@ cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake
 cmake --build "$build" -j2
 # A prefix of our own; no Mono or Gecko prompt when wine creates it.
 export WINEPREFIX=$cache/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+# wine links Documents, Desktop and the like to the real home folder: the
+# tests get folders of their own instead.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [[ -L $link ]]; then
+        rm "$link"
+        mkdir "$link"
+    fi
+done
 (cd "$build" && ctest -L '^windows$' --repeat until-pass:2 --output-on-failure --timeout 300 --no-tests=error)
 
 server=$(mktemp -d /tmp/sonavela-wine-pulse.XXXXXX)
