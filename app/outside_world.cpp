@@ -9,6 +9,7 @@
 #include "platform/desktop_open.h"
 #include "platform/file_access.h"
 #include "recording/record_folder.h"
+#include "update/update_check.h"
 
 namespace {
 constexpr std::string_view kVolumePage = "ms-settings:apps-volume";
@@ -145,3 +146,15 @@ bool OpenRecordingsFolder(const std::string& folder) {
     }
     return true;
 }
+
+void ShowInstallHelp(InstallItem item) {
+    InstallHelp help = HowToInstall(item);
+    if (help.url.starts_with("/")) help.url = "https://" + std::string(MakerWebDomain()) + help.url;
+    if (help.url.empty() || !ShellOpenUrl(help.url)) {
+        PostNotice(help.caption, help.text.empty() ? "Hay mo trang: " + help.url : help.text, MessageIcon::Information);
+    }
+}
+
+bool CableCanBeMade() { return SoundServerMakesCable(); }
+
+std::string StudioDriverLimitsNote() { return StudioDriverLimits(); }

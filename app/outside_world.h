@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/desktop_open.h"
+
 // Letters, digits and "-._~" kept, space as "+", every other byte as %XX.
 std::string UrlEncodeQuery(const std::string& text);
 // Whether the address may be opened: http(s) with a host, printable ASCII
@@ -23,6 +25,13 @@ bool ShellOpenUrl(const std::string& url);
 bool OpenVolumeMixerSettings();
 // The system's sound devices panel, told the same way.
 bool OpenSoundControlPanel();
+// What an install button of the Setup Wizard does here: the product's page
+// opened, or how to install it told in a notice.
+void ShowInstallHelp(InstallItem item);
+// Whether "TAO CABLE" can make the cable on this desktop's sound server.
+bool CableCanBeMade();
+// What this build's Studio drivers cannot reach; "" when nothing.
+std::string StudioDriverLimitsNote();
 // The update's download link in the browser: only an http(s) link, anything
 // else is refused and told.
 bool OpenUpdateDownload(const std::string& url);

@@ -85,10 +85,12 @@ DriverKinds SortDrivers() {
     return kinds;
 }
 
-void TellInstall(const char* caption, const char* text) { PostNotice(caption, text, MessageIcon::Information); }
-
 // The cable made on the sound server after a confirmation; what happened stays in the window.
 void CableButton(ShellState& shell, const char* label, float width) {
+    if (!CableCanBeMade()) {
+        if (Button(label, width, 32)) ShowInstallHelp(InstallItem::Cable);
+        return;
+    }
     if (Button(label, width, 32)) ImGui::OpenPopup(kCablePopup);
     if (!ImGui::BeginPopupModal(kCablePopup, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
     ImGui::TextUnformatted("Sonavela se tao output ao \"CABLE Input (VB-Audio Virtual Cable)\"");
@@ -153,11 +155,7 @@ void DrawSystemCheck(ShellState& shell) {
     if (!brave) {
         ImGui::SameLine();
         if (Button("CAI BRAVE", 120, 32)) {
-            TellInstall("Sonavela - Brave Browser",
-                        "Cai Brave Browser tu kho cua Brave (brave.com/linux):\n"
-                        "Debian/Ubuntu: sudo apt install brave-browser\n"
-                        "Fedora: sudo dnf install brave-browser\n"
-                        "Sau do bam REFRESH KIEM TRA.");
+            ShowInstallHelp(InstallItem::Browser);
         }
     }
     if (!cable) {
@@ -168,12 +166,7 @@ void DrawSystemCheck(ShellState& shell) {
         // The buttons before it end their line (the cable's confirmation is drawn after its button).
         if (brave && cable) ImGui::SameLine();
         if (Button("CAI ASIO4ALL (FALLBACK)", 210, 32)) {
-            TellInstall("Sonavela - Driver Studio",
-                        "Tren Linux, Studio dung JACK/ALSA (native) hoac sound server PulseAudio/PipeWire "
-                        "(generic fallback).\n"
-                        "Debian/Ubuntu: sudo apt install pipewire-pulse pipewire-audio-client-libraries jackd2\n"
-                        "Fedora: sudo dnf install pipewire-pulseaudio pipewire-jack-audio-connection-kit\n"
-                        "Sau do khoi dong lai Sonavela.");
+            ShowInstallHelp(InstallItem::StudioDriver);
         }
     }
     CableOutcome(shell);
@@ -189,10 +182,7 @@ void DrawSystemCheck(ShellState& shell) {
     } else {
         SayDim("Chua phat hien ASIO Link Pro. Ban co the bo qua neu khong livestream.");
         if (Noted("TAI ASIO LINK PRO (LIVESTREAM)", ImGui::Button("TAI ASIO LINK PRO (LIVESTREAM)", ImVec2(280, 34)))) {
-            TellInstall("Sonavela - Livestream",
-                        "Tren Linux, dua am thanh Sonavela sang OBS qua JACK (qjackctl) hoac chon nguon "
-                        "\"Monitor of ...\" cua output trong OBS.\n"
-                        "Debian/Ubuntu: sudo apt install qjackctl\nFedora: sudo dnf install qjackctl");
+            ShowInstallHelp(InstallItem::Livestream);
         }
         SayDim("Link du phong do Sonavela cung cap vi trang tai chinh thuc cu khong con hoat dong.");
     }
@@ -207,11 +197,17 @@ void DrawSystemCheck(ShellState& shell) {
         "Windows.");
 }
 
+void SayLimits() {
+    const std::string limits = StudioDriverLimitsNote();
+    if (!limits.empty()) SayDim(limits.c_str());
+}
+
 void DrawSoundCard() {
     SayDim("Studio vocal: uu tien Native ASIO / ASIO Link Pro. K10 = Compatibility Output only; K10 Mic khong ho tro.");
     const AsioDriverEntry* driver = CurrentAsioDriver();
     if (driver == nullptr) {
         SayWrapped("May nay khong co ASIO. Co the bo qua buoc nay va dung Mini Player 3.5mm / Bluetooth / HDMI.");
+        SayLimits();
         return;
     }
     std::vector<const char*> names;
@@ -219,6 +215,7 @@ void DrawSoundCard() {
     int index = studioHost.currentDriverIndex;
     if (ChoiceCombo("Soundcard", index, names.data(), static_cast<int>(names.size()))) ChooseWizardDriver(index);
     SayDim("Sonavela se thu ket noi thiet bi vua chon va tu quay lai thiet bi cu neu driver loi.");
+    SayLimits();
 }
 
 void DrawMicAndBuffer() {

@@ -43,3 +43,33 @@ bool OpenSoundSettings(SoundPage, std::string& missingHint) {
     }
     return Launch({mixer});
 }
+
+InstallHelp HowToInstall(InstallItem item) {
+    switch (item) {
+        case InstallItem::Browser:
+            return {"Sonavela - Brave Browser", "",
+                    "Cai Brave Browser tu kho cua Brave (brave.com/linux):\n"
+                    "Debian/Ubuntu: sudo apt install brave-browser\n"
+                    "Fedora: sudo dnf install brave-browser\n"
+                    "Sau do bam REFRESH KIEM TRA."};
+        case InstallItem::Cable:
+            return {"Sonavela - VB-CABLE", "", "Bam TAO CABLE: Sonavela tao output ao tren sound server."};
+        case InstallItem::StudioDriver:
+            return {"Sonavela - Driver Studio", "",
+                    "Tren Linux, Studio dung JACK/ALSA (native) hoac sound server PulseAudio/PipeWire "
+                    "(generic fallback).\n"
+                    "Debian/Ubuntu: sudo apt install pipewire-pulse pipewire-audio-client-libraries jackd2\n"
+                    "Fedora: sudo dnf install pipewire-pulseaudio pipewire-jack-audio-connection-kit\n"
+                    "Sau do khoi dong lai Sonavela."};
+        case InstallItem::Livestream:
+            return {"Sonavela - Livestream", "",
+                    "Tren Linux, dua am thanh Sonavela sang OBS qua JACK (qjackctl) hoac chon nguon "
+                    "\"Monitor of ...\" cua output trong OBS.\n"
+                    "Debian/Ubuntu: sudo apt install qjackctl\nFedora: sudo dnf install qjackctl"};
+    }
+    return {};
+}
+
+bool SoundServerMakesCable() { return true; }
+
+std::string StudioDriverLimits() { return ""; }

@@ -61,3 +61,25 @@ bool OpenSoundSettings(SoundPage page, std::string&) {
     if (page == SoundPage::AppVolumes) return Told(Shell(L"ms-settings:apps-volume", L""), "ms-settings:apps-volume");
     return Told(Shell(L"control.exe", L"mmsys.cpl sounds"), "control.exe mmsys.cpl sounds");
 }
+
+InstallHelp HowToInstall(InstallItem item) {
+    switch (item) {
+        case InstallItem::Browser:
+            return {"Sonavela - Brave Browser", "https://brave.com/download/", ""};
+        case InstallItem::Cable:
+            return {"Sonavela - VB-CABLE", "https://vb-audio.com/Cable/", ""};
+        case InstallItem::StudioDriver:
+            return {"Sonavela - Driver Studio", "https://www.asio4all.org/", ""};
+        case InstallItem::Livestream:
+            return {"Sonavela - Livestream", "/sonavela/asio-link-pro", ""};
+    }
+    return {};
+}
+
+// Only a driver installer makes a virtual cable on Windows.
+bool SoundServerMakesCable() { return false; }
+
+std::string StudioDriverLimits() {
+    return "Ban Windows nay chua ho tro ASIO (driver ASIO can ASIO SDK, khong co trong bo build): Studio chay tren "
+           "WASAPI cua Windows, microphone qua Direct Mic Bridge.";
+}
