@@ -59,28 +59,6 @@ add_library(sonavela_platform_scripted STATIC
 target_include_directories(sonavela_platform_scripted PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_platform_scripted PUBLIC sonavela_platform_files)
 
-add_library(sonavela_update STATIC ${CMAKE_SOURCE_DIR}/update/update_check.cpp)
-target_include_directories(sonavela_update PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_update PUBLIC Threads::Threads PRIVATE nlohmann_json::nlohmann_json)
-target_compile_definitions(sonavela_update PRIVATE SONAVELA_UPDATE_HOST="${SONAVELA_UPDATE_HOST}"
-  SONAVELA_MAKER_DOMAIN="${SONAVELA_MAKER_DOMAIN}")
-
-add_library(sonavela_persistence STATIC ${SONAVELA_PERSISTENCE_SOURCES})
-target_include_directories(sonavela_persistence PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_persistence PUBLIC sonavela_platform_files sonavela_engine)
-
-add_library(sonavela_devices STATIC ${SONAVELA_DEVICES_SOURCES})
-target_include_directories(sonavela_devices PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_devices PUBLIC sonavela_platform_files sonavela_engine)
-
-add_library(sonavela_recording STATIC ${SONAVELA_RECORDING_SOURCES})
-target_include_directories(sonavela_recording PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_recording PUBLIC sonavela_platform_files sonavela_engine PRIVATE SndFile::sndfile)
-
-add_library(sonavela_app STATIC ${SONAVELA_APP_SOURCES})
-target_include_directories(sonavela_app PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_app PUBLIC sonavela_devices sonavela_recording sonavela_persistence sonavela_update)
-
 # The GUI library and its Win32 and DirectX 11 back-ends, compiled as they ship.
 add_library(sonavela_imgui STATIC ${SONAVELA_IMGUI_DIR}/imgui.cpp ${SONAVELA_IMGUI_DIR}/imgui_draw.cpp
   ${SONAVELA_IMGUI_DIR}/imgui_tables.cpp ${SONAVELA_IMGUI_DIR}/imgui_widgets.cpp ${SONAVELA_IMGUI_DIR}/imgui_demo.cpp)
@@ -103,18 +81,10 @@ add_library(sonavela_stb STATIC ${CMAKE_SOURCE_DIR}/cmake/windows_stb.c)
 target_include_directories(sonavela_stb PUBLIC ${SONAVELA_WINDOWS_PREFIX}/include/stb)
 target_compile_options(sonavela_stb PRIVATE -w)
 
-add_library(sonavela_widgets STATIC ${SONAVELA_WIDGETS_SOURCES})
-target_include_directories(sonavela_widgets PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_widgets PUBLIC sonavela_imgui PRIVATE sonavela_platform_font sonavela_stb)
-
 sonavela_windows_sources(window_sources app_window.cpp)
 add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
 target_include_directories(sonavela_window PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_stb winmm ole32)
-
-add_library(sonavela_ui STATIC ${SONAVELA_UI_SOURCES})
-target_include_directories(sonavela_ui PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_ui PUBLIC sonavela_app sonavela_widgets)
 
 # A window program: no console of its own; the console lines reach a
 # console when started from one.
@@ -128,10 +98,10 @@ if(EXISTS /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
     /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf $<TARGET_FILE_DIR:sonavela>/DejaVuSans.ttf)
 endif()
 
-add_library(sonavela_render STATIC ${CMAKE_SOURCE_DIR}/tools/render_take.cpp ${CMAKE_SOURCE_DIR}/tools/wav_files.cpp)
-target_link_libraries(sonavela_render PUBLIC sonavela_app SndFile::sndfile)
-add_executable(sonavela-render ${CMAKE_SOURCE_DIR}/tools/offline_render_main.cpp)
-target_link_libraries(sonavela-render PRIVATE sonavela_render)
+set(SONAVELA_SNDFILE SndFile::sndfile)
+set(SONAVELA_IMGUI sonavela_imgui)
+set(SONAVELA_STB sonavela_stb)
+include(${CMAKE_SOURCE_DIR}/cmake/portable_layers.cmake)
 
 # Tests: listed by hand rather than discovered, since discovery would have to
 # run each .exe while building. Each runs under wine in the prefix that
@@ -201,7 +171,8 @@ sonavela_wine_test(device_tests windows)
 # The program itself on a virtual display of its own: its window, its
 # screenshot, a second start and an orderly end.
 add_executable(window_program_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_window_program.cpp)
-target_include_directories(window_program_tests PRIVATE ${SONAVELA_WINDOWS_PREFIX}/include/stb)
+target_include_directories(window_program_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(window_program_tests SYSTEM PRIVATE ${SONAVELA_WINDOWS_PREFIX}/include/stb)
 target_compile_options(window_program_tests PRIVATE -Wno-conversion)
 target_link_libraries(window_program_tests PRIVATE GTest::gtest_main)
 add_dependencies(window_program_tests sonavela)
