@@ -33,12 +33,12 @@ ctest --test-dir build-asan -L 'unit|stress' --output-on-failure --no-tests=erro
   ctest --test-dir build-asan -L integration -R 'StudioRoad|BridgeToStudio|StudioDriverRoad|UpdateServer' --timeout 120 --output-on-failure --no-tests=error )
 
 echo ">>> fuzzing the file loaders"
-scripts/fuzz.sh 30
+scripts/fuzz.sh 20
 
 echo ">>> ring stress and recorder tests under ThreadSanitizer"
 cmake -S . -B build-tsan -DSONAVELA_TSAN=ON -DSONAVELA_WERROR=ON >/dev/null
 cmake --build build-tsan -j2 --target ring_stress_tests recording_tests device_tests app_tests persistence_tests update_tests
 ctest --test-dir build-tsan -L 'unit|stress' --output-on-failure --no-tests=error
 echo ">>> the Windows build (mingw-w64) and its tests under wine"
-timeout 900 scripts/windows_test.sh
+timeout 1500 scripts/windows_test.sh
 echo "[OK] all tests passed"

@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <random>
 #include <string>
 
 namespace {
-// putenv keeps the text itself on some systems: it lives as long as the process.
+// putenv keeps the text itself on some systems: it lives, reachable, as long as the process.
 void SetVariable(const std::string& name, const std::string& value) {
-    putenv((new std::string(name + "=" + value))->data());
+    static auto* const kept = new std::deque<std::string>;
+    putenv(kept->emplace_back(name + "=" + value).data());
 }
 
 struct PrivateDataFolder : ::testing::Environment {
