@@ -82,7 +82,8 @@ target_include_directories(sonavela_stb PUBLIC ${SONAVELA_WINDOWS_PREFIX}/includ
 target_compile_options(sonavela_stb PRIVATE -w)
 
 sonavela_windows_sources(window_sources app_window.cpp)
-add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
+add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/app_icon.cpp
+  ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
 target_include_directories(sonavela_window PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_stb winmm ole32)
 

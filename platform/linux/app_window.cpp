@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/app_icon.h"
 #include "platform/shortcut_keys.h"
 
 namespace {
@@ -50,37 +51,11 @@ void WatchDisplayConnection(SDL_Window* window) {
 #endif
 }
 
-// The program's icon: a microphone head over a cyan ring on the window's dark blue.
-SDL_Surface* MakeIcon() {
+// The drawn icon in a surface of its own (SDL copies it for the window).
+SDL_Surface* MakeIcon(std::vector<uint8_t>& pixels) {
     constexpr int kSize = 64;
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, kSize, kSize, 32, SDL_PIXELFORMAT_RGBA32);
-    if (icon == nullptr) return nullptr;
-    auto* pixels = static_cast<uint8_t*>(icon->pixels);
-    const float c = (kSize - 1) / 2.0f;
-    for (int y = 0; y < kSize; ++y) {
-        for (int x = 0; x < kSize; ++x) {
-            const float dx = static_cast<float>(x) - c;
-            const float dy = static_cast<float>(y) - c;
-            const float r = std::sqrt(dx * dx + dy * dy);
-            uint8_t rgba[4] = {0, 0, 0, 0};
-            const bool head = std::fabs(dx) < 9.0f && dy > -20.0f && dy < 6.0f &&
-                              (dy > -11.0f || dx * dx + (dy + 11.0f) * (dy + 11.0f) < 81.0f);
-            const bool stand = (std::fabs(dx) < 2.0f && dy >= 6.0f && dy < 18.0f) ||
-                               (std::fabs(dx) < 10.0f && dy >= 18.0f && dy < 21.0f);
-            if (head || stand) {
-                const uint8_t white[4] = {235, 240, 245, 255};
-                std::memcpy(rgba, white, 4);
-            } else if (r < 30.0f && r > 26.0f) {
-                const uint8_t cyan[4] = {26, 184, 235, 255};
-                std::memcpy(rgba, cyan, 4);
-            } else if (r <= 26.0f) {
-                const uint8_t dark[4] = {17, 24, 36, 255};
-                std::memcpy(rgba, dark, 4);
-            }
-            std::memcpy(pixels + y * icon->pitch + 4 * x, rgba, 4);
-        }
-    }
-    return icon;
+    pixels = DrawAppIcon(kSize);
+    return SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kSize, kSize, 32, 4 * kSize, SDL_PIXELFORMAT_RGBA32);
 }
 }  // namespace
 
@@ -127,7 +102,8 @@ bool OpenAppWindow(const std::string& title, const WindowBounds& place, std::str
         return false;
     }
     WatchDisplayConnection(appWindow.window);
-    if (SDL_Surface* icon = MakeIcon()) {
+    std::vector<uint8_t> iconPixels;
+    if (SDL_Surface* icon = MakeIcon(iconPixels)) {
         SDL_SetWindowIcon(appWindow.window, icon);
         SDL_FreeSurface(icon);
     }

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/app_icon.h"
 #include "platform/shortcut_keys.h"
 #include "platform/windows/wide_text.h"
 #include "platform/windows/window_names.h"
@@ -171,8 +172,7 @@ LRESULT WINAPI WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The program's icon when the executable carries none: a microphone head
-// over a cyan ring on the window's dark blue.
+// The program's icon when the executable carries none.
 HICON DrawIcon(int size) {
     BITMAPV5HEADER header{};
     header.bV5Size = sizeof header;
@@ -191,28 +191,14 @@ HICON DrawIcon(int size) {
         CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(nullptr, screen);
     if (colour == nullptr) return nullptr;
-    auto* pixels = static_cast<uint32_t*>(bits);
-    const float scale = 64.0f / static_cast<float>(size);
-    const float c = (static_cast<float>(size) - 1.0f) / 2.0f;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const float dx = (static_cast<float>(x) - c) * scale;
-            const float dy = (static_cast<float>(y) - c) * scale;
-            const float r = std::sqrt(dx * dx + dy * dy);
-            const bool head = std::fabs(dx) < 9.0f && dy > -20.0f && dy < 6.0f &&
-                              (dy > -11.0f || dx * dx + (dy + 11.0f) * (dy + 11.0f) < 81.0f);
-            const bool stand = (std::fabs(dx) < 2.0f && dy >= 6.0f && dy < 18.0f) ||
-                               (std::fabs(dx) < 10.0f && dy >= 18.0f && dy < 21.0f);
-            uint32_t argb = 0;
-            if (head || stand) {
-                argb = 0xFFEBF0F5;
-            } else if (r < 30.0f && r > 26.0f) {
-                argb = 0xFF1AB8EB;
-            } else if (r <= 26.0f) {
-                argb = 0xFF111824;
-            }
-            pixels[y * size + x] = argb;
-        }
+    // The DIB wants BGRA where the drawing gives RGBA.
+    const std::vector<uint8_t> rgba = DrawAppIcon(size);
+    auto* pixels = static_cast<uint8_t*>(bits);
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        pixels[i] = rgba[i + 2];
+        pixels[i + 1] = rgba[i + 1];
+        pixels[i + 2] = rgba[i];
+        pixels[i + 3] = rgba[i + 3];
     }
     HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
     ICONINFO info{};

@@ -12,10 +12,9 @@
 namespace {
 std::string KnownFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
-    std::string folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)) && path != nullptr) folder = WideToUtf8(path);
-    CoTaskMemFree(path);
-    return folder;
+    const HRESULT found = SHGetKnownFolderPath(id, 0, nullptr, &path);
+    const std::string folder = TakeTaskText(path);
+    return SUCCEEDED(found) ? folder : "";
 }
 
 // The variable counts only when it fits a classic path buffer.

@@ -51,10 +51,7 @@ bool FindActiveEndpoint(const std::string& id, EDataFlow flow, ComPtr<IMMDevice>
 
 std::string EndpointIdText(IMMDevice* device) {
     LPWSTR id = nullptr;
-    if (FAILED(device->GetId(&id)) || id == nullptr) return "";
-    std::string text = WideToUtf8(id);
-    CoTaskMemFree(id);
-    return text;
+    return SUCCEEDED(device->GetId(&id)) ? TakeTaskText(id) : "";
 }
 
 std::string EndpointFriendlyName(IMMDevice* device, const std::string& fallback) {

@@ -30,10 +30,7 @@ std::string ExecutableName(DWORD processId) {
 
 std::string DisplayName(IAudioSessionControl2* session) {
     LPWSTR name = nullptr;
-    if (FAILED(session->GetDisplayName(&name)) || name == nullptr) return "";
-    std::string text = WideToUtf8(name);
-    CoTaskMemFree(name);
-    return text;
+    return SUCCEEDED(session->GetDisplayName(&name)) ? TakeTaskText(name) : "";
 }
 
 // The playing sessions of one output, once per process.

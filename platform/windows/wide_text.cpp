@@ -1,6 +1,8 @@
 #include "platform/windows/wide_text.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <objbase.h>
 
 #include <cstdio>
 
@@ -20,6 +22,13 @@ std::string WideToUtf8(std::wstring_view text) {
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
     return out;
+}
+
+std::string TakeTaskText(wchar_t* text) {
+    if (text == nullptr) return "";
+    std::string utf8 = WideToUtf8(text);
+    CoTaskMemFree(text);
+    return utf8;
 }
 
 std::string SystemErrorText(unsigned long code) {
