@@ -14,15 +14,10 @@ find_package(SndFile CONFIG REQUIRED)
 find_package(nlohmann_json 3 CONFIG REQUIRED)
 find_path(SONAVELA_IMGUI_DIR imgui.cpp PATHS ${SONAVELA_WINDOWS_PREFIX}/imgui REQUIRED NO_DEFAULT_PATH)
 
-# Files of platform/windows/ that are there; the list of each library is fixed.
+# The files of platform/windows/ that a library is made of.
 function(sonavela_windows_sources out)
-  set(found)
-  foreach(name ${ARGN})
-    if(EXISTS ${CMAKE_SOURCE_DIR}/platform/windows/${name})
-      list(APPEND found ${CMAKE_SOURCE_DIR}/platform/windows/${name})
-    endif()
-  endforeach()
-  set(${out} ${found} PARENT_SCOPE)
+  list(TRANSFORM ARGN PREPEND ${CMAKE_SOURCE_DIR}/platform/windows/ OUTPUT_VARIABLE files)
+  set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
 add_library(sonavela_engine STATIC ${SONAVELA_ENGINE_SOURCES})
