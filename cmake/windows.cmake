@@ -135,8 +135,7 @@ target_compile_options(windows_path_tests PRIVATE -Wno-conversion)
 target_link_libraries(windows_path_tests PRIVATE sonavela_render sonavela_platform_scripted GTest::gtest_main)
 sonavela_wine_test(windows_path_tests windows)
 
-# A wine process that hangs (update_tests did, once in several loaded runs,
-# inside the update worker's thread) fails its test instead of the whole run.
+# A wine process that hangs fails its test instead of the whole run.
 set_tests_properties(update_tests app_tests windows_path_tests PROPERTIES TIMEOUT 60)
 
 # WinHTTP against the local HTTPS test server (scripts/https_test_server.sh).

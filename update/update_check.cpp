@@ -69,14 +69,16 @@ void StartUpdateCheck() {
         updateCheck.mandatory = false;
         updateCheck.errorText.clear();
     }
+    // The last worker has written its final state and is only leaving.
+    if (updateCheck.worker.joinable()) updateCheck.worker.join();
     updateCheck.cancel = false;
     updateCheck.updateState = kUpdateChecking;
     updateCheck.runningWorkers.fetch_add(1);
     try {
-        std::thread([] {
+        updateCheck.worker = std::thread([] {
             RunUpdateCheck();
             updateCheck.runningWorkers.fetch_sub(1);
-        }).detach();
+        });
     } catch (const std::system_error& error) {
         updateCheck.runningWorkers.fetch_sub(1);
         Fail(std::string(kNoConnection) + " (" + error.what() + ")");
@@ -119,6 +121,12 @@ void StopUpdateCheck() {
     // The transfer notices the flag within about a second; 2 s bounds a stuck one.
     for (int waited = 0; waited < 400 && updateCheck.runningWorkers.load() > 0; ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!updateCheck.worker.joinable()) return;
+    if (updateCheck.runningWorkers.load() == 0) {
+        updateCheck.worker.join();
+    } else {
+        updateCheck.worker.detach();
     }
 }
 

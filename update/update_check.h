@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Where the document is fetched from. The build's configuration gives the
@@ -37,6 +38,9 @@ struct UpdateCheck {
     // Raised at the program's end so a transfer in flight gives up.
     std::atomic<bool> cancel{false};
     std::atomic<int32_t> runningWorkers{0};
+    // Joined, not detached: the Windows thread library now and then loses a
+    // detached thread that ends quickly, and the check would never end.
+    std::thread worker;   // the window's thread starts, joins and stops it
     UpdateServer server;  // read by the worker when it starts
 };
 
@@ -54,12 +58,14 @@ struct UpdateResult {
     std::string errorText;
 };
 
-// Clears the last result and starts a detached worker; does nothing while a check runs.
+// Clears the last result, joins the finished worker and starts the next;
+// does nothing while a check runs.
 void StartUpdateCheck();
 // The worker's body: fetches, reads and compares, and ends in state 2, 3 or 4.
 void RunUpdateCheck();
 // For the program's end: cancels a running check and waits for its worker,
-// about 2 s at most, so the network libraries are not torn down under it.
+// about 2 s at most, so the network libraries are not torn down under it;
+// a worker still stuck after that is left to the process's exit.
 void StopUpdateCheck();
 // The state first, then the strings under the mutex: a state of 2, 3 or 4
 // guarantees they are complete.
