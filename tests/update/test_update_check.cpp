@@ -66,6 +66,7 @@ TEST(UpdateDocument, TheStateAndFieldsFollowTheJsonValues) {
         EXPECT_EQ(result.mandatory, c.mandatory);
         EXPECT_EQ(result.errorText, c.state == kUpdateError ? "File latest.json khong co truong version hop le." : "");
     }
+    StopUpdateCheck();                              // joins the last worker, as the program does at its end
     EXPECT_EQ(CopyUpdateResult().downloadUrl, "");  // cleared by the next check
     ASSERT_EQ(scripted.https.requests.size(), std::size(cases));
     const HttpsRequest& sent = scripted.https.requests.front();
