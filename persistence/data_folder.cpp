@@ -12,9 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// "\" on Windows, "/" elsewhere: the names shown to the user read as the system writes them.
-constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
-
 std::string WithoutTrailingSeparators(std::string path) {
     while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
     return path;
@@ -32,7 +29,7 @@ std::string DataFolderBase() {
 
 std::string BuildDataFolder() {
     const std::string folder =
-        WithoutTrailingSeparators(DataFolderBase()) + kSeparator + "Brivanta" + kSeparator + "Sonavela";
+        WithoutTrailingSeparators(DataFolderBase()) + kPathSeparator + "Brivanta" + kPathSeparator + "Sonavela";
     // Parents too: a fresh account has no ~/.local/share yet. Failures show
     // later as absent files.
     std::error_code ignored;
@@ -46,7 +43,7 @@ void MigrateLegacyFile(const std::string& name, const std::string& path) {
     std::vector<std::string> candidates{name};
     const std::string program = ExecutablePath();
     const size_t slash = program.find_last_of("/\\");
-    if (slash != std::string::npos) candidates.push_back(program.substr(0, slash) + kSeparator + name);
+    if (slash != std::string::npos) candidates.push_back(program.substr(0, slash) + kPathSeparator + name);
     for (const std::string& candidate : candidates) {
         std::error_code error;
         if (fs::is_regular_file(Utf8Path(candidate), error) &&
@@ -76,7 +73,7 @@ const std::string& GetDataFolder() {
 }
 
 std::string DataFilePath(const char* name) {
-    std::string path = GetDataFolder() + kSeparator;
+    std::string path = GetDataFolder() + kPathSeparator;
     if (name == nullptr || *name == '\0') return path;
     path += name;
     std::error_code error;
@@ -88,7 +85,7 @@ std::string DataFilePath(const char* name) {
 std::string GetDefaultRecordingsFolder() {
     std::string documents = DocumentsFolder();
     if (documents.empty()) documents = GetDataFolder();
-    return WithoutTrailingSeparators(documents) + kSeparator + "Sonavela Recordings";
+    return WithoutTrailingSeparators(documents) + kPathSeparator + "Sonavela Recordings";
 }
 
 std::string BackupConfigFile(const char* kind) { return BackUpFile(ConfigPath(), kind); }

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <string>
 
+// A backslash on Windows, "/" elsewhere: paths shown to the user read as the system writes them.
+inline constexpr char kPathSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
 // The path the standard library's file calls take; malformed UTF-8 is
 // replaced character by character, never thrown at.
 std::filesystem::path Utf8Path(const std::string& path);

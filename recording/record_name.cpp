@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
+#include "platform/file_access.h"
 #include "platform/utf8_text.h"
 
 namespace {
@@ -41,7 +41,5 @@ std::string RecordFileName(const std::string& name, int32_t mode, const LocalTim
 
 std::string JoinRecordPath(const std::string& folder, const std::string& fileName) {
     const bool endsInSeparator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    // "\\" on Windows, "/" elsewhere, as the system writes its paths.
-    constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
-    return endsInSeparator ? folder + fileName : folder + kSeparator + fileName;
+    return endsInSeparator ? folder + fileName : folder + kPathSeparator + fileName;
 }

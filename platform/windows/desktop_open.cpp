@@ -8,6 +8,7 @@
 
 #include "platform/console.h"
 #include "platform/known_paths.h"
+#include "platform/launch.h"
 #include "platform/windows/wide_text.h"
 
 namespace {
@@ -30,11 +31,6 @@ std::string UserBrave() {
     const std::string base = EnvironmentText("LOCALAPPDATA");
     return !base.empty() && base.size() < MAX_PATH ? base + kBraveUnder : "";
 }
-
-bool IsFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Utf8ToWide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 }  // namespace
 
 bool OpenWithDesktop(const std::string& target) { return Told(Shell(Utf8ToWide(target), L""), target); }
@@ -42,7 +38,7 @@ bool OpenWithDesktop(const std::string& target) { return Told(Shell(Utf8ToWide(t
 std::string BraveBrowserPath() {
     for (const std::string& path : {UserBrave(), std::string("C:\\Program Files") + kBraveUnder,
                                     std::string("C:\\Program Files (x86)") + kBraveUnder}) {
-        if (!path.empty() && IsFile(path)) return path;
+        if (!path.empty() && !FindProgramOnPath(path).empty()) return path;
     }
     return "";
 }
