@@ -73,14 +73,9 @@ void StartUpdateCheck() {
     if (updateCheck.worker.joinable()) updateCheck.worker.join();
     updateCheck.cancel = false;
     updateCheck.updateState = kUpdateChecking;
-    updateCheck.runningWorkers.fetch_add(1);
     try {
-        updateCheck.worker = std::thread([] {
-            RunUpdateCheck();
-            updateCheck.runningWorkers.fetch_sub(1);
-        });
+        updateCheck.worker = std::thread(RunUpdateCheck);
     } catch (const std::system_error& error) {
-        updateCheck.runningWorkers.fetch_sub(1);
         Fail(std::string(kNoConnection) + " (" + error.what() + ")");
     }
 }
@@ -119,11 +114,12 @@ void RunUpdateCheck() {
 void StopUpdateCheck() {
     updateCheck.cancel = true;
     // The transfer notices the flag within about a second; 2 s bounds a stuck one.
-    for (int waited = 0; waited < 400 && updateCheck.runningWorkers.load() > 0; ++waited) {
+    // Its final state is the worker's last step, so a worker past it is only leaving.
+    for (int waited = 0; waited < 400 && updateCheck.updateState == kUpdateChecking; ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (!updateCheck.worker.joinable()) return;
-    if (updateCheck.runningWorkers.load() == 0) {
+    if (updateCheck.updateState != kUpdateChecking) {
         updateCheck.worker.join();
     } else {
         updateCheck.worker.detach();

@@ -37,7 +37,6 @@ struct UpdateCheck {
     std::string errorText;
     // Raised at the program's end so a transfer in flight gives up.
     std::atomic<bool> cancel{false};
-    std::atomic<int32_t> runningWorkers{0};
     // Joined, not detached: the Windows thread library now and then loses a
     // detached thread that ends quickly, and the check would never end.
     std::thread worker;   // the window's thread starts, joins and stops it
