@@ -66,9 +66,9 @@ target_compile_options(sonavela_gui_backends PRIVATE -w)
 target_link_libraries(sonavela_gui_backends PUBLIC sonavela_imgui d3d11 d3dcompiler dxgi dwmapi gdi32)
 
 sonavela_windows_sources(font_sources font_file.cpp)
-add_library(sonavela_platform_font STATIC ${font_sources} ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
+add_library(sonavela_platform_font STATIC ${font_sources})
 target_include_directories(sonavela_platform_font PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_platform_font PRIVATE shell32 ole32 uuid)
+target_link_libraries(sonavela_platform_font PRIVATE sonavela_platform_files)
 
 # The stb code Debian links as libstb, compiled once from its headers.
 enable_language(C)
@@ -77,10 +77,9 @@ target_include_directories(sonavela_stb PUBLIC ${SONAVELA_WINDOWS_PREFIX}/includ
 target_compile_options(sonavela_stb PRIVATE -w)
 
 sonavela_windows_sources(window_sources app_window.cpp)
-add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/app_icon.cpp
-  ${CMAKE_SOURCE_DIR}/platform/windows/wide_text.cpp)
+add_library(sonavela_window STATIC ${window_sources} ${CMAKE_SOURCE_DIR}/platform/app_icon.cpp)
 target_include_directories(sonavela_window PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_stb winmm ole32)
+target_link_libraries(sonavela_window PUBLIC sonavela_gui_backends PRIVATE sonavela_platform_files sonavela_stb winmm)
 
 # A window program: no console of its own; the console lines reach a
 # console when started from one.
@@ -103,13 +102,14 @@ include(${CMAKE_SOURCE_DIR}/cmake/portable_layers.cmake)
 # run each .exe while building. Each runs under wine in the prefix that
 # scripts/windows_test.sh sets up.
 enable_testing()
+# Tests compile as on Linux, where -Wconversion is left out for them too.
 function(sonavela_wine_test name label)
+  target_compile_options(${name} PRIVATE -Wno-conversion)
   add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine_test.sh wine ${CMAKE_BINARY_DIR}/${name}.exe)
   set_tests_properties(${name} PROPERTIES LABELS ${label} ENVIRONMENT "WINEDEBUG=-all")
 endfunction()
 
 add_executable(engine_tests ${SONAVELA_ENGINE_TEST_SOURCES})
-target_compile_options(engine_tests PRIVATE -Wno-conversion)
 target_link_libraries(engine_tests PRIVATE sonavela_engine GTest::gtest_main Threads::Threads)
 sonavela_wine_test(engine_tests windows)
 
@@ -119,19 +119,16 @@ sonavela_wine_test(engine_tests windows)
 # persistence, recording and offline renderer tests and test_presets.cpp on Linux.
 set(sonavela_test_dir ${CMAKE_SOURCE_DIR}/tests)
 add_executable(update_tests ${sonavela_test_dir}/update/test_update_check.cpp)
-target_compile_options(update_tests PRIVATE -Wno-conversion)
 target_link_libraries(update_tests PRIVATE sonavela_update sonavela_platform_scripted GTest::gtest_main)
 sonavela_wine_test(update_tests windows)
 
 add_executable(app_tests ${sonavela_test_dir}/app/test_outside_world.cpp)
-target_compile_options(app_tests PRIVATE -Wno-conversion)
 target_link_libraries(app_tests PRIVATE sonavela_app sonavela_update sonavela_devices sonavela_platform_scripted
   GTest::gtest_main)
 sonavela_wine_test(app_tests windows)
 
 # Vietnamese names through every file road, on the real Windows file calls.
 add_executable(windows_path_tests ${sonavela_test_dir}/platform/test_windows_paths.cpp)
-target_compile_options(windows_path_tests PRIVATE -Wno-conversion)
 target_link_libraries(windows_path_tests PRIVATE sonavela_render sonavela_platform_scripted GTest::gtest_main)
 sonavela_wine_test(windows_path_tests windows)
 
@@ -140,7 +137,6 @@ set_tests_properties(update_tests app_tests windows_path_tests PROPERTIES TIMEOU
 
 # WinHTTP against the local HTTPS test server (scripts/https_test_server.sh).
 add_executable(update_server_tests ${sonavela_test_dir}/integration/test_update_server.cpp)
-target_compile_options(update_server_tests PRIVATE -Wno-conversion)
 target_compile_definitions(update_server_tests PRIVATE SONAVELA_WINHTTP=1)
 target_link_libraries(update_server_tests PRIVATE sonavela_update sonavela_platform_windows GTest::gtest_main)
 sonavela_wine_test(update_server_tests windows_integration)
@@ -150,13 +146,11 @@ set_property(TEST update_server_tests APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=
 
 # --- integration tests under wine: the audio roads on the PulseAudio test server
 add_executable(windows_audio_road_tests ${CMAKE_SOURCE_DIR}/tests/windows/test_audio_roads.cpp)
-target_compile_options(windows_audio_road_tests PRIVATE -Wno-conversion)
 target_link_libraries(windows_audio_road_tests PRIVATE sonavela_devices sonavela_platform_windows GTest::gtest_main)
 sonavela_wine_test(windows_audio_road_tests windows_integration)
 
 # The device policy over the scripted platform, as on Linux.
 add_executable(device_tests ${SONAVELA_DEVICE_TEST_SOURCES})
-target_compile_options(device_tests PRIVATE -Wno-conversion)
 target_link_libraries(device_tests PRIVATE sonavela_app sonavela_update sonavela_devices sonavela_platform_scripted
   GTest::gtest_main)
 sonavela_wine_test(device_tests windows)
@@ -181,7 +175,6 @@ target_link_libraries(ui_frame_harness PUBLIC sonavela_widgets)
 add_executable(ui_tests ${CMAKE_SOURCE_DIR}/tests/ui/test_widgets.cpp ${CMAKE_SOURCE_DIR}/tests/ui/test_shell.cpp
   ${CMAKE_SOURCE_DIR}/tests/ui/test_columns.cpp ${CMAKE_SOURCE_DIR}/tests/ui/test_wizard.cpp
   ${CMAKE_SOURCE_DIR}/tests/devices/private_data_folder.cpp)
-target_compile_options(ui_tests PRIVATE -Wno-conversion)
 target_link_libraries(ui_tests PRIVATE ui_frame_harness sonavela_ui sonavela_app sonavela_update sonavela_devices
   sonavela_platform_scripted sonavela_platform_font GTest::gtest_main)
 # The program's font beside the tests, where the font finder looks.
